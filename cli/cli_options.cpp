@@ -1,0 +1,75 @@
+#include "cli/cli_options.h"
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace kubelmar {
+
+const char* cliUsage() {
+    return "Usage: kubelmar-cli [--mode clipping|depth] [--size 64|128|256|512|1024] [--quiet]\n"
+           "                    INPUT.obj OUTDIR\n"
+           "       kubelmar-cli [--mode clipping|depth] [--size N] [--quiet] --batch DIR\n"
+           "       kubelmar-cli --help | --version\n"
+           "\n"
+           "Voxelizes a triangle mesh (Wavefront OBJ) into an N x N x N volume written as N\n"
+           "PNG slices (slice100000.png ...) in OUTDIR, created if missing.\n"
+           "  --mode clipping  coloured surface shell, plus voxelscale.txt (default)\n"
+           "  --mode depth     filled solid from six axis depth images\n"
+           "  --size N         voxels per axis (default 512)\n"
+           "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
+           "  --quiet          no progress and no console lines; errors only\n";
+}
+
+bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string* error) {
+    std::vector<std::string> positional;
+    auto fail = [&](const std::string& text) {
+        if (error) *error = text;
+        return false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            options.command = CliOptions::Command::Help;
+            return true;
+        } else if (arg == "--version") {
+            options.command = CliOptions::Command::Version;
+            return true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
+        } else if (arg == "--mode") {
+            if (!value(v)) return fail("--mode needs a value: clipping or depth");
+            if (v == "clipping") options.mode = 1;
+            else if (v == "depth") options.mode = 0;
+            else return fail("unknown mode '" + v + "' (use clipping or depth)");
+        } else if (arg == "--size") {
+            if (!value(v)) return fail("--size needs a value: 64, 128, 256, 512 or 1024");
+            if (v == "64" || v == "128" || v == "256" || v == "512" || v == "1024") options.size = std::stoi(v);
+            else return fail("unsupported size '" + v + "' (use 64, 128, 256, 512 or 1024)");
+        } else if (arg == "--batch") {
+            if (!value(v)) return fail("--batch needs a directory");
+            options.command = CliOptions::Command::Batch;
+            options.batchDir = v;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            return fail("unknown option '" + std::string(arg) + "'");
+        } else {
+            positional.emplace_back(arg);
+        }
+    }
+    if (options.command == CliOptions::Command::Batch) {
+        if (!positional.empty()) return fail("--batch takes no INPUT or OUTDIR");
+        return true;
+    }
+    if (positional.size() != 2) return fail("expected INPUT.obj and OUTDIR");
+    options.input = positional[0];
+    options.output = positional[1];
+    return true;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace kubelmar {
+
+struct CliOptions {
+    enum class Command { Voxelize, Batch, Help, Version };
+    Command command = Command::Voxelize;
+    int mode = 1;    // 0 depth-buffer, 1 clipping (the desktop program's start-up mode)
+    int size = 512;  // N
+    bool quiet = false;
+    std::string input;      // OBJ file
+    std::string output;     // output directory
+    std::string batchDir;   // --batch
+};
+
+// Parses argv; false with a one-line reason on bad arguments.
+bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string* error);
+
+const char* cliUsage();
+
+}  // namespace kubelmar

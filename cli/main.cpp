@@ -1,0 +1,117 @@
+// kubelmar-cli: the voxelizer with no display, on a headless EGL context.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <streambuf>
+
+#include "cli/cli_options.h"
+#include "cli/terminal_progress.h"
+#include "gl/egl_context.h"
+#include "voxel/batch_runner.h"
+#include "voxel/engine.h"
+
+namespace {
+
+using namespace kubelmar;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+};
+
+int fail(const std::string& message) {
+    std::cout.flush();
+    std::cerr << "kubelmar-cli: " << message << std::endl;
+    return kExitFailure;
+}
+
+// A missing GL extension: its lines are printed; wait for a key only where
+// someone can press one.
+int missingExtension() {
+    if (isatty(STDIN_FILENO)) {
+        std::cerr << "Press Enter to continue..." << std::flush;
+        std::getchar();
+    }
+    return kExitFailure;
+}
+
+const char* modeName(int mode) { return mode == kModeDepthBuffer ? "depth" : "clipping"; }
+
+int run(const CliOptions& options) {
+    Engine engine;
+    NullProgress silent;
+    std::string error;
+    if (!engine.setVoxelSize(options.size, silent, &error)) return fail(error);
+    engine.setMode(options.mode);
+
+    if (options.command == CliOptions::Command::Voxelize) {
+        const MeshLoadResult loaded = engine.loadMesh(options.input);
+        if (!loaded.ok) return fail(loaded.error);
+        if (!engine.checkMeshLoaded()) return fail(options.input + ": no usable vertex, nothing to voxelize");
+        std::error_code ec;
+        std::filesystem::create_directories(options.output, ec);
+        if (ec) return fail("can't create " + options.output + ": " + ec.message());
+    }
+
+    std::unique_ptr<HeadlessGLContext> context = HeadlessGLContext::create(&error);
+    if (!context) return fail("no OpenGL context (" + error + ")");
+    if (!engine.initializeGL(context->resolver(), options.size, options.size)) {
+        engine.releaseGL();
+        return missingExtension();
+    }
+
+    TerminalProgress bar(stderr);
+    Progress& progress = options.quiet ? static_cast<Progress&>(silent) : bar;
+    const auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    if (options.command == CliOptions::Command::Batch) {
+        const BatchResult batch = runBatch(engine, options.batchDir, progress, std::cerr);
+        status = (!batch.listed || !batch.failures.empty()) ? kExitFailure : 0;
+    } else {
+        const VoxelizeResult result = engine.voxelize(options.output, progress);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!result.ok) {
+            status = kExitFailure;  // the "ERROR: " line is already on stderr
+        } else if (!options.quiet) {
+            std::fprintf(stderr, "Voxelized %s: mode %s, size %d, %d files in %s, %.2f s\n",
+                         options.input.c_str(), modeName(options.mode), options.size,
+                         result.filesWritten, options.output.c_str(), seconds);
+        }
+    }
+    engine.releaseGL();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliOptions options;
+    std::string error;
+    if (!parseCliOptions(argc, argv, options, &error)) {
+        std::cerr << "kubelmar-cli: " << error << "\n" << cliUsage();
+        return kExitUsage;
+    }
+    if (options.command == CliOptions::Command::Help) {
+        std::cout << cliUsage();
+        return 0;
+    }
+    if (options.command == CliOptions::Command::Version) {
+        std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl;
+        return 0;
+    }
+    NullBuffer nothing;
+    std::streambuf* saved = nullptr;
+    if (options.quiet) saved = std::cout.rdbuf(&nothing);
+    const int status = run(options);
+    if (saved) std::cout.rdbuf(saved);
+    return status;
+}

@@ -1,0 +1,124 @@
+#include "gl/egl_context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include <cstring>
+#include <vector>
+
+namespace kubelmar {
+
+namespace {
+
+void* eglLookup(const char* name, void*) {
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+bool hasToken(const char* list, const char* name) {
+    if (!list) return false;
+    const std::size_t n = std::strlen(name);
+    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
+        const bool startOk = p == list || p[-1] == ' ';
+        const bool endOk = p[n] == '\0' || p[n] == ' ';
+        if (startOk && endOk) return true;
+    }
+    return false;
+}
+
+// Candidate displays, best first: surfaceless (no window system at all), then
+// each EGL device (a GPU driver's headless path), then the default display.
+std::vector<EGLDisplay> candidateDisplays() {
+    std::vector<EGLDisplay> displays;
+    const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (getPlatformDisplay && hasToken(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+        EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (d != EGL_NO_DISPLAY) displays.push_back(d);
+    }
+    auto queryDevices =
+        reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+    if (getPlatformDisplay && queryDevices && hasToken(clientExtensions, "EGL_EXT_platform_device")) {
+        EGLDeviceEXT devices[16];
+        EGLint count = 0;
+        if (queryDevices(16, devices, &count)) {
+            for (EGLint i = 0; i < count; ++i) {
+                EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
+                if (d != EGL_NO_DISPLAY) displays.push_back(d);
+            }
+        }
+    }
+    EGLDisplay d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (d != EGL_NO_DISPLAY) displays.push_back(d);
+    return displays;
+}
+
+EGLContext createContext(EGLDisplay display) {
+    if (!eglBindAPI(EGL_OPENGL_API)) return EGL_NO_CONTEXT;
+    const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    if (!hasToken(extensions, "EGL_KHR_surfaceless_context")) return EGL_NO_CONTEXT;
+    EGLConfig config = nullptr;
+    const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count == 0) {
+        if (!hasToken(extensions, "EGL_KHR_no_config_context")) return EGL_NO_CONTEXT;
+        config = nullptr;  // EGL_NO_CONFIG_KHR
+    }
+    const EGLint contextAttributes[] = {
+        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    return eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+}
+
+}  // namespace
+
+std::unique_ptr<HeadlessGLContext> HeadlessGLContext::create(std::string* error) {
+    std::string reason = "no EGL display";
+    for (EGLDisplay display : candidateDisplays()) {
+        EGLint major = 0, minor = 0;
+        if (!eglInitialize(display, &major, &minor)) {
+            reason = "eglInitialize failed";
+            continue;
+        }
+        EGLContext context = createContext(display);
+        if (context == EGL_NO_CONTEXT) {
+            reason = "no desktop OpenGL compatibility context";
+            eglTerminate(display);
+            continue;
+        }
+        if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+            reason = "eglMakeCurrent failed";
+            eglDestroyContext(display, context);
+            eglTerminate(display);
+            continue;
+        }
+        std::unique_ptr<HeadlessGLContext> result(new HeadlessGLContext);
+        result->display_ = display;
+        result->context_ = context;
+        return result;
+    }
+    if (error) *error = reason;
+    return nullptr;
+}
+
+HeadlessGLContext::~HeadlessGLContext() {
+    if (!display_) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(display_, context_);
+    eglTerminate(display_);
+}
+
+bool HeadlessGLContext::makeCurrent() {
+    return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+}
+
+GLProcResolver HeadlessGLContext::resolver() const { return GLProcResolver{&eglLookup, nullptr}; }
+
+std::string HeadlessGLContext::description() const {
+    auto text = [](GLenum name) {
+        const GLubyte* s = glGetString(name);
+        return s ? std::string(reinterpret_cast<const char*>(s)) : std::string("?");
+    };
+    return text(GL_RENDERER) + ", OpenGL " + text(GL_VERSION);
+}
+
+}  // namespace kubelmar

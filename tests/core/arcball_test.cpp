@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "math/arcball.h"
+
+namespace kubelmar {
+namespace {
+
+void expectTransform(const ArcBall& ball, const Mat4& expected) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(ball.transform[i], expected[i], 1e-5f) << "element " << i;
+}
+
+TEST(ArcBall, MapsPixelsOntoTheSphere) {
+    const ArcBall ball(201, 201);
+    EXPECT_FLOAT_EQ(ball.adjustWidth, 0.01f);
+    Vec4 out(0, 0, 0, 7);
+    ball.mapToSphere(Vec4(100, 100), out);
+    EXPECT_NEAR(out.x, 0, 1e-6f);
+    EXPECT_NEAR(out.y, 0, 1e-6f);
+    EXPECT_NEAR(out.z, 1, 1e-6f);
+    EXPECT_EQ(out.w, 7);  // not written
+    ball.mapToSphere(Vec4(200, 100), out);
+    EXPECT_NEAR(out.x, 1, 1e-6f);
+    EXPECT_NEAR(out.y, 0, 1e-6f);
+    EXPECT_NEAR(out.z, 0, 1e-3f);
+    ball.mapToSphere(Vec4(200, 0), out);  // corner: pulled onto the rim, y up
+    EXPECT_NEAR(out.x, 0.70710678f, 1e-6f);
+    EXPECT_NEAR(out.y, 0.70710678f, 1e-6f);
+    EXPECT_EQ(out.z, 0);
+}
+
+TEST(ArcBall, DragComposesWithTheRotationAtThePress) {
+    ArcBall ball(201, 201);
+    ball.drag(Vec4(200, 100));  // no press: nothing happens
+    expectTransform(ball, Mat4::identity());
+
+    // Centre to the right edge: the sphere points are 90 degrees apart, so
+    // the model turns 180 degrees about y.
+    ball.click(Vec4(100, 100));
+    ball.drag(Vec4(200, 100));
+    Mat4 half;
+    half.setRotationXYZ(0, 180, 0);
+    expectTransform(ball, half);
+
+    // A second drag starts from there; back to the press pixel undoes only it.
+    ball.isDragging = false;
+    ball.setBounds(401, 401);  // resizing keeps the orientation
+    expectTransform(ball, half);
+    ball.click(Vec4(50, 200));
+    ball.drag(Vec4(50, 200));
+    expectTransform(ball, half);
+}
+
+TEST(ArcBall, DragContinuesFromAFixedOrientation) {
+    ArcBall ball(201, 201);
+    Mat4 side;
+    side.setRotationXYZ(0, 90, 0);
+    side[12] = 3;  // translation must travel with the orientation
+    ball.setOrientation(side);
+    EXPECT_EQ(ball.thisRot[6], side[8]);
+    EXPECT_EQ(ball.thisRot[2], side[2]);
+
+    ball.click(Vec4(30, 40));
+    ball.drag(Vec4(30, 40));
+    expectTransform(ball, side);
+}
+
+}  // namespace
+}  // namespace kubelmar

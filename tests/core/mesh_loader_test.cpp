@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "mesh/mesh_loader.h"
+
+namespace kubelmar {
+namespace {
+
+// OBJ text in a file of its own under the system temp directory.
+class TempObj {
+public:
+    explicit TempObj(const std::string& text) {
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("kubelmar_loader_" + std::to_string(counter_++) + "_" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name() + ".obj"))
+                    .string();
+        std::ofstream(path_, std::ios::binary) << text;
+    }
+    ~TempObj() { std::filesystem::remove(path_); }
+    const std::string& path() const { return path_; }
+
+private:
+    static inline int counter_ = 0;
+    std::string path_;
+};
+
+// The eight corners of lo..hi and two triangles, enough for a box.
+std::string boxObj(float x0, float y0, float z0, float x1, float y1, float z1) {
+    std::string text;
+    for (int i = 0; i < 8; ++i) {
+        text += "v " + std::to_string(i & 1 ? x1 : x0) + " " + std::to_string(i & 2 ? y1 : y0) + " " +
+                std::to_string(i & 4 ? z1 : z0) + "\n";
+    }
+    return text + "f 1 3 2\nf 5 6 8\n";
+}
+
+TEST(MeshLoader, FramesBoxesIntoTheViewCube) {
+    struct Case {
+        float lo[3], hi[3], extent, half[3];
+    };
+    for (const Case& c : {Case{{0, 0, 0}, {1, 1, 1}, 1, {1024, 1024, 1024}},
+                          Case{{10, 20, 30}, {14, 22, 31}, 4, {1024, 512, 256}},
+                          Case{{-3, 0, 5}, {-2, 8, 5}, 8, {64, 1024, 0}}}) {
+        const TempObj file(boxObj(c.lo[0], c.lo[1], c.lo[2], c.hi[0], c.hi[1], c.hi[2]));
+        Mesh mesh;
+        testing::internal::CaptureStdout();
+        const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(out, "Opening: " + file.path() + "\nMESH_CENTRE\nMESH_VERTEX_NORMALS\n");
+        EXPECT_FLOAT_EQ(r.meshExtent, c.extent);  // in file units
+        EXPECT_FLOAT_EQ(mesh.corners[1].x, c.half[0]);
+        EXPECT_FLOAT_EQ(mesh.corners[1].y, c.half[1]);
+        EXPECT_FLOAT_EQ(mesh.corners[1].z, c.half[2]);
+        EXPECT_FLOAT_EQ(mesh.corners[4].x, -c.half[0]);
+        EXPECT_FLOAT_EQ(mesh.corners[4].y, -c.half[1]);
+        EXPECT_FLOAT_EQ(mesh.corners[4].z, -c.half[2]);
+        EXPECT_NEAR(mesh.normals[0].length(), 1.0f, 1e-6f);  // used by a face
+    }
+}
+
+TEST(MeshLoader, FailedLoadLeavesTheCurrentMeshAlone) {
+    Mesh mesh;
+    const TempObj good(boxObj(0, 0, 0, 1, 2, 3));
+    ASSERT_TRUE(loadPreparedMesh(good.path(), mesh).ok);
+
+    const TempObj point("v 1 2 3\nv 1 2 3\nf 1 2 1\n");
+    const TempObj notFinite("v 0 0 0\nv 1 1 nan\n");
+    const TempObj huge("v -3e38 0 0\nv 3e38 0 0\n");  // the side overflows a float
+    for (const std::string path : {point.path(), notFinite.path(), huge.path(), std::string("/nonexistent.obj")}) {
+        testing::internal::CaptureStderr();
+        const MeshLoadResult r = loadPreparedMesh(path, mesh);
+        testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(r.ok) << path;
+        EXPECT_NE(r.error.find(path), std::string::npos) << r.error;
+        EXPECT_EQ(mesh.vertexCount, 8);
+        EXPECT_FLOAT_EQ(mesh.corners[1].z, 1024);
+    }
+
+    // A file without usable vertices is an empty mesh, not an error.
+    const TempObj empty("# nothing here\n");
+    const MeshLoadResult r = loadPreparedMesh(empty.path(), mesh);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(mesh.vertexCount, 0);
+    EXPECT_EQ(r.meshExtent, 0.0f);
+}
+
+TEST(MeshLoader, SkippedFacesAreReportedOnce) {
+    const TempObj file("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\nf 1 2 0\n");
+    Mesh mesh;
+    testing::internal::CaptureStderr();
+    const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(mesh.faceCount, 1);
+    EXPECT_EQ(err, "WARNING: " + r.warning + "\n");
+    EXPECT_NE(r.warning.find("2 faces"), std::string::npos);
+    EXPECT_NE(r.warning.find("line 5"), std::string::npos);
+}
+
+TEST(MeshLoader, LoadsTheSamples) {
+    for (const char* name : {"bunny.obj", "teapot.obj"}) {
+        Mesh mesh;
+        const MeshLoadResult r = loadPreparedMesh(std::string(KUBELMAR_SAMPLES_DIR "/") + name, mesh);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_GT(r.meshExtent, 0.0f);
+        EXPECT_FLOAT_EQ(mesh.largestSide(), 2048.0f) << name;
+        for (int axis = 0; axis < 3; ++axis) {
+            const float lo = (&mesh.corners[4].x)[axis], hi = (&mesh.corners[1].x)[axis];
+            EXPECT_NEAR(lo + hi, 0.0f, 1e-3f) << name << " axis " << axis;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kubelmar

@@ -1,0 +1,47 @@
+#include "voxel/batch_runner.h"
+
+#include <filesystem>
+
+#include "voxel/batch.h"
+
+namespace kubelmar {
+
+BatchResult runBatch(Engine& engine, const std::string& directory, Progress& progress,
+                     std::ostream& report) {
+    BatchResult result;
+    std::vector<std::string> files;
+    std::string error;
+    if (!listObjFiles(directory, files, &error)) {
+        result.listed = false;
+        result.error = "ERROR: Can't list directory " + directory + ": " + error;
+        report << result.error << std::endl;
+        return result;
+    }
+    for (const std::string& file : files) {
+        const MeshLoadResult loaded = engine.loadMesh(file);
+        if (!loaded.ok) {
+            result.failures.push_back(file + ": " + loaded.error);
+            report << "ERROR: " << loaded.error << std::endl;
+            continue;
+        }
+        if (!engine.checkMeshLoaded()) {
+            result.failures.push_back(file + ": no usable vertex");
+            report << "ERROR: " << file << ": no usable vertex, skipped" << std::endl;
+            continue;
+        }
+        const std::string output = batchOutputDirectory(file);
+        std::error_code ec;
+        std::filesystem::create_directory(output, ec);
+        const VoxelizeResult voxelized = engine.voxelize(output, progress);
+        if (!voxelized.ok) {
+            result.failures.push_back(file + ": " + voxelized.error);
+            continue;
+        }
+        ++result.done;
+        report << "Voxelized: " << file << " -> " << output << std::endl;
+    }
+    report << "Batch: " << result.done << " done, " << result.failures.size() << " failed" << std::endl;
+    return result;
+}
+
+}  // namespace kubelmar

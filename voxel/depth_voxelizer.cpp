@@ -1,0 +1,60 @@
+#include <filesystem>
+#include <iostream>
+
+#include "voxel/engine.h"
+#include "voxel/png_io.h"
+#include "voxel/slice_writer.h"
+
+namespace kubelmar {
+
+// The "Depth-Buffer Based" mode: six axis depth pictures, a voxel is filled
+// when it lies between the nearest surfaces seen from both sides along all
+// three axes, written as an occupancy stack.
+
+VoxelizeResult Engine::saveDepthBuffers(Progress& progress) {
+    VoxelizeResult result;
+    ProgressStep step(progress, "Saving Depth-Buffers: (Step 1 of 3)", 6);
+    step.setValue(0);
+    // The pictures are also written for people who use them, when the folder
+    // is there; the volume is built from the copies in memory.
+    std::error_code ec;
+    const bool writeFiles = std::filesystem::is_directory(depthImageDirectory, ec);
+    std::vector<std::uint8_t> rgba;
+    for (int v = 0; v < 6; ++v) {
+        if (v > 0) step.setValue(v);
+        renderDepthView(v);
+        viewTarget_.bind();
+        showDepthTexture();
+        readGrey(depthImages[v], writeFiles ? &rgba : nullptr);
+        viewTarget_.unbind();
+        if (!writeFiles) continue;
+        const std::string path = depthImageDirectory + "/" + kDepthViews[v].fileName;
+        std::string reason;
+        if (!writePngRGBA(path, voxelSize, voxelSize, rgba.data(), &reason)) {
+            result.ok = false;
+            result.error = "ERROR: Writing File: " + path + ": " + reason;
+            std::cout.flush();
+            std::cerr << result.error << std::endl;
+            return result;
+        }
+        ++result.filesWritten;
+    }
+    return result;
+}
+
+
+VoxelizeResult Engine::buildVoxelsFromDepthBuffers(Progress& progress) {
+    {
+        ProgressStep step(progress, "Building Voxels: (Step 2 of 3)", voxelSize);
+        buildOccupancy(depthImages, voxels, progress);
+    }
+    ProgressStep step(progress, "Saving Voxels: (Step 3 of 3)", voxelSize);
+    const WriteResult written = saveOccupancySlices(voxels, outputDirectory, progress);
+    VoxelizeResult result;
+    result.ok = written.ok;
+    result.error = written.error;
+    result.filesWritten = written.filesWritten;
+    return result;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <ostream>
+
+#include "math/vec4.h"
+#include "mesh/mesh.h"
+
+namespace kubelmar {
+
+// The slab of the clipping mode: two quads (mesh units, corners far beyond
+// the fitted cube on the two in-slab axes) and the clip-plane equations
+// derived from them. Axis 0 slabs across y, 1 across z, 2 across x.
+struct SlabState {
+    double gridStep = 0.0;  // voxel edge, mesh units
+    float half = 0.0f;      // half the fitted cube's edge
+    int axis = 0;
+    int size = 0;           // N
+    Vec4 clipQuad0[4];
+    Vec4 clipQuad1[4];
+    double clipPlane0[4] = {0, 0, 0, 0};
+    double clipPlane1[4] = {0, 0, 0, 0};
+};
+
+// Fits the cubic grid to the mesh's box (largest side / N per voxel), prints
+// "bb: ", "maxdist: " and "step: " to `out`, and puts the slab at
+// [half, half + step] along the axis, just outside the cube.
+void fitGrid(SlabState& slab, const Mesh& mesh, int size, int axis, std::ostream& out);
+
+// Recomputes both plane equations from the quads (plane 1 negated so the two
+// keep the inside of the slab).
+void updateClipPlanes(SlabState& slab);
+
+// Places the slab on layer k (0 = top of the axis) without drift: it covers
+// [half - (k+1) step, half - k step], computed afresh for every k. The first
+// and last layers reach half a step beyond the cube so that surfaces lying on
+// the cube's faces (rounded a little outside) are still taken in.
+void placeSlab(SlabState& slab, int k);
+
+// Slab coordinate of quad 0 and quad 1 along the axis.
+float slabCoordinate(const Vec4 quad[4], int axis);
+
+}  // namespace kubelmar

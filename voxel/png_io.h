@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kubelmar {
+
+// Writes an 8-bit RGBA, non-interlaced PNG. `rgba` holds width x height
+// pixels, top row first, 4 bytes each (red, green, blue, alpha). Returns
+// false with a reason (naming nothing but the cause) when the file can't be
+// created or written completely.
+bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,
+                  std::string* error);
+
+// Reads any 8-bit PNG as RGBA (top row first). Used by tests and tools.
+bool readPngRGBA(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgba,
+                 std::string* error);
+
+}  // namespace kubelmar
