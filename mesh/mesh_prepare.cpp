@@ -82,8 +82,7 @@ void Mesh::computeNormals() {
             // A degenerate face on a fresh vertex (or two opposite faces) sums
             // to zero; normalising that would store NaN and every later face
             // could never repair it, so a zero sum is left as it is.
-            Vec4 probe = n;
-            if (probe.length() > 0.0f) n.normalize();
+            if (n.length() > 0.0f) n.normalize();
         }
     }
 }

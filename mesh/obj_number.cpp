@@ -64,6 +64,20 @@ const char* scanInt(const char* p, const char* end, long long& out) {
         negative = *p == '-';
         ++p;
     }
+    // Decimal without a leading 0, by far the common case, first.
+    if (p < end && *p >= '1' && *p <= '9') {
+        unsigned long long magnitude = 0;
+        const char* const limit = end - p > 18 ? p + 18 : end;  // 18 digits cannot overflow
+        while (p < limit && isDigit(*p)) magnitude = magnitude * 10 + static_cast<unsigned>(*p++ - '0');
+        if (p == limit && p < end && isDigit(*p)) {
+            // Longer than 18 digits: saturate, and step over the rest.
+            magnitude = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+            while (p < end && isDigit(*p)) ++p;
+        }
+        const auto value = static_cast<long long>(magnitude);
+        out = negative ? -value : value;
+        return p;
+    }
     int base = 10;
     if (p < end && *p == '0') {
         if (end - p >= 3 && (p[1] == 'x' || p[1] == 'X') && hexValue(p[2]) >= 0) {

@@ -49,6 +49,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    void reserveFor(std::string_view text);
     bool parseLine(const char* p, const char* end);
     bool parseVertex(const char* p, const char* end);
     bool parseColor(const char* p, const char* end);
@@ -80,6 +81,7 @@ private:
 };
 
 bool ObjParser::parse(std::string_view text) {
+    reserveFor(text);
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p < end) {
@@ -92,6 +94,24 @@ bool ObjParser::parse(std::string_view text) {
         p = newline ? newline + 1 : end;
     }
     return true;
+}
+
+void ObjParser::reserveFor(std::string_view text) {
+    // A quick count of "v " and "f" line starts sizes the two big lists once,
+    // instead of letting them grow (and copy) twenty-odd times on large files.
+    std::size_t vertices = 0;
+    std::size_t faces = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        if (*p == 'f') ++faces;
+        if (*p == 'v' && end - p > 1 && p[1] == ' ') ++vertices;
+        const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (!newline) break;
+        p = static_cast<const char*>(newline) + 1;
+    }
+    positions_.reserve(vertices);
+    faceIndices_.reserve(3 * faces);  // one triangle per line; polygons grow it
 }
 
 bool ObjParser::parseLine(const char* p, const char* end) {
@@ -281,11 +301,20 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
 // Reads the whole file into `text`; false with `reason` (errno text) if not.
 bool readWholeFile(std::FILE* file, std::string& text, std::string& reason) {
     struct stat info {};
+    std::size_t expected = 0;
     if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        text.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+        expected = static_cast<std::size_t>(info.st_size);
+    // Read straight into the string; grow in steps if the size was unknown or
+    // the file grew meanwhile.
+    std::size_t used = 0;
+    text.resize(expected > 0 ? expected + 1 : std::size_t{1} << 16);
+    for (;;) {
+        const std::size_t got = std::fread(text.data() + used, 1, text.size() - used, file);
+        used += got;
+        if (used < text.size()) break;  // short read: end of file or error
+        text.resize(text.size() * 2);
+    }
+    text.resize(used);
     if (std::ferror(file)) {
         reason = std::strerror(errno);
         return false;

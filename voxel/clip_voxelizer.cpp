@@ -105,13 +105,17 @@ VoxelizeResult Engine::voxelizeClipping(Progress& progress) {
     for (int axis = 0; axis < 3; ++axis) {
         ProgressStep step(progress, kPasses[axis].label, n);
         fitGrid(slab, mesh, n, axis, out());
-        buckets.build(mesh, drawer_.faceIndices(), slab);
+        if (cullFacesPerSlab) buckets.build(mesh, drawer_.faceIndices(), slab);
         for (int k = 0; k < n; ++k) {
             step.setValue(k);
             placeSlab(slab, k);
             viewTarget_.bind();
-            renderClipSlab(axis, buckets.indices.data() + buckets.offsets[k],
-                           buckets.offsets[k + 1] - buckets.offsets[k]);
+            if (cullFacesPerSlab) {
+                renderClipSlab(axis, buckets.indices.data() + buckets.offsets[k],
+                               buckets.offsets[k + 1] - buckets.offsets[k]);
+            } else {
+                renderClipSlab(axis);
+            }
             viewTarget_.readPixels(pixels_);
             viewTarget_.unbind();
             // Window row y is image row py = N-1-y (row 0 at the top).

@@ -98,6 +98,9 @@ public:
     // Where the depth pictures are also written when the folder exists.
     std::string depthImageDirectory = "images";
     std::ostream* log = nullptr;  // console lines; std::cout when null
+    // Each clipping slab draws only the faces that can reach it (same
+    // picture, far less work); off, every slab draws the whole mesh.
+    bool cullFacesPerSlab = true;
 
 private:
     std::ostream& out() const;

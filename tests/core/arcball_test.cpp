@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "math/arcball.h"
 
 namespace kubelmar {
@@ -12,20 +14,20 @@ void expectTransform(const ArcBall& ball, const Mat4& expected) {
 TEST(ArcBall, MapsPixelsOntoTheSphere) {
     const ArcBall ball(201, 201);
     EXPECT_FLOAT_EQ(ball.adjustWidth, 0.01f);
-    Vec4 out(0, 0, 0, 7);
-    ball.mapToSphere(Vec4(100, 100), out);
-    EXPECT_NEAR(out.x, 0, 1e-6f);
-    EXPECT_NEAR(out.y, 0, 1e-6f);
-    EXPECT_NEAR(out.z, 1, 1e-6f);
-    EXPECT_EQ(out.w, 7);  // not written
-    ball.mapToSphere(Vec4(200, 100), out);
-    EXPECT_NEAR(out.x, 1, 1e-6f);
-    EXPECT_NEAR(out.y, 0, 1e-6f);
-    EXPECT_NEAR(out.z, 0, 1e-3f);
-    ball.mapToSphere(Vec4(200, 0), out);  // corner: pulled onto the rim, y up
-    EXPECT_NEAR(out.x, 0.70710678f, 1e-6f);
-    EXPECT_NEAR(out.y, 0.70710678f, 1e-6f);
-    EXPECT_EQ(out.z, 0);
+    const auto mapped = [&ball](float x, float y) {
+        Vec4 out(0, 0, 0, 7);
+        ball.mapToSphere(Vec4(x, y), out);
+        EXPECT_EQ(out.w, 7);  // not written
+        return std::vector<float>{out.x, out.y, out.z};
+    };
+    const auto expectNear = [](const std::vector<float>& v, float x, float y, float z) {
+        EXPECT_NEAR(v[0], x, 1e-6f);
+        EXPECT_NEAR(v[1], y, 1e-6f);
+        EXPECT_NEAR(v[2], z, 1e-3f);
+    };
+    expectNear(mapped(100, 100), 0, 0, 1);
+    expectNear(mapped(200, 100), 1, 0, 0);
+    expectNear(mapped(200, 0), 0.70710678f, 0.70710678f, 0);  // outside: pulled onto the rim, y up
 }
 
 TEST(ArcBall, DragComposesWithTheRotationAtThePress) {

@@ -1,0 +1,156 @@
+#include "app/window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QStringList>
+
+#include "view/gl_widget.h"
+#include "view/qt_dialogs.h"
+
+namespace {
+
+// Icons are read from the working directory (images/open.png ...) so that a
+// user can replace them; the copies compiled into the program serve when
+// that file is missing or unreadable, so menus have icons wherever the
+// program starts.
+QIcon loadIcon(const QString& relativePath) {
+    QPixmap pixmap(relativePath);
+    if (pixmap.isNull()) pixmap.load(QStringLiteral(":/") + relativePath);
+    return QIcon(pixmap);
+}
+
+QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
+
+constexpr int kStartMode = kubelmar::kModeClipping;
+constexpr int kStartSize = 512;
+
+}  // namespace
+
+Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
+    setWindowTitle(tr("Kubelmar"));
+
+    glWidget_ = new GLWidget(dialogs_);
+    setCentralWidget(glWidget_);
+
+    openAct_ = createFileAction("openAct", QStringLiteral("images/open.png"), tr("&Open OBJ file..."),
+                                tr("Ctrl+O"), tr("Open an existing OBJ file"));
+    connect(openAct_, &QAction::triggered, this, &Window::open);
+    // Batch shows the same picture as Open: both start from OBJ files.
+    batchAct_ = createFileAction("batchAct", QStringLiteral("images/open.png"),
+                                 tr("&Batch process OBJ files..."), tr("Ctrl+B"),
+                                 tr("Batch Process a directory of OBJ files"));
+    connect(batchAct_, &QAction::triggered, this, &Window::batch);
+    saveAct_ = createFileAction("saveAct", QStringLiteral("images/save.png"), tr("&Save Voxels..."),
+                                tr("Ctrl+S"), tr("Save voxels to directory"));
+    connect(saveAct_, &QAction::triggered, this, &Window::save);
+
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+    fileMenu->addAction(openAct_);
+    fileMenu->addAction(batchAct_);
+    fileMenu->addAction(saveAct_);
+
+    depthBufferAct_ = createSettingAction("depthBufferAct", tr("Depth-Buffer Based"));
+    depthBufferAct_->setData(kubelmar::kModeDepthBuffer);
+    clippingAct_ = createSettingAction("clippingAct", tr("Clipping Based"));
+    clippingAct_->setData(kubelmar::kModeClipping);
+    size64Act_ = createSettingAction("size64Act", tr("64"));
+    size128Act_ = createSettingAction("size128Act", tr("128"));
+    size256Act_ = createSettingAction("size256Act", tr("256"));
+    size512Act_ = createSettingAction("size512Act", tr("512"));
+    size1024Act_ = createSettingAction("size1024Act", tr("1024"));
+    const QList<QAction*> sizeActions{size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_};
+    for (int i = 0; i < sizeActions.size(); ++i) sizeActions[i]->setData(64 << i);
+
+    QMenu* settingsMenu = menuBar()->addMenu(tr("&Settings"));
+    QMenu* modeMenu = settingsMenu->addMenu(tr("Mode:"));
+    modeMenu->addAction(depthBufferAct_);
+    modeMenu->addAction(clippingAct_);
+    QMenu* sizeMenu = settingsMenu->addMenu(tr("Voxel Size:"));
+    sizeMenu->addActions(sizeActions);
+
+    auto* modeGroup = new QActionGroup(this);
+    modeGroup->addAction(depthBufferAct_);
+    modeGroup->addAction(clippingAct_);
+    connect(modeGroup, &QActionGroup::triggered, this, &Window::algorithmEvent);
+    auto* sizeGroup = new QActionGroup(this);
+    for (QAction* action : sizeActions) sizeGroup->addAction(action);
+    connect(sizeGroup, &QActionGroup::triggered, this, &Window::voxelEvent);
+
+    // Checking an action emits no trigger, so the view is set directly.
+    clippingAct_->setChecked(true);
+    glWidget_->setMode(kStartMode);
+    size512Act_->setChecked(true);
+    glWidget_->setVoxelSize(kStartSize);
+}
+
+Window::~Window() = default;
+
+QAction* Window::createFileAction(const char* name, const QString& iconPath, const QString& text,
+                                  const QString& shortcut, const QString& statusTip) {
+    auto* action = new QAction(loadIcon(iconPath), text, this);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(QKeySequence(shortcut));
+    action->setStatusTip(statusTip);
+    return action;
+}
+
+QAction* Window::createSettingAction(const char* name, const QString& text) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QLatin1String(name));
+    action->setCheckable(true);
+    return action;
+}
+
+void Window::open() {
+    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (*.obj)"));
+    if (objFileName_.isEmpty()) return;
+    glWidget_->loadMesh(objFileName_);
+}
+
+void Window::batch() {
+    const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."));
+    if (directory.isEmpty()) return;
+    const kubelmar::BatchResult result = glWidget_->batch(directory);
+    if (!result.listed) {
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+        return;
+    }
+    // All files done: the command ends quietly, as a save does.
+    if (result.failures.empty()) return;
+    QStringList failures;
+    for (const std::string& failure : result.failures) failures << fromEngine(failure);
+    const int total = result.done + int(result.failures.size());
+    dialogs_->warning(this, tr("Kubelmar"),
+                      tr("%1 of %2 OBJ files could not be voxelized:\n%3")
+                          .arg(failures.size())
+                          .arg(total)
+                          .arg(failures.join(QLatin1Char('\n'))));
+}
+
+void Window::save() {
+    if (glWidget_->checkMeshLoaded() == -1) return;
+    saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."));
+    if (saveDirectory_.isEmpty()) return;
+    const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
+    if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+}
+
+void Window::algorithmEvent(QAction* action) {
+    glWidget_->setMode(action == depthBufferAct_ ? kubelmar::kModeDepthBuffer : kubelmar::kModeClipping);
+}
+
+void Window::voxelEvent(QAction* action) {
+    // Every trigger re-allocates, also of the size already in force: that is
+    // how a user clears the volume.
+    if (glWidget_->setVoxelSize(action->data().toInt())) return;
+    // The size was refused and the old one stays: so does its check mark.
+    for (QAction* sizeAction : {size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_})
+        if (sizeAction->data().toInt() == glWidget_->voxelSize()) sizeAction->setChecked(true);
+}

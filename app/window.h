@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class Dialogs;
+class GLWidget;
+class QAction;
+
+// The main window: the view as central widget, the File commands (open,
+// batch, save) and the Settings menu (voxelization mode and voxel size).
+// Each command becomes calls on the view; the settings live in the view.
+class Window : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `dialogs` answers the file dialogs and message boxes of the window and
+    // its view; Qt's own when null. It must outlive the window.
+    explicit Window(Dialogs* dialogs = nullptr);
+    ~Window() override;
+
+    GLWidget* view() const { return glWidget_; }
+
+private slots:
+    void open();
+    void batch();
+    void save();
+    void algorithmEvent(QAction* action);
+    void voxelEvent(QAction* action);
+
+private:
+    QAction* createFileAction(const char* name, const QString& iconPath, const QString& text,
+                              const QString& shortcut, const QString& statusTip);
+    QAction* createSettingAction(const char* name, const QString& text);
+
+    Dialogs* dialogs_;
+    GLWidget* glWidget_ = nullptr;
+    QString objFileName_;    // the last answer of the Open dialog
+    QString saveDirectory_;  // the last answer of the Save dialog
+    QAction* openAct_ = nullptr;
+    QAction* batchAct_ = nullptr;
+    QAction* saveAct_ = nullptr;
+    QAction* depthBufferAct_ = nullptr;
+    QAction* clippingAct_ = nullptr;
+    QAction* size64Act_ = nullptr;
+    QAction* size128Act_ = nullptr;
+    QAction* size256Act_ = nullptr;
+    QAction* size512Act_ = nullptr;
+    QAction* size1024Act_ = nullptr;
+};

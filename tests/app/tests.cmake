@@ -1,0 +1,20 @@
+# Desktop program tests (Qt Test), each on an X server of its own. Included
+# from tests/CMakeLists.txt when KUBELMAR_BUILD_GUI is ON.
+find_package(Qt6 REQUIRED COMPONENTS Test Widgets OpenGL OpenGLWidgets)
+
+function(kubelmar_add_gui_test name)
+  add_executable(${name} ${ARGN} ${CMAKE_CURRENT_LIST_DIR}/fake_dialogs.h)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE kubelmar_window Qt6::Test kubelmar_warnings)
+  target_compile_definitions(${name} PRIVATE
+    KUBELMAR_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples"
+    KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
+  # The save tests compare with what the command line writes.
+  add_dependencies(${name} kubelmar-cli)
+  add_test(NAME ${name} COMMAND xvfb-run -a $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES
+    RUN_SERIAL TRUE LABELS gui TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+endfunction()
+
+kubelmar_add_gui_test(kubelmar_window_tests ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp)
+kubelmar_add_gui_test(kubelmar_view_tests ${CMAKE_CURRENT_LIST_DIR}/gl_widget_test.cpp)

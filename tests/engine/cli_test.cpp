@@ -1,0 +1,105 @@
+// The command line as a script would use it: exit status, messages, files.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "gl_test_support.h"
+
+namespace kubelmar::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string output;  // stdout and stderr together
+};
+
+CliRun runCli(const std::string& arguments) {
+    CliRun run;
+    std::string command = KUBELMAR_CLI;
+    command.append(" ").append(arguments).append(" 2>&1 </dev/null");
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+std::string shellQuote(const std::filesystem::path& p) {
+    std::string quoted = p.string();
+    quoted.insert(quoted.begin(), '\'');
+    quoted.push_back('\'');
+    return quoted;
+}
+
+TEST(Cli, BadArgumentsExitWithUsage) {
+    CliRun run = runCli("");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("Usage: kubelmar-cli"), std::string::npos);
+    EXPECT_EQ(runCli("--size 100 a.obj out").status, 2);
+    EXPECT_EQ(runCli("--mode fancy a.obj out").status, 2);
+    EXPECT_EQ(runCli("--help").status, 0);
+}
+
+TEST(Cli, UnreadableMeshFailsNamingTheFile) {
+    const auto dir = tempDir("cli");
+    CliRun run = runCli(shellQuote(dir / "absent.obj") + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("absent.obj"), std::string::npos) << run.output;
+    writeFile(dir / "empty.obj", "# nothing here\n");
+    run = runCli(shellQuote(dir / "empty.obj") + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("empty.obj"), std::string::npos) << run.output;
+}
+
+TEST(Cli, VoxelizesTheSampleIntoANewDirectory) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("cli");
+    const auto out = dir / "nested" / "out";
+    CliRun run = runCli("--mode clipping --size 64 --quiet " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") +
+                     " " + shellQuote(out));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "");  // --quiet
+    EXPECT_TRUE(std::filesystem::exists(out / "slice100063.png"));
+    EXPECT_FALSE(std::filesystem::exists(out / "slice100064.png"));
+    EXPECT_TRUE(std::filesystem::exists(out / "voxelscale.txt"));
+}
+
+TEST(Cli, UnwritableOutputExitsNonZero) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("cli");
+    writeFile(dir / "file", "x");
+    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
+                     shellQuote(dir / "file" / "out"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("file/out"), std::string::npos) << run.output;
+}
+
+TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("batch");
+    const std::string box = boxObj(0, 0, 0, 1, 1, 1);
+    writeFile(dir / "b.obj", box);
+    writeFile(dir / "A.OBJ", box);
+    writeFile(dir / "c.obj", "v 1 1 1\nv 1 1 1\nv 1 1 1\nf 1 2 3\n");  // no extent
+    std::filesystem::create_directories(dir / "folder.obj");
+    CliRun run = runCli("--mode depth --size 64 --batch " + shellQuote(dir));
+    EXPECT_EQ(run.status, 1) << run.output;
+    const auto a = run.output.find("Voxelized: " + (dir / "A.OBJ").string());
+    const auto b = run.output.find("Voxelized: " + (dir / "b.obj").string());
+    ASSERT_NE(a, std::string::npos) << run.output;
+    ASSERT_NE(b, std::string::npos) << run.output;
+    EXPECT_LT(a, b);
+    EXPECT_NE(run.output.find("c.obj"), std::string::npos);
+    EXPECT_NE(run.output.find("Batch: 2 done, 1 failed"), std::string::npos) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(dir / "A" / "slice100063.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "b" / "slice100000.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "folder"));
+}
+
+}  // namespace
+}  // namespace kubelmar::test

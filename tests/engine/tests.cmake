@@ -1,0 +1,28 @@
+# GL-free voxel pieces.
+add_executable(kubelmar_voxel_tests
+  engine/grid_fit_test.cpp
+  engine/slice_writer_test.cpp
+  engine/batch_test.cpp
+  engine/depth_build_test.cpp
+  engine/cli_options_test.cpp
+)
+target_link_libraries(kubelmar_voxel_tests PRIVATE kubelmar_voxelcore kubelmar_cli_options
+  GTest::gtest_main kubelmar_warnings)
+gtest_discover_tests(kubelmar_voxel_tests PROPERTIES LABELS core)
+
+# Engine tests on a headless EGL context; they skip where none can be made.
+add_executable(kubelmar_engine_tests
+  engine/gl_test_support.cpp
+  engine/gl_ext_loader_test.cpp
+  engine/framebuffer_test.cpp
+  engine/voxelize_test.cpp
+  engine/engine_settings_test.cpp
+  engine/cli_test.cpp
+)
+target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl
+  GTest::gtest kubelmar_warnings)
+target_compile_definitions(kubelmar_engine_tests PRIVATE
+  KUBELMAR_SAMPLES_DIR="${KUBELMAR_SAMPLES_DIR}"
+  KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
+add_dependencies(kubelmar_engine_tests kubelmar-cli)
+gtest_discover_tests(kubelmar_engine_tests PROPERTIES LABELS gl DISCOVERY_TIMEOUT 60)

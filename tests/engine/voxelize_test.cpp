@@ -1,0 +1,239 @@
+// Both voxelization modes end to end on the headless context: meshes built
+// here, volumes and written slices checked at chosen voxels.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "gl_test_support.h"
+
+namespace kubelmar::test {
+namespace {
+
+constexpr int N = 64;
+
+// Clipping voxel (s, r, c) colour; depth voxel occupancy.
+const std::uint8_t* colorAt(Engine& e, int s, int r, int c) { return e.voxels.row(s, r) + 3 * c; }
+bool filledColor(Engine& e, int s, int r, int c) {
+    const std::uint8_t* v = colorAt(e, s, r, c);
+    return v[0] || v[1] || v[2];
+}
+bool filledDepth(Engine& e, int i, int j, int k) { return e.voxels.row(i, j)[k] == 255; }
+
+long countDepth(Engine& e) {
+    long n = 0;
+    for (int i = 0; i < e.voxelSize; ++i)
+        for (int j = 0; j < e.voxelSize; ++j)
+            for (int k = 0; k < e.voxelSize; ++k) n += filledDepth(e, i, j, k);
+    return n;
+}
+
+// Two unused vertices frame the cube (0,0,0)-(1,1,1); a tiny triangle sits
+// in the (+x, +y, +z) corner cell.
+const char* kCornerTriangle =
+    "v 0 0 0\nv 1 1 1\n"
+    "v 0.99 0.995 0.99\nv 0.995 0.99 0.99\nv 0.99 0.99 0.995\n"
+    "f 3 4 5\n";
+
+TEST(ClippingMode, CornerTriangleLandsInOneVoxelFromEveryPass) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(N, kModeClipping);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(kCornerTriangle));
+    ASSERT_TRUE(f.run().ok);
+    int filled = 0;
+    for (int s = 0; s < N; ++s)
+        for (int r = 0; r < N; ++r)
+            for (int c = 0; c < N; ++c) filled += filledColor(f.engine, s, r, c);
+    EXPECT_EQ(filled, 1);
+    EXPECT_TRUE(filledColor(f.engine, 0, N - 1, N - 1));
+}
+
+TEST(ClippingMode, BoxGivesAClosedShellIncludingFacesOnTheCube) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(N, kModeClipping);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
+    const VoxelizeResult result = f.run();
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.filesWritten, N + 1);  // slices and voxelscale.txt
+    // Top and bottom faces lie exactly on the cube: the outermost slabs take them in.
+    for (int s : {0, N - 1})
+        for (int r = 0; r < N; ++r)
+            for (int c = 0; c < N; ++c) ASSERT_TRUE(filledColor(f.engine, s, r, c)) << s << ' ' << r << ' ' << c;
+    // A middle layer is a ring: walls filled, inside empty.
+    int ring = 0;
+    for (int r = 0; r < N; ++r)
+        for (int c = 0; c < N; ++c) ring += filledColor(f.engine, N / 2, r, c);
+    EXPECT_EQ(ring, 4 * N - 4);
+    EXPECT_FALSE(filledColor(f.engine, N / 2, N / 2, N / 2));
+    const std::uint8_t* white = colorAt(f.engine, 0, 3, 5);
+    EXPECT_EQ(white[0], 255);
+    EXPECT_EQ(white[1], 255);
+    EXPECT_EQ(white[2], 255);
+}
+
+TEST(ClippingMode, FloorAndCeilingOnTheBoxFacesSurviveScaleRounding) {
+    KUBELMAR_REQUIRE_GL();
+    // y is the longest side; 7.1 does not scale to 2048 exactly in floats.
+    const char* obj =
+        "v 0 0 0\nv 3 7.1 3\n"
+        "v 1 0 1\nv 2 0 1\nv 2 0 2\nv 1 0 2\n"
+        "v 1 7.1 1\nv 2 7.1 1\nv 2 7.1 2\nv 1 7.1 2\n"
+        "f 3 4 5 6\nf 7 8 9 10\n";
+    for (int n : {64, 128}) {
+        EngineFixture f(n, kModeClipping);
+        ASSERT_TRUE(f.ready);
+        ASSERT_TRUE(f.load(obj));
+        ASSERT_TRUE(f.run().ok);
+        auto layerCount = [&](int s) {
+            int count = 0;
+            for (int r = 0; r < n; ++r)
+                for (int c = 0; c < n; ++c) count += filledColor(f.engine, s, r, c);
+            return count;
+        };
+        EXPECT_GT(layerCount(0), n * n / 100) << "ceiling lost at N=" << n;
+        EXPECT_GT(layerCount(n - 1), n * n / 100) << "floor lost at N=" << n;
+        EXPECT_EQ(layerCount(n / 2), 0);
+    }
+}
+
+TEST(ClippingMode, VertexColoursReachTheVoxelsAndSlices) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(N, kModeClipping);
+    ASSERT_TRUE(f.ready);
+    std::string obj = boxObj(0, 0, 0, 1, 1, 1);
+    for (int i = 0; i < 8; ++i) obj += "vc 1 0.5 0\n";
+    ASSERT_TRUE(f.load(obj));
+    ASSERT_TRUE(f.run().ok);
+    const std::uint8_t* v = colorAt(f.engine, 0, 10, 10);
+    EXPECT_EQ(v[0], 255);
+    EXPECT_NEAR(v[1], 128, 1);
+    EXPECT_EQ(v[2], 0);
+    int size = 0;
+    const auto top = readSlice(f.dir / "slices", 0, &size);
+    ASSERT_EQ(size, N);
+    const std::uint8_t* p = &top[(10 * N + 10) * 4];
+    EXPECT_EQ(p[0], v[0]);
+    EXPECT_EQ(p[1], v[1]);
+    EXPECT_EQ(p[2], v[2]);
+    EXPECT_EQ(p[3], 255);
+    const auto middle = readSlice(f.dir / "slices", N / 2);
+    const std::uint8_t* empty = &middle[(N / 2 * N + N / 2) * 4];
+    EXPECT_EQ(empty[0] | empty[1] | empty[2], 0);
+    EXPECT_EQ(empty[3], 255);  // empty voxels are opaque black
+}
+
+TEST(ClippingMode, PerSlabFaceCullingDrawsTheSamePicture) {
+    KUBELMAR_REQUIRE_GL();
+    std::ifstream in(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<std::uint8_t> volumes[2];
+    for (int culled = 0; culled < 2; ++culled) {
+        EngineFixture f(N, kModeClipping);
+        ASSERT_TRUE(f.ready);
+        f.engine.cullFacesPerSlab = culled == 1;
+        ASSERT_TRUE(f.load(text.str()));
+        ASSERT_TRUE(f.run().ok);
+        volumes[culled].assign(f.engine.voxels.data(), f.engine.voxels.data() + f.engine.voxels.byteCount());
+    }
+    EXPECT_TRUE(volumes[0] == volumes[1]);
+}
+
+TEST(DepthMode, AxisAlignedCubeFillsTheWholeVolume) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(N, kModeDepthBuffer);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(boxObj(-3, -3, -3, 3, 3, 3)));
+    ASSERT_TRUE(f.run().ok);
+    EXPECT_EQ(countDepth(f.engine), long(N) * N * N);
+}
+
+TEST(DepthMode, LongBoxesFillTheirShareAlongEachAxis) {
+    KUBELMAR_REQUIRE_GL();
+    // Longest side 2 along one axis, 1 along the others: a quarter of the
+    // volume, reaching the faces of the cube along the long axis.
+    for (int axis = 0; axis < 3; ++axis) {
+        float hi[3] = {1, 1, 1};
+        hi[axis] = 2;
+        EngineFixture f(N, kModeDepthBuffer);
+        ASSERT_TRUE(f.ready);
+        ASSERT_TRUE(f.load(boxObj(0, 0, 0, hi[0], hi[1], hi[2])));
+        ASSERT_TRUE(f.run().ok);
+        const long count = countDepth(f.engine);
+        EXPECT_NEAR(double(count) / (long(N) * N * N), 0.25, 0.03) << "axis " << axis;
+        // i runs along z, j along y (from the top), k along x (from +x).
+        const int end[3][3] = {{N / 2, N / 2, 0}, {N / 2, 0, N / 2}, {0, N / 2, N / 2}};
+        EXPECT_TRUE(filledDepth(f.engine, end[axis][0], end[axis][1], end[axis][2])) << "axis " << axis;
+        EXPECT_TRUE(filledDepth(f.engine, N - 1 - end[axis][0], N - 1 - end[axis][1], N - 1 - end[axis][2]))
+            << "axis " << axis;
+    }
+}
+
+TEST(BothModes, HollowSphereIsAShellWhenClippedAndSolidFromDepth) {
+    KUBELMAR_REQUIRE_GL();
+    const int stacks = 24, slices = 32;
+    const int outerVertices = (stacks + 1) * slices;
+    const std::string obj = sphereObj(0, 0, 0, 1, stacks, slices, 1, false) +
+                            sphereObj(0, 0, 0, 0.5f, stacks, slices, 1 + outerVertices, true);
+    EngineFixture clip(N, kModeClipping);
+    ASSERT_TRUE(clip.ready);
+    ASSERT_TRUE(clip.load(obj));
+    ASSERT_TRUE(clip.run().ok);
+    EXPECT_FALSE(filledColor(clip.engine, N / 2, N / 2, N / 2));       // centre of the cavity
+    EXPECT_FALSE(filledColor(clip.engine, N / 2, N / 2, N / 2 + 24));  // between the walls
+    EXPECT_TRUE(filledColor(clip.engine, N / 2, N / 2, N / 2 + 15));   // inner wall, r = 0.5
+
+    EngineFixture depth(N, kModeDepthBuffer);
+    ASSERT_TRUE(depth.ready);
+    ASSERT_TRUE(depth.load(obj));
+    ASSERT_TRUE(depth.run().ok);
+    EXPECT_TRUE(filledDepth(depth.engine, N / 2, N / 2, N / 2));
+    EXPECT_TRUE(filledDepth(depth.engine, N / 2, N / 2, N / 2 + 24));
+    EXPECT_FALSE(filledDepth(depth.engine, 2, 2, 2));  // outside the ball, in a corner
+    const double share = double(countDepth(depth.engine)) / (long(N) * N * N);
+    EXPECT_NEAR(share, 3.14159265 / 6, 0.05);  // a ball in its cube
+}
+
+TEST(DepthMode, SlicesAreOccupancyPixelsAndRunsRepeatExactly) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(N, kModeDepthBuffer);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(sphereObj(0, 0, 0, 1, 16, 24, 1, false)));
+    ASSERT_TRUE(f.run().ok);
+    std::vector<std::vector<std::uint8_t>> first;
+    for (int s = 0; s < N; ++s) first.push_back(readSlice(f.dir / "slices", s));
+    for (const auto& slice : first) {
+        ASSERT_EQ(slice.size(), std::size_t(N) * N * 4);
+        for (std::size_t p = 0; p < slice.size(); p += 4) {
+            const bool white = slice[p] == 255 && slice[p + 1] == 255 && slice[p + 2] == 255 && slice[p + 3] == 255;
+            const bool clear = (slice[p] | slice[p + 1] | slice[p + 2] | slice[p + 3]) == 0;
+            ASSERT_TRUE(white || clear);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "slices" / "voxelscale.txt"));
+    ASSERT_TRUE(f.run().ok);
+    for (int s = 0; s < N; ++s) ASSERT_EQ(readSlice(f.dir / "slices", s), first[s]) << "slice " << s;
+}
+
+TEST(BothModes, AnUnwritableDirectoryFailsNamingTheFirstFile) {
+    KUBELMAR_REQUIRE_GL();
+    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+        EngineFixture f(N, mode);
+        ASSERT_TRUE(f.ready);
+        ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
+        NullProgress none;
+        testing::internal::CaptureStderr();
+        const VoxelizeResult result = f.engine.voxelize((f.dir / "missing").string(), none);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.filesWritten, 0);
+        EXPECT_NE(result.error.find("missing/slice100000.png"), std::string::npos) << result.error;
+        EXPECT_NE(err.find("ERROR: "), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace kubelmar::test

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "voxel/progress.h"
+
+class QProgressDialog;
+class QWidget;
+
+// The engine's progress steps as window-modal progress dialogs: one dialog
+// per step, labelled with the step's text as it is, with a "Cancel" button
+// that is never consulted (no step can be stopped), shown at once.
+//
+// Setting a value lets Qt process events, and a repaint of any OpenGL widget
+// makes that widget's context current. `afterEvents` runs after every value
+// so a caller doing GL work can make its own context current again.
+class DialogProgress final : public kubelmar::Progress {
+public:
+    explicit DialogProgress(QWidget* parent, std::function<void()> afterEvents = {});
+    ~DialogProgress() override;
+    DialogProgress(const DialogProgress&) = delete;
+    DialogProgress& operator=(const DialogProgress&) = delete;
+
+    void begin(const std::string& label, int maximum) override;
+    void setValue(int value) override;
+    void end() override;
+
+private:
+    QWidget* parent_;
+    std::function<void()> afterEvents_;
+    std::unique_ptr<QProgressDialog> dialog_;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The modal questions and messages of the desktop program. The main window
+// and the view ask through this interface; QtDialogs shows Qt's standard
+// dialogs, tests hand in answers of their own.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // An existing file; empty when the user cancels.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+    // An existing directory, symbolic links left unresolved; empty when the
+    // user cancels.
+    virtual QString existingDirectory(QWidget* parent, const QString& caption) = 0;
+    // A message with a single OK button; returns when it is dismissed.
+    virtual void critical(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
+};

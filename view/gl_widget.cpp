@@ -1,0 +1,173 @@
+#include "view/gl_widget.h"
+
+#include <unistd.h>
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "view/dialog_progress.h"
+#include "view/qt_dialogs.h"
+
+namespace {
+
+// Entry points come from the context that is current when the engine asks:
+// the widget's own, made current by Qt around initializeGL.
+void* lookUpProc(const char* name, void*) {
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+}
+
+std::string fileSystemName(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
+
+const char* modeName(int mode) { return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : "clipping"; }
+
+}  // namespace
+
+GLWidget::GLWidget(Dialogs* dialogs, QWidget* parent)
+    : QOpenGLWidget(parent), dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {}
+
+GLWidget::~GLWidget() {
+    // ~QOpenGLWidget destroys the context after this class's members are
+    // gone: the release hook must not run then.
+    if (QOpenGLContext* current = context()) disconnect(current, nullptr, this, nullptr);
+    releaseGL();
+}
+
+QSurfaceFormat GLWidget::requiredFormat() {
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    return format;
+}
+
+void GLWidget::releaseGL() {
+    if (!engine_.glReady()) return;
+    makeCurrent();
+    engine_.releaseGL();
+    doneCurrent();
+}
+
+void GLWidget::initializeGL() {
+    // Qt replaces the context when the widget moves to another window; the
+    // engine's GL objects die with the old one and are released first.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGL(); },
+            Qt::UniqueConnection);
+    const kubelmar::GLProcResolver resolver{&lookUpProc, nullptr};
+    if (engine_.initializeGL(resolver, width(), height())) return;
+    // A required extension is missing and its lines are printed. Wait for a
+    // key only where someone can press one.
+    std::cout.flush();
+    if (isatty(STDIN_FILENO)) {
+        std::cerr << "Press Enter to continue..." << std::flush;
+        std::getchar();
+    }
+    std::exit(1);
+}
+
+void GLWidget::resizeGL(int w, int h) {
+    // w x h are widget pixels, the frame of the mouse positions the arcball
+    // gets; paintGL sets the viewport in device pixels.
+    engine_.resizeGL(w, h);
+}
+
+void GLWidget::paintGL() {
+    // Draws into the widget's framebuffer object, bound by Qt.
+    const qreal ratio = devicePixelRatioF();
+    engine_.paintGL(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+void GLWidget::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    lastMouseX_ = p.x();
+    lastMouseY_ = p.y();
+    if (event->button() == Qt::LeftButton)
+        engine_.arcBall.click(kubelmar::Vec4(float(lastMouseX_), float(lastMouseY_), 0.0f));
+    update();
+}
+
+void GLWidget::mouseMoveEvent(QMouseEvent* event) {
+    // Without mouse tracking moves arrive only while a button is held; the
+    // arcball ignores them unless a left press started a drag.
+    const QPoint p = event->position().toPoint();
+    engine_.arcBall.drag(kubelmar::Vec4(float(p.x()), float(p.y()), 0.0f));
+    lastMouseX_ = p.x();
+    lastMouseY_ = p.y();
+    update();
+}
+
+void GLWidget::mouseReleaseEvent(QMouseEvent*) { engine_.arcBall.isDragging = false; }
+
+bool GLWidget::loadMesh(QString fileName) {
+    const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
+    if (!result.ok) {
+        std::cout.flush();
+        std::cerr << "ERROR: " << result.error << std::endl;
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+        return false;
+    }
+    // Qt only re-runs paintGL on request; without one the old picture stays.
+    update();
+    return true;
+}
+
+void GLWidget::setMode(int mode) { engine_.setMode(mode); }
+
+bool GLWidget::setVoxelSize(int n) {
+    DialogProgress progress(this);
+    std::string error;
+    if (!engine_.setVoxelSize(n, progress, &error)) {
+        std::cout.flush();
+        std::cerr << error << std::endl;
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(error));
+        return false;
+    }
+    setFixedSize(n, n);
+    return true;
+}
+
+int GLWidget::checkMeshLoaded() {
+    if (engine_.checkMeshLoaded()) return 1;
+    dialogs_->critical(this, tr("Kubelmar"), tr("ERROR: No OBJ file is loaded!!!\n"));
+    return -1;
+}
+
+kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
+    // Every value of a progress dialog may repaint (and so make current) some
+    // other widget's context: the engine's context is made current again.
+    makeCurrent();
+    DialogProgress progress(this, [this] { makeCurrent(); });
+    const auto start = std::chrono::steady_clock::now();
+    const kubelmar::VoxelizeResult result = engine_.voxelize(fileSystemName(directory), progress);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    doneCurrent();
+    if (result.ok) {
+        std::printf("Voxelized into %s: mode %s, size %d, %d files, %.2f s\n",
+                    fileSystemName(directory).c_str(), modeName(engine_.mode), engine_.voxelSize,
+                    result.filesWritten, seconds);
+    } else {
+        std::printf("Voxelization into %s failed: mode %s, size %d, %d files written, %.2f s\n",
+                    fileSystemName(directory).c_str(), modeName(engine_.mode), engine_.voxelSize,
+                    result.filesWritten, seconds);
+    }
+    std::fflush(stdout);
+    // The engine leaves the rotation of its last axis view; show it.
+    update();
+    return result;
+}
+
+kubelmar::BatchResult GLWidget::batch(QString directory) {
+    makeCurrent();
+    DialogProgress progress(this, [this] { makeCurrent(); });
+    const kubelmar::BatchResult result =
+        kubelmar::runBatch(engine_, fileSystemName(directory), progress, std::cout);
+    doneCurrent();
+    update();
+    return result;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QOpenGLWidget>
+#include <QString>
+#include <QSurfaceFormat>
+
+#include "voxel/batch_runner.h"
+#include "voxel/engine.h"
+
+class Dialogs;
+
+// The OpenGL view of the main window: shows the loaded mesh, turns it with
+// the mouse and runs every voxelization on its own GL context. All voxel
+// work is the engine's; this class forwards to it, keeps the context
+// current while it works and turns its reports into dialogs.
+//
+// The widget's size in pixels is fixed to N x N by the voxel size.
+class GLWidget : public QOpenGLWidget {
+    Q_OBJECT
+
+public:
+    // `dialogs` answers the view's message boxes; Qt's own when null. It must
+    // outlive the widget.
+    explicit GLWidget(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~GLWidget() override;
+
+    // The surface format the engine needs: a compatibility profile (the
+    // engine draws with the fixed-function pipeline) with a depth buffer.
+    // Set it as the default before the application object is created.
+    static QSurfaceFormat requiredFormat();
+
+    // Replaces the mesh by the OBJ file's content and repaints. A file that
+    // can't be read leaves the previous mesh and shows a box naming the file.
+    bool loadMesh(QString fileName);
+    // 0 depth-buffer, any other value clipping; nothing else changes.
+    void setMode(int mode);
+    // Makes n the resolution, fixes the view to n x n pixels and replaces the
+    // volume by a zeroed one. When the memory can't be had a box says so and
+    // the old size, view size and volume stay.
+    bool setVoxelSize(int n);
+    // 1 when a mesh with at least one vertex is loaded; otherwise shows the
+    // error box and returns -1.
+    int checkMeshLoaded();
+    // Voxelizes the loaded mesh with the current mode and size into
+    // `directory` under progress dialogs, then repaints (the view keeps the
+    // last axis view). Prints one status line. Reports failures; shows none.
+    kubelmar::VoxelizeResult voxelize(QString directory);
+    // Voxelizes every OBJ file of `directory`, each into a directory named
+    // after it, with the current mode and size. Shows no box either.
+    kubelmar::BatchResult batch(QString directory);
+
+    int mode() const { return engine_.mode; }
+    int voxelSize() const { return engine_.voxelSize; }
+    QString outputDirectory() const { return QString::fromStdString(engine_.outputDirectory); }
+    kubelmar::Engine& engine() { return engine_; }
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void releaseGL();
+
+    Dialogs* dialogs_;
+    kubelmar::Engine engine_;
+    // Position of the last press or move, widget pixels (origin top left).
+    int lastMouseX_ = 0;
+    int lastMouseY_ = 0;
+};
