@@ -2,8 +2,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QDir>
-#include <QFile>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>

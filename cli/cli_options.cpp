@@ -7,7 +7,7 @@
 namespace kubelmar {
 
 const char* cliUsage() {
-    return "Usage: kubelmar-cli [--mode clipping|depth] [--size 64|128|256|512|1024] [--quiet]\n"
+    return "Usage: kubelmar-cli [--mode clipping|depth] [--size 64|128|256|512|1024] [--quiet] [--timings]\n"
            "                    INPUT.obj OUTDIR\n"
            "       kubelmar-cli [--mode clipping|depth] [--size N] [--quiet] --batch DIR\n"
            "       kubelmar-cli --help | --version\n"
@@ -18,7 +18,8 @@ const char* cliUsage() {
            "  --mode depth     filled solid from six axis depth images\n"
            "  --size N         voxels per axis (default 512)\n"
            "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
-           "  --quiet          no progress and no console lines; errors only\n";
+           "  --quiet          no progress and no console lines; errors only\n"
+           "  --timings        print each step's wall time (\"time: <step> <seconds>\")\n";
 }
 
 bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string* error) {
@@ -43,6 +44,8 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             return true;
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
+        } else if (arg == "--timings") {
+            options.timings = true;
         } else if (arg == "--mode") {
             if (!value(v)) return fail("--mode needs a value: clipping or depth");
             if (v == "clipping") options.mode = 1;

@@ -10,6 +10,7 @@ struct CliOptions {
     int mode = 1;    // 0 depth-buffer, 1 clipping (the desktop program's start-up mode)
     int size = 512;  // N
     bool quiet = false;
+    bool timings = false;  // per-step wall times on stderr
     std::string input;      // OBJ file
     std::string output;     // output directory
     std::string batchDir;   // --batch

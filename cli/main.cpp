@@ -10,6 +10,7 @@
 #include <streambuf>
 
 #include "cli/cli_options.h"
+#include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
 #include "gl/egl_context.h"
 #include "voxel/batch_runner.h"
@@ -52,8 +53,16 @@ int run(const CliOptions& options) {
     if (!engine.setVoxelSize(options.size, silent, &error)) return fail(error);
     engine.setMode(options.mode);
 
+    TerminalProgress bar(stderr);
+    Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
+    StepTimer timer(shown, stderr);
+    Progress& progress = options.timings ? static_cast<Progress&>(timer) : shown;
+
     if (options.command == CliOptions::Command::Voxelize) {
+        const auto loadStart = std::chrono::steady_clock::now();
         const MeshLoadResult loaded = engine.loadMesh(options.input);
+        if (options.timings)
+            timer.report("Loading mesh", std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count());
         if (!loaded.ok) return fail(loaded.error);
         if (!engine.checkMeshLoaded()) return fail(options.input + ": no usable vertex, nothing to voxelize");
         std::error_code ec;
@@ -61,15 +70,18 @@ int run(const CliOptions& options) {
         if (ec) return fail("can't create " + options.output + ": " + ec.message());
     }
 
+    const auto glStart = std::chrono::steady_clock::now();
     std::unique_ptr<HeadlessGLContext> context = HeadlessGLContext::create(&error);
     if (!context) return fail("no OpenGL context (" + error + ")");
     if (!engine.initializeGL(context->resolver(), options.size, options.size)) {
         engine.releaseGL();
         return missingExtension();
     }
+    if (options.timings) {
+        timer.report("Starting OpenGL", std::chrono::duration<double>(std::chrono::steady_clock::now() - glStart).count());
+        std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
+    }
 
-    TerminalProgress bar(stderr);
-    Progress& progress = options.quiet ? static_cast<Progress&>(silent) : bar;
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     if (options.command == CliOptions::Command::Batch) {

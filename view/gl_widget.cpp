@@ -55,10 +55,10 @@ void GLWidget::releaseGL() {
 }
 
 void GLWidget::initializeGL() {
-    // Qt replaces the context when the widget moves to another window; the
-    // engine's GL objects die with the old one and are released first.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGL(); },
-            Qt::UniqueConnection);
+    // Qt replaces the context when the widget moves to another window and
+    // initializes again; the engine's GL objects die with the old context
+    // and are released first.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGL(); });
     const kubelmar::GLProcResolver resolver{&lookUpProc, nullptr};
     if (engine_.initializeGL(resolver, width(), height())) return;
     // A required extension is missing and its lines are printed. Wait for a

@@ -20,7 +20,7 @@ BatchResult runBatch(Engine& engine, const std::string& directory, Progress& pro
     for (const std::string& file : files) {
         const MeshLoadResult loaded = engine.loadMesh(file);
         if (!loaded.ok) {
-            result.failures.push_back(file + ": " + loaded.error);
+            result.failures.push_back(loaded.error);  // names the file
             report << "ERROR: " << loaded.error << std::endl;
             continue;
         }

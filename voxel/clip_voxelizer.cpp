@@ -123,7 +123,8 @@ VoxelizeResult Engine::voxelizeClipping(Progress& progress) {
                 const int py = n - 1 - y;
                 const std::uint8_t* p = pixels_.data() + static_cast<std::size_t>(y) * n * 4;
                 for (int px = 0; px < n; ++px, p += 4) {
-                    if (greyLevel(p[0], p[1], p[2]) == 0) continue;
+                    // Most of a slab is background: test all three channels at once.
+                    if ((p[0] | p[1] | p[2]) == 0 || greyLevel(p[0], p[1], p[2]) == 0) continue;
                     int s, r, c;
                     if (axis == 0) { s = k; r = px; c = py; }
                     else if (axis == 1) { s = n - 1 - py; r = px; c = n - 1 - k; }

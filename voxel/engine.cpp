@@ -19,6 +19,7 @@ Engine::~Engine() {
 std::ostream& Engine::out() const { return log ? *log : std::cout; }
 
 bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) {
+    releaseGL();  // a second initialisation replaces the first one's objects
     glClearColor(0, 0, 0, 1);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_DEPTH_TEST);
@@ -146,7 +147,10 @@ VoxelizeResult Engine::voxelize(const std::string& directory, Progress& progress
     VoxelizeResult result;
     if (!glReady_ || !ensureTarget()) {
         result.ok = false;
-        result.error = "ERROR: No usable OpenGL render target";
+        result.error = "ERROR: No usable OpenGL render target of " + std::to_string(voxelSize) + " x " +
+                       std::to_string(voxelSize) + " pixels";
+        std::cout.flush();
+        std::cerr << result.error << std::endl;
         return result;
     }
     ensureMeshUploaded();

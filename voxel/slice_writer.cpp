@@ -1,6 +1,12 @@
 #include "voxel/slice_writer.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -21,28 +27,77 @@ WriteResult failure(const std::string& path, const std::string& reason) {
     return result;
 }
 
+// Slices are encoded and written by worker threads (PNG compression is the
+// slow part); progress is reported from the calling thread only, which may be
+// a GUI thread, as slices complete. After a failure no new slice is started.
 template <typename Encode>
 WriteResult saveSlices(const VoxelVolume& voxels, const std::string& directory, Progress& progress,
                        Encode encode) {
     const int n = voxels.size();
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(n) * n * 4);
-    WriteResult result;
-    for (int s = 0; s < n; ++s) {
-        progress.setValue(s);
-        std::uint8_t* out = pixels.data();
-        for (int r = 0; r < n; ++r) {
-            const std::uint8_t* row = voxels.row(s, r);
-            for (int c = 0; c < n; ++c, out += 4) encode(row, c, out);
+    const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    int finished = 0;  // slices written or failed, under mutex
+    int written = 0;
+    int running = workers;  // worker threads not yet done, under mutex
+    int firstFailed = n;
+    std::string firstReason;
+
+    auto work = [&] {
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(n) * n * 4);
+        for (int s = next++; s < n && !stop; s = next++) {
+            std::uint8_t* out = pixels.data();
+            for (int r = 0; r < n; ++r) {
+                const std::uint8_t* row = voxels.row(s, r);
+                for (int c = 0; c < n; ++c, out += 4) encode(row, c, out);
+            }
+            std::string reason;
+            const bool ok = writePngRGBA(sliceFileName(directory, s), n, n, pixels.data(), &reason);
+            std::lock_guard<std::mutex> lock(mutex);
+            ++finished;
+            if (ok) ++written;
+            if (!ok) {
+                stop = true;
+                if (s < firstFailed) {
+                    firstFailed = s;
+                    firstReason = reason;
+                }
+            }
+            changed.notify_one();
         }
-        const std::string path = sliceFileName(directory, s);
-        std::string reason;
-        if (!writePngRGBA(path, n, n, pixels.data(), &reason)) {
-            WriteResult failed = failure(path, reason);
-            failed.filesWritten = result.filesWritten;
-            return failed;
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        changed.notify_one();
+    };
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < workers; ++t) threads.emplace_back(work);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        int reported = -1;
+        while (true) {
+            const bool done = running == 0;
+            if (finished != reported) {
+                reported = finished;
+                lock.unlock();
+                progress.setValue(reported);
+                lock.lock();
+            }
+            if (done) break;
+            changed.wait_for(lock, std::chrono::milliseconds(50));
         }
-        ++result.filesWritten;
     }
+    for (std::thread& t : threads) t.join();
+
+    if (firstFailed < n) {
+        WriteResult failed = failure(sliceFileName(directory, firstFailed), firstReason);
+        failed.filesWritten = written;
+        return failed;
+    }
+    WriteResult result;
+    result.filesWritten = n;
     return result;
 }
 

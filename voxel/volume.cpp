@@ -27,7 +27,16 @@ bool VoxelVolume::allocate(int n) {
 }
 
 void VoxelVolume::clear() {
-    if (data_) std::memset(data_, 0, byteCount());
+    if (!data_) return;
+    // A fresh block from calloc is zeroed lazily by the kernel: far cheaper
+    // than writing (and faulting in) every byte of a large volume. Where
+    // memory is short, the old block is zeroed in place instead.
+    if (auto* block = static_cast<std::uint8_t*>(std::calloc(byteCount(), 1))) {
+        std::free(data_);
+        data_ = block;
+    } else {
+        std::memset(data_, 0, byteCount());
+    }
 }
 
 }  // namespace kubelmar

@@ -5,16 +5,13 @@
 
 #include "view/dialogs.h"
 
-// Answers the file and directory dialogs from a queue (an empty answer, or
-// none left, is a cancelled dialog) and records every question and message.
+// Answers file and directory dialogs from a queue (an empty answer, or none
+// left, is a cancelled dialog) and records every question and message.
 class FakeDialogs final : public Dialogs {
 public:
     struct Message {
-        QString kind;  // "critical" or "warning"
-        QString title;
-        QString text;
+        QString kind, title, text;  // kind: "critical" or "warning"
     };
-
     QStringList answers;
     QStringList captions;  // of every file or directory dialog, in order
     QStringList filters;   // of every file dialog
@@ -22,19 +19,16 @@ public:
 
     QString openFileName(QWidget*, const QString& caption, const QString& filter) override {
         filters << filter;
-        return ask(caption);
+        return existingDirectory(nullptr, caption);
     }
-    QString existingDirectory(QWidget*, const QString& caption) override { return ask(caption); }
-    void critical(QWidget*, const QString& title, const QString& text) override {
-        messages.append({QStringLiteral("critical"), title, text});
-    }
-    void warning(QWidget*, const QString& title, const QString& text) override {
-        messages.append({QStringLiteral("warning"), title, text});
-    }
-
-private:
-    QString ask(const QString& caption) {
+    QString existingDirectory(QWidget*, const QString& caption) override {
         captions << caption;
         return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    void critical(QWidget*, const QString& title, const QString& text) override {
+        messages.append({"critical", title, text});
+    }
+    void warning(QWidget*, const QString& title, const QString& text) override {
+        messages.append({"warning", title, text});
     }
 };

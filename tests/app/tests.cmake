@@ -13,7 +13,7 @@ function(kubelmar_add_gui_test name)
   add_dependencies(${name} kubelmar-cli)
   add_test(NAME ${name} COMMAND xvfb-run -a $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES
-    RUN_SERIAL TRUE LABELS gui TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+    RUN_SERIAL TRUE LABELS gui TIMEOUT 60 ENVIRONMENT QT_QPA_PLATFORM=xcb)
 endfunction()
 
 kubelmar_add_gui_test(kubelmar_window_tests ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp)

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test (GL tests on a
+# headless EGL context, GUI tests under Xvfb one at a time).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+cd build
+ctest --output-on-failure -j2 --timeout 600
