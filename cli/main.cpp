@@ -64,7 +64,6 @@ int run(const CliOptions& options) {
         if (options.timings)
             timer.report("Loading mesh", std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count());
         if (!loaded.ok) return fail(loaded.error);
-        if (!engine.checkMeshLoaded()) return fail(options.input + ": no usable vertex, nothing to voxelize");
         std::error_code ec;
         std::filesystem::create_directories(options.output, ec);
         if (ec) return fail("can't create " + options.output + ": " + ec.message());

@@ -24,11 +24,6 @@ BatchResult runBatch(Engine& engine, const std::string& directory, Progress& pro
             report << "ERROR: " << loaded.error << std::endl;
             continue;
         }
-        if (!engine.checkMeshLoaded()) {
-            result.failures.push_back(file + ": no usable vertex");
-            report << "ERROR: " << file << ": no usable vertex, skipped" << std::endl;
-            continue;
-        }
         const std::string output = batchOutputDirectory(file);
         std::error_code ec;
         std::filesystem::create_directory(output, ec);

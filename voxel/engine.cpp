@@ -108,8 +108,16 @@ void Engine::paintGL(int width, int height) {
 }
 
 MeshLoadResult Engine::loadMesh(const std::string& path) {
-    MeshLoadResult result = loadPreparedMesh(path, mesh);
+    // A file without a usable vertex gives no mesh: it must not replace the
+    // one loaded before, so it is read into a scratch mesh first.
+    Mesh loaded;
+    MeshLoadResult result = loadPreparedMesh(path, loaded);
+    if (result.ok && loaded.vertexCount == 0) {
+        result.ok = false;
+        result.error = path + ": no usable vertex (no mesh in the file)";
+    }
     if (result.ok) {
+        mesh = std::move(loaded);
         meshExtent = result.meshExtent;
         meshDirty_ = true;
     }

@@ -54,8 +54,9 @@ public:
     // Draws the mesh with the arcball rotation into the bound framebuffer.
     void paintGL(int width, int height);
 
-    // Replaces the mesh by the OBJ file's content, prepared; on failure the
-    // previous mesh stays.
+    // Replaces the mesh by the OBJ file's content, prepared. A file that
+    // can't be read or holds no usable vertex fails (error names the file)
+    // and the previous mesh stays.
     MeshLoadResult loadMesh(const std::string& path);
     bool checkMeshLoaded() const { return mesh.vertexCount != 0; }
 

@@ -88,3 +88,28 @@ TEST(Voxelize, DepthRunReportsItsThreeSteps) {
 
 }  // namespace
 }  // namespace kubelmar::test
+
+namespace kubelmar::test {
+namespace {
+
+TEST(LoadMesh, AFileWithoutMeshKeepsThePreviousOne) {
+    Engine engine;
+    const auto dir = tempDir("load");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(engine.loadMesh(writeFile(dir / "box.obj", boxObj(0, 0, 0, 4, 2, 1))).ok);
+    const MeshLoadResult empty = engine.loadMesh(writeFile(dir / "empty.obj", "# only a comment\nvt 0 1\n"));
+    const MeshLoadResult missing = engine.loadMesh((dir / "missing.obj").string());
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(empty.ok);
+    EXPECT_NE(empty.error.find("empty.obj"), std::string::npos) << empty.error;
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("missing.obj"), std::string::npos) << missing.error;
+    EXPECT_EQ(engine.mesh.vertexCount, 8);
+    EXPECT_FLOAT_EQ(engine.meshExtent, 4.0f);
+    EXPECT_FLOAT_EQ(engine.mesh.corners[1].x, 1024.0f);
+}
+
+}  // namespace
+}  // namespace kubelmar::test
