@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 
 #include "voxel/engine.h"
@@ -98,6 +99,36 @@ void Engine::renderClipSlab(int axis, const std::uint32_t* indices, std::size_t 
     glDisable(GL_CLIP_PLANE1);
 }
 
+// Copies every drawn pixel of slab k (RGBA, bottom row first) into its voxel.
+// A pixel whose grey level is 0 is background and marks nothing.
+void Engine::storeSlab(int axis, int k, const std::vector<std::uint8_t>& rgba) {
+    const int n = voxelSize;
+    constexpr std::uint64_t kColourBits = 0x00FFFFFF00FFFFFFull;  // RGB of two pixels
+    for (int y = 0; y < n; ++y) {
+        const int py = n - 1 - y;  // image row, 0 at the top
+        const std::uint8_t* line = rgba.data() + static_cast<std::size_t>(y) * n * 4;
+        for (int x = 0; x < n; x += 4) {
+            // Most of a slab is background: four pixels are tested at once.
+            std::uint64_t a, b;
+            std::memcpy(&a, line + 4 * x, 8);
+            std::memcpy(&b, line + 4 * x + 8, 8);
+            if (((a | b) & kColourBits) == 0) continue;
+            for (int px = x; px < x + 4; ++px) {
+                const std::uint8_t* p = line + 4 * px;
+                if (greyLevel(p[0], p[1], p[2]) == 0) continue;
+                int s, r, c;
+                if (axis == 0) { s = k; r = px; c = py; }
+                else if (axis == 1) { s = n - 1 - py; r = px; c = n - 1 - k; }
+                else { s = py; r = n - 1 - k; c = px; }
+                std::uint8_t* voxel = voxels.row(s, r) + 3 * c;
+                voxel[0] = p[0];
+                voxel[1] = p[1];
+                voxel[2] = p[2];
+            }
+        }
+    }
+}
+
 VoxelizeResult Engine::voxelizeClipping(Progress& progress) {
     const int n = voxelSize;
     voxels.clear();
@@ -118,23 +149,7 @@ VoxelizeResult Engine::voxelizeClipping(Progress& progress) {
             }
             viewTarget_.readPixels(pixels_);
             viewTarget_.unbind();
-            // Window row y is image row py = N-1-y (row 0 at the top).
-            for (int y = 0; y < n; ++y) {
-                const int py = n - 1 - y;
-                const std::uint8_t* p = pixels_.data() + static_cast<std::size_t>(y) * n * 4;
-                for (int px = 0; px < n; ++px, p += 4) {
-                    // Most of a slab is background: test all three channels at once.
-                    if ((p[0] | p[1] | p[2]) == 0 || greyLevel(p[0], p[1], p[2]) == 0) continue;
-                    int s, r, c;
-                    if (axis == 0) { s = k; r = px; c = py; }
-                    else if (axis == 1) { s = n - 1 - py; r = px; c = n - 1 - k; }
-                    else { s = py; r = n - 1 - k; c = px; }
-                    std::uint8_t* voxel = voxels.row(s, r) + 3 * c;
-                    voxel[0] = p[0];
-                    voxel[1] = p[1];
-                    voxel[2] = p[2];
-                }
-            }
+            storeSlab(axis, k, pixels_);
         }
     }
 

@@ -11,17 +11,10 @@ float depthBound(int value, int size) {
 
 namespace {
 
-// Integer index range [lo, hi] equivalent to lower <= index <= upper in
-// single precision (indices up to 1023 are exact floats).
-struct Range {
-    std::int16_t lo;
-    std::int16_t hi;
-    bool contains(int v) const { return lo <= v && v <= hi; }
-};
-
-Range rangeOf(float lower, float upper) {
-    return Range{static_cast<std::int16_t>(std::ceil(lower)), static_cast<std::int16_t>(std::floor(upper))};
-}
+// Index bounds lower <= index <= upper as whole numbers: in single precision
+// every index up to 1023 is exact, so ceil/floor give the same verdicts.
+std::int16_t lowIndex(float lower) { return static_cast<std::int16_t>(std::ceil(lower)); }
+std::int16_t highIndex(float upper) { return static_cast<std::int16_t>(std::floor(upper)); }
 
 }  // namespace
 
@@ -35,27 +28,37 @@ void buildOccupancy(const std::array<GreyImage, 6>& images, VoxelVolume& voxels,
     };
     constexpr int xPos = 0, xNeg = 1, yPos = 2, yNeg = 3, zPos = 4, zNeg = 5;
 
-    // The bounds of each axis depend on the other two indices only.
-    std::vector<Range> iRange(static_cast<std::size_t>(n) * n);  // [j][k]
-    std::vector<Range> jRange(static_cast<std::size_t>(n) * n);  // [i][k]
+    // The bounds along each axis depend on the other two indices only:
+    // i's on (j, k), j's on (i, k). Kept as separate arrays so the inner loop
+    // over k is a plain vectorisable comparison.
+    const std::size_t cells = static_cast<std::size_t>(n) * n;
+    std::vector<std::int16_t> iLow(cells), iHigh(cells), jLow(cells), jHigh(cells);
     for (int a = 0; a < n; ++a) {
         for (int k = 0; k < n; ++k) {
-            // a plays j for the i bounds and i for the j bounds.
-            iRange[a * n + k] = rangeOf(bound[at(xNeg, k, a)], bound[255 - at(xPos, m - k, a)]);
-            jRange[a * n + k] = rangeOf(bound[at(zPos, m - k, a)], bound[255 - at(zNeg, m - k, m - a)]);
+            const std::size_t at2 = static_cast<std::size_t>(a) * n + k;
+            iLow[at2] = lowIndex(bound[at(xNeg, k, a)]);  // a plays j
+            iHigh[at2] = highIndex(bound[255 - at(xPos, m - k, a)]);
+            jLow[at2] = lowIndex(bound[at(zPos, m - k, a)]);  // a plays i
+            jHigh[at2] = highIndex(bound[255 - at(zNeg, m - k, m - a)]);
         }
     }
 
     voxels.clear();
     for (int i = 0; i < n; ++i) {
         progress.setValue(i);
+        const std::int16_t* jl = &jLow[static_cast<std::size_t>(i) * n];
+        const std::int16_t* jh = &jHigh[static_cast<std::size_t>(i) * n];
         for (int j = 0; j < n; ++j) {
-            const Range k = rangeOf(bound[at(yNeg, m - i, j)], bound[255 - at(yPos, i, j)]);
-            const int kFirst = std::max<int>(0, k.lo);
-            const int kLast = std::min<int>(m, k.hi);
+            const int kFirst = std::max<int>(0, lowIndex(bound[at(yNeg, m - i, j)]));
+            const int kLast = std::min<int>(m, highIndex(bound[255 - at(yPos, i, j)]));
+            if (kFirst > kLast) continue;
+            const std::int16_t* il = &iLow[static_cast<std::size_t>(j) * n];
+            const std::int16_t* ih = &iHigh[static_cast<std::size_t>(j) * n];
             std::uint8_t* row = voxels.row(i, j);
-            for (int kk = kFirst; kk <= kLast; ++kk) {
-                if (iRange[j * n + kk].contains(i) && jRange[i * n + kk].contains(j)) row[kk] = 255;
+            const std::int16_t si = static_cast<std::int16_t>(i), sj = static_cast<std::int16_t>(j);
+            for (int k = kFirst; k <= kLast; ++k) {
+                const bool inside = (il[k] <= si) & (si <= ih[k]) & (jl[k] <= sj) & (sj <= jh[k]);
+                row[k] = static_cast<std::uint8_t>(-static_cast<int>(inside));
             }
         }
     }

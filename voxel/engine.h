@@ -109,6 +109,7 @@ private:
     void ensureMeshUploaded();
     void renderClipSlab(int axis, const std::uint32_t* indices, std::size_t count);
     void readGrey(GreyImage& grey, std::vector<std::uint8_t>* rgbaTopFirst);
+    void storeSlab(int axis, int k, const std::vector<std::uint8_t>& rgba);
 
     RenderTarget viewTarget_;
     MeshDrawer drawer_;
