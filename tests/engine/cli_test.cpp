@@ -16,9 +16,10 @@ struct CliRun {
     std::string output;  // stdout and stderr together
 };
 
-CliRun runCli(const std::string& arguments) {
+CliRun runCli(const std::string& arguments, const std::string& environment = "") {
     CliRun run;
-    std::string command = KUBELMAR_CLI;
+    std::string command = environment.empty() ? "" : environment + " ";
+    command += KUBELMAR_CLI;
     command.append(" ").append(arguments).append(" 2>&1 </dev/null");
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
@@ -99,6 +100,39 @@ TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
     EXPECT_TRUE(std::filesystem::exists(dir / "A" / "slice100063.png"));
     EXPECT_TRUE(std::filesystem::exists(dir / "b" / "slice100000.png"));
     EXPECT_FALSE(std::filesystem::exists(dir / "folder"));
+}
+
+}  // namespace
+}  // namespace kubelmar::test
+
+namespace kubelmar::test {
+namespace {
+
+TEST(Cli, MissingExtensionExitsWithStatusOneWithoutWaiting) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("ext");
+    // Mesa drivers drop an extension on request; stdin is /dev/null, so the
+    // program must not wait for a key.
+    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
+                        shellQuote(dir / "out"), "MESA_EXTENSION_OVERRIDE=-GL_ARB_shadow");
+    if (run.status == 0) GTEST_SKIP() << "this driver ignores MESA_EXTENSION_OVERRIDE";
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("EXT: Using: GL_ARB_depth_texture\nERROR: Extension not supported: GL_ARB_shadow\n"
+                              "ERROR: GL_ARB_shadow extension not available... [load_GLextension(), GL_Ext_Loader]"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("Press Enter"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "slice100000.png"));
+}
+
+TEST(Cli, NoOpenGLAtAllIsReportedCleanly) {
+    // glvnd finds no EGL driver through a vendor list that doesn't exist.
+    const auto dir = tempDir("noegl");
+    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
+                            shellQuote(dir / "out"),
+                        "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("kubelmar-cli: no OpenGL context"), std::string::npos) << run.output;
 }
 
 }  // namespace
