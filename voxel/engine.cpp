@@ -153,6 +153,12 @@ bool Engine::ensureTarget() {
 VoxelizeResult Engine::voxelize(const std::string& directory, Progress& progress) {
     outputDirectory = directory;
     VoxelizeResult result;
+    if (!checkMeshLoaded()) {
+        // No box to fit a grid to; callers check first, this keeps it safe.
+        result.ok = false;
+        result.error = "ERROR: No OBJ file is loaded!!!";
+        return result;
+    }
     if (!glReady_ || !ensureTarget()) {
         result.ok = false;
         result.error = "ERROR: No usable OpenGL render target of " + std::to_string(voxelSize) + " x " +
