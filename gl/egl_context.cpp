@@ -25,29 +25,38 @@ bool hasToken(const char* list, const char* name) {
     return false;
 }
 
-// Candidate displays, best first: surfaceless (no window system at all), then
-// each EGL device (a GPU driver's headless path), then the default display.
+// Candidate displays, best first: each EGL device backed by hardware (a GPU
+// driver's headless path), then Mesa's surfaceless platform (no window
+// system at all; the software rasteriser where there is no GPU), then
+// software devices, then the default display.
 std::vector<EGLDisplay> candidateDisplays() {
-    std::vector<EGLDisplay> displays;
+    std::vector<EGLDisplay> hardware, software;
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay && hasToken(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (d != EGL_NO_DISPLAY) displays.push_back(d);
-    }
     auto queryDevices =
         reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+    auto queryDeviceString =
+        reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
     if (getPlatformDisplay && queryDevices && hasToken(clientExtensions, "EGL_EXT_platform_device")) {
         EGLDeviceEXT devices[16];
         EGLint count = 0;
         if (queryDevices(16, devices, &count)) {
             for (EGLint i = 0; i < count; ++i) {
                 EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
-                if (d != EGL_NO_DISPLAY) displays.push_back(d);
+                if (d == EGL_NO_DISPLAY) continue;
+                const char* deviceExtensions =
+                    queryDeviceString ? queryDeviceString(devices[i], EGL_EXTENSIONS) : nullptr;
+                (hasToken(deviceExtensions, "EGL_MESA_device_software") ? software : hardware).push_back(d);
             }
         }
     }
+    std::vector<EGLDisplay> displays = hardware;
+    if (getPlatformDisplay && hasToken(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+        EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (d != EGL_NO_DISPLAY) displays.push_back(d);
+    }
+    displays.insert(displays.end(), software.begin(), software.end());
     EGLDisplay d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
     if (d != EGL_NO_DISPLAY) displays.push_back(d);
     return displays;

@@ -8,9 +8,9 @@
 namespace kubelmar {
 
 // A headless desktop-GL compatibility-profile context made through EGL, with
-// no surface (rendering goes to framebuffer objects only). Tries Mesa's
-// surfaceless platform, then the EGL device platform, then the default
-// display. No X server is needed.
+// no surface (rendering goes to framebuffer objects only). Tries GPU devices
+// of the EGL device platform, then Mesa's surfaceless platform, then software
+// devices and the default display. No X server is needed.
 class HeadlessGLContext {
 public:
     ~HeadlessGLContext();
