@@ -142,6 +142,49 @@ TEST(ClippingMode, PerSlabFaceCullingDrawsTheSamePicture) {
     EXPECT_TRUE(volumes[0] == volumes[1]);
 }
 
+
+// A box filling the (+x, +y, -z) octant of the frame (0,0,0)-(1,1,1): each
+// mode's index order shows in which corner of the volume it lands.
+TEST(BothModes, VolumeAxesRunAsTheSlicesAreRead) {
+    KUBELMAR_REQUIRE_GL();
+    // Offset the box's vertex numbers past the two frame vertices.
+    std::string obj = "v 0 0 0\nv 1 1 1\n";
+    std::istringstream box(boxObj(0.5f, 0.5f, 0, 1, 1, 0.5f));
+    for (std::string line; std::getline(box, line);) {
+        if (line[0] != 'f') {
+            obj.append(line).push_back('\n');
+            continue;
+        }
+        std::istringstream corners(line.substr(2));
+        obj += "f";
+        for (int v; corners >> v;) obj.append(" ").append(std::to_string(v + 2));
+        obj.push_back('\n');
+    }
+    const int q = N / 4, h = 3 * N / 4;
+
+    // Clipping: slice from the top of y, row along +x, column along +z.
+    EngineFixture clip(N, kModeClipping);
+    ASSERT_TRUE(clip.ready);
+    ASSERT_TRUE(clip.load(obj));
+    ASSERT_TRUE(clip.run().ok);
+    EXPECT_TRUE(filledColor(clip.engine, 0, h, q));    // the box's top face
+    EXPECT_FALSE(filledColor(clip.engine, 0, q, q));   // -x side
+    EXPECT_FALSE(filledColor(clip.engine, 0, h, h));   // +z side
+    EXPECT_FALSE(filledColor(clip.engine, N - 1, h, q));  // bottom of the frame
+
+    // Depth: i along z from the smallest, j along y from the top, k along x
+    // from the largest.
+    EngineFixture depth(N, kModeDepthBuffer);
+    ASSERT_TRUE(depth.ready);
+    ASSERT_TRUE(depth.load(obj));
+    ASSERT_TRUE(depth.run().ok);
+    EXPECT_TRUE(filledDepth(depth.engine, q, q, q));
+    EXPECT_FALSE(filledDepth(depth.engine, h, q, q));
+    EXPECT_FALSE(filledDepth(depth.engine, q, h, q));
+    EXPECT_FALSE(filledDepth(depth.engine, q, q, h));
+    EXPECT_NEAR(double(countDepth(depth.engine)) / (long(N) * N * N), 0.125, 0.01);
+}
+
 TEST(DepthMode, AxisAlignedCubeFillsTheWholeVolume) {
     KUBELMAR_REQUIRE_GL();
     EngineFixture f(N, kModeDepthBuffer);
