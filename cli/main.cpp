@@ -84,7 +84,7 @@ int run(const CliOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     if (options.command == CliOptions::Command::Batch) {
-        const BatchResult batch = runBatch(engine, options.batchDir, progress, std::cerr);
+        const BatchResult batch = runBatch(engine, options.batchDir, progress, std::cout, std::cerr);
         status = (!batch.listed || !batch.failures.empty()) ? kExitFailure : 0;
     } else {
         const VoxelizeResult result = engine.voxelize(options.output, progress);

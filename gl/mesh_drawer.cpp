@@ -46,6 +46,11 @@ void MeshDrawer::release() {
     uploaded_ = false;
 }
 
+void MeshDrawer::abandon() {
+    loader_ = nullptr;
+    release();
+}
+
 void MeshDrawer::beginArrays() const {
     loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers_[0]);
     glVertexPointer(3, GL_FLOAT, kStride, nullptr);

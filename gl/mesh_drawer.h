@@ -21,6 +21,8 @@ public:
     // Uploads the mesh's arrays; context current.
     void upload(GL_Ext_Loader& loader, const Mesh& mesh);
     void release();
+    // Forgets the GL names without a GL call (their context is gone).
+    void abandon();
     bool uploaded() const { return uploaded_; }
 
     // Draws every face as GL_TRIANGLES. Leaves colour, normal and vertex

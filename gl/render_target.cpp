@@ -39,6 +39,12 @@ void RenderTarget::release() {
     size_ = 0;
 }
 
+void RenderTarget::abandon() {
+    loader_ = nullptr;
+    colorBuffer_ = depthBuffer_ = framebuffer_ = 0;
+    size_ = 0;
+}
+
 void RenderTarget::bind() {
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous_);
     loader_->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
@@ -51,8 +57,11 @@ void RenderTarget::unbind() {
 
 void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const {
     rgba.resize(static_cast<std::size_t>(size_) * size_ * 4);
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, size_, size_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
 }
 
 }  // namespace kubelmar

@@ -20,6 +20,8 @@ public:
     // (Re)creates the target at size x size pixels; context current.
     bool create(GL_Ext_Loader& loader, int size);
     void release();
+    // Forgets the GL names without a GL call (their context is gone).
+    void abandon();
     int size() const { return size_; }
 
     // Binds the target, remembering the framebuffer bound before.

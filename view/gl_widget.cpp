@@ -166,7 +166,7 @@ kubelmar::BatchResult GLWidget::batch(QString directory) {
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
     const kubelmar::BatchResult result =
-        kubelmar::runBatch(engine_, fileSystemName(directory), progress, std::cout);
+        kubelmar::runBatch(engine_, fileSystemName(directory), progress, std::cout, std::cerr);
     doneCurrent();
     update();
     return result;

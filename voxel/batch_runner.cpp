@@ -7,21 +7,21 @@
 namespace kubelmar {
 
 BatchResult runBatch(Engine& engine, const std::string& directory, Progress& progress,
-                     std::ostream& report) {
+                     std::ostream& report, std::ostream& errors) {
     BatchResult result;
     std::vector<std::string> files;
     std::string error;
     if (!listObjFiles(directory, files, &error)) {
         result.listed = false;
         result.error = "ERROR: Can't list directory " + directory + ": " + error;
-        report << result.error << std::endl;
+        errors << result.error << std::endl;
         return result;
     }
     for (const std::string& file : files) {
         const MeshLoadResult loaded = engine.loadMesh(file);
         if (!loaded.ok) {
             result.failures.push_back(loaded.error);  // names the file
-            report << "ERROR: " << loaded.error << std::endl;
+            errors << "ERROR: " << loaded.error << std::endl;
             continue;
         }
         const std::string output = batchOutputDirectory(file);

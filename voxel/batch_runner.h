@@ -19,9 +19,10 @@ struct BatchResult {
 // Voxelizes every OBJ file of `directory` (listing and order of
 // listObjFiles) with the engine's current mode and size, each into
 // batchOutputDirectory(file). A file that can't be read, holds no mesh or
-// can't be written is reported on `report` and the batch goes on. Ends with
-// one summary line. The engine's GL context must be current.
+// can't be written is reported on `errors` and the batch goes on. Each file
+// done and the closing summary line go to `report`. The engine's GL context
+// must be current.
 BatchResult runBatch(Engine& engine, const std::string& directory, Progress& progress,
-                     std::ostream& report);
+                     std::ostream& report, std::ostream& errors);
 
 }  // namespace kubelmar

@@ -108,12 +108,15 @@ void Engine::storeSlab(int axis, int k, const std::vector<std::uint8_t>& rgba) {
         const int py = n - 1 - y;  // image row, 0 at the top
         const std::uint8_t* line = rgba.data() + static_cast<std::size_t>(y) * n * 4;
         for (int x = 0; x < n; x += 4) {
-            // Most of a slab is background: four pixels are tested at once.
-            std::uint64_t a, b;
-            std::memcpy(&a, line + 4 * x, 8);
-            std::memcpy(&b, line + 4 * x + 8, 8);
-            if (((a | b) & kColourBits) == 0) continue;
-            for (int px = x; px < x + 4; ++px) {
+            const int last = std::min(x + 4, n);
+            if (last == x + 4) {
+                // Most of a slab is background: four pixels are tested at once.
+                std::uint64_t a, b;
+                std::memcpy(&a, line + 4 * x, 8);
+                std::memcpy(&b, line + 4 * x + 8, 8);
+                if (((a | b) & kColourBits) == 0) continue;
+            }
+            for (int px = x; px < last; ++px) {
                 const std::uint8_t* p = line + 4 * px;
                 if (greyLevel(p[0], p[1], p[2]) == 0) continue;
                 int s, r, c;

@@ -30,7 +30,8 @@ VoxelizeResult Engine::saveDepthBuffers(Progress& progress) {
         if (!writeFiles) continue;
         const std::string path = depthImageDirectory + "/" + kDepthViews[v].fileName;
         std::string reason;
-        if (!writePngRGBA(path, voxelSize, voxelSize, rgba.data(), &reason)) {
+        // Saved without alpha, as a grab of the picture gives it.
+        if (!writePngRGBA(path, voxelSize, voxelSize, rgba.data(), &reason, false)) {
             result.ok = false;
             result.error = "ERROR: Writing File: " + path + ": " + reason;
             std::cout.flush();

@@ -9,10 +9,13 @@ Engine::Engine() = default;
 
 Engine::~Engine() {
     // GL objects belong to a context the engine doesn't own: the owner calls
-    // releaseGL() while it is current. Forget them otherwise.
+    // releaseGL() while it is current. Otherwise no context can be assumed
+    // current here, so the names are dropped without a GL call.
     if (glReady_) {
         frameBuffer.framebufferId = 0;
         frameBuffer.depthRenderbuffer = 0;
+        drawer_.abandon();
+        viewTarget_.abandon();
     }
 }
 
@@ -42,6 +45,11 @@ bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) 
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     depthClampSupported_ = extensions && (extensionListContains(extensions, "GL_ARB_depth_clamp") ||
                                           extensionListContains(extensions, "GL_NV_depth_clamp"));
+    if (!depthClampSupported_) {
+        out() << "WARNING: no depth clamping (GL_ARB_depth_clamp): in the depth-buffer mode, faces on "
+                 "the faces of the fitted cube may be lost"
+              << std::endl;
+    }
 
     glGenTextures(1, &colorTexture);
     glGenTextures(1, &depthTexture);
@@ -126,6 +134,11 @@ MeshLoadResult Engine::loadMesh(const std::string& path) {
 
 bool Engine::setVoxelSize(int n, Progress& progress, std::string* error) {
     const int oldSize = voxels.size();
+    if (n < 1 || n > kTextureSize) {
+        // The depth views render into the 1024 x 1024 target.
+        if (error) *error = "ERROR: Voxel size " + std::to_string(n) + " is outside 1..1024";
+        return false;
+    }
     if (!voxels.empty()) {
         // The old volume goes in one block; the step is still shown so that a
         // re-selected size visibly clears the volume.
@@ -192,7 +205,7 @@ void Engine::readGrey(GreyImage& grey, std::vector<std::uint8_t>* rgbaTopFirst) 
                 q[0] = p[0];
                 q[1] = p[1];
                 q[2] = p[2];
-                q[3] = 255;  // the picture is saved without alpha
+                q[3] = 255;
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 namespace kubelmar {
 
@@ -19,6 +20,9 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// strerror() may share one buffer between threads; this doesn't.
+std::string errnoText() { return std::generic_category().message(errno); }
+
 void setError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
@@ -26,10 +30,10 @@ void setError(std::string* error, const std::string& text) {
 }  // namespace
 
 bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,
-                  std::string* error) {
+                  std::string* error, bool keepAlpha) {
     std::FILE* raw = std::fopen(path.c_str(), "wb");
     if (!raw) {
-        setError(error, std::strerror(errno));
+        setError(error, errnoText());
         return false;
     }
     File file(raw);
@@ -48,7 +52,7 @@ bool writePngRGBA(const std::string& path, int width, int height, const std::uin
     }
     png_init_io(png, file.get());
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 keepAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     // Slices are mostly runs of one colour: the fastest deflate level with
     // the "up" filter packs them almost as small as the default, several
@@ -58,15 +62,16 @@ bool writePngRGBA(const std::string& path, int width, int height, const std::uin
     for (int y = 0; y < height; ++y)
         rows[y] = const_cast<png_bytep>(rgba + static_cast<std::size_t>(y) * width * 4);
     png_write_info(png, info);
+    if (!keepAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the 4th byte
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        setError(error, std::strerror(errno));
+        setError(error, errnoText());
         return false;
     }
     if (std::fclose(file.release()) != 0) {
-        setError(error, std::strerror(errno));
+        setError(error, errnoText());
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "gl_test_support.h"
 #include "voxel/volume.h"
 
@@ -28,6 +30,10 @@ TEST(VoxelSize, RefusedAllocationKeepsTheOldVolumeAndSize) {
     EXPECT_EQ(engine.voxels.size(), 64);
     EXPECT_EQ(engine.voxels.row(3, 4)[5], 77);
     EXPECT_NE(error.find("128"), std::string::npos);
+    // The depth views' target is 1024 x 1024: nothing larger, nothing empty.
+    EXPECT_FALSE(engine.setVoxelSize(2048, progress, &error));
+    EXPECT_FALSE(engine.setVoxelSize(0, progress, &error));
+    EXPECT_EQ(engine.voxelSize, 64);
 }
 
 TEST(VoxelSize, ResizingShowsTheStepAndClears) {
@@ -83,7 +89,13 @@ TEST(Voxelize, DepthRunReportsItsThreeSteps) {
     EXPECT_EQ(progress.calls, steps);
     for (const char* name : {"RenderXPos.png", "RenderXNeg.png", "RenderYPos.png", "RenderYNeg.png",
                              "RenderZPos.png", "RenderZNeg.png"})
-        EXPECT_TRUE(std::filesystem::exists(pictures / name)) << name;
+    {
+        // Saved as a grab gives them: RGB, no alpha (PNG colour type 2).
+        std::ifstream png(pictures / name, std::ios::binary);
+        char header[26] = {};
+        png.read(header, sizeof header);
+        EXPECT_EQ(header[25], 2) << name;
+    }
 }
 
 }  // namespace
