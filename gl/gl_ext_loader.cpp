@@ -41,9 +41,8 @@ int GL_Ext_Loader::check_GLextension(const char* name) {
     return 0;
 }
 
-void GL_Ext_Loader::reportMissing(std::ostream& os, const char* message) {
-    os << "ERROR: " << message << " extension not available..." << kWhere << std::endl;
-    if (missingMessage.empty()) missingMessage = std::string(message) + " extension not available";
+void GL_Ext_Loader::reportMissing(std::ostream& os, const char* name) {
+    os << "ERROR: " << name << " extension not available..." << kWhere << std::endl;
 }
 
 bool GL_Ext_Loader::load_GLextension(const GLProcResolver& resolve) {

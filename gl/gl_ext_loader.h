@@ -109,9 +109,6 @@ public:
     // the GETGLPROC line and loading goes on.
     bool load_GLextension(const GLProcResolver& resolve);
 
-    // Name of the first missing extension group's message, for callers.
-    std::string missingMessage;
-
     int shaderObjectsSupported = 0;
 #define KUBELMAR_DECLARE(name, type) type name = nullptr;
     KUBELMAR_GL_SHADER_PROCS(KUBELMAR_DECLARE)
@@ -127,7 +124,7 @@ public:
 
 private:
     std::ostream& stream() const;
-    void reportMissing(std::ostream& os, const char* message);
+    static void reportMissing(std::ostream& os, const char* name);
 };
 
 // True when `name` is a whole blank-separated token of `list`.

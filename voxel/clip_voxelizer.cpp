@@ -158,18 +158,14 @@ VoxelizeResult Engine::voxelizeClipping(Progress& progress) {
 
     ProgressStep step(progress, "Saving Voxels: (Step 4 of 4)", n);
     fitGrid(slab, mesh, n, 2, out());
-    VoxelizeResult result;
-    const WriteResult slices = saveColorSlices(voxels, outputDirectory, progress);
-    result.filesWritten = slices.filesWritten;
-    if (!slices.ok) {
-        result.ok = false;
-        result.error = slices.error;
-        return result;
+    VoxelizeResult result = saveColorSlices(voxels, outputDirectory, progress);
+    if (!result.ok) return result;
+    WriteResult scale = saveVoxelScale(outputDirectory, meshExtent, n);
+    if (!scale.ok) {
+        scale.filesWritten += result.filesWritten;
+        return scale;
     }
-    const WriteResult scale = saveVoxelScale(outputDirectory, meshExtent, n);
-    result.filesWritten += scale.filesWritten;
-    result.ok = scale.ok;
-    result.error = scale.error;
+    ++result.filesWritten;
     return result;
 }
 

@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <iostream>
 
 #include "voxel/engine.h"
 #include "voxel/png_io.h"
@@ -32,17 +31,14 @@ VoxelizeResult Engine::saveDepthBuffers(Progress& progress) {
         std::string reason;
         // Saved without alpha, as a grab of the picture gives it.
         if (!writePngRGBA(path, voxelSize, voxelSize, rgba.data(), &reason, false)) {
-            result.ok = false;
-            result.error = "ERROR: Writing File: " + path + ": " + reason;
-            std::cout.flush();
-            std::cerr << result.error << std::endl;
-            return result;
+            VoxelizeResult failed = writeFailure(path, reason);
+            failed.filesWritten = result.filesWritten;
+            return failed;
         }
         ++result.filesWritten;
     }
     return result;
 }
-
 
 VoxelizeResult Engine::buildVoxelsFromDepthBuffers(Progress& progress) {
     {
@@ -50,12 +46,7 @@ VoxelizeResult Engine::buildVoxelsFromDepthBuffers(Progress& progress) {
         buildOccupancy(depthImages, voxels, progress);
     }
     ProgressStep step(progress, "Saving Voxels: (Step 3 of 3)", voxelSize);
-    const WriteResult written = saveOccupancySlices(voxels, outputDirectory, progress);
-    VoxelizeResult result;
-    result.ok = written.ok;
-    result.error = written.error;
-    result.filesWritten = written.filesWritten;
-    return result;
+    return saveOccupancySlices(voxels, outputDirectory, progress);
 }
 
 }  // namespace kubelmar

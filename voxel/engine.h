@@ -14,6 +14,7 @@
 #include "voxel/depth_build.h"
 #include "voxel/grid_fit.h"
 #include "voxel/progress.h"
+#include "voxel/slice_writer.h"
 #include "voxel/volume.h"
 
 namespace kubelmar {
@@ -22,11 +23,8 @@ constexpr int kModeDepthBuffer = 0;
 constexpr int kModeClipping = 1;
 constexpr int kTextureSize = 1024;  // the depth views' render target, texels
 
-struct VoxelizeResult {
-    bool ok = true;
-    std::string error;  // the first "ERROR: " line of a failed run
-    int filesWritten = 0;
-};
+// What a voxelization wrote: ok, or the first "ERROR: " line of a failed run.
+using VoxelizeResult = WriteResult;
 
 // Everything behind the view: the mesh, the view rotation, the GL support,
 // the voxel volume, the settings and every voxelization operation. It never

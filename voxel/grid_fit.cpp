@@ -8,8 +8,6 @@ namespace {
 
 constexpr float kReach = 2048.0f;  // quads reach far beyond the cube
 
-float& axisComponent(Vec4& v, int axis) { return axis == 0 ? v.y : axis == 1 ? v.z : v.x; }
-
 // Writes both quads with slab coordinates q0 (quad 0) and q1 (quad 1). The
 // corner layout makes plane 0 keep y >= q0 on axis 0 and <= q0 on the others.
 void setQuads(SlabState& slab, float q0, float q1) {
@@ -45,11 +43,6 @@ void planeOf(const Vec4 quad[4], double plane[4]) {
 }
 
 }  // namespace
-
-float slabCoordinate(const Vec4 quad[4], int axis) {
-    Vec4 v = quad[0];
-    return axisComponent(v, axis);
-}
 
 void fitGrid(SlabState& slab, const Mesh& mesh, int size, int axis, std::ostream& out) {
     Vec4 dy = mesh.corners[6] - mesh.corners[7];

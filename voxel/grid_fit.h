@@ -36,7 +36,4 @@ void updateClipPlanes(SlabState& slab);
 // the cube's faces (rounded a little outside) are still taken in.
 void placeSlab(SlabState& slab, int k);
 
-// Slab coordinate of quad 0 and quad 1 along the axis.
-float slabCoordinate(const Vec4 quad[4], int axis);
-
 }  // namespace kubelmar

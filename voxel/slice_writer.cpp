@@ -18,15 +18,6 @@ namespace kubelmar {
 
 namespace {
 
-WriteResult failure(const std::string& path, const std::string& reason) {
-    WriteResult result;
-    result.ok = false;
-    result.error = "ERROR: Writing File: " + path + ": " + reason;
-    std::cout.flush();
-    std::cerr << result.error << std::endl;
-    return result;
-}
-
 // Slices are encoded and written by worker threads (PNG compression is the
 // slow part); progress is reported from the calling thread only, which may be
 // a GUI thread, as slices complete. After a failure no new slice is started.
@@ -92,7 +83,7 @@ WriteResult saveSlices(const VoxelVolume& voxels, const std::string& directory, 
     for (std::thread& t : threads) t.join();
 
     if (firstFailed < n) {
-        WriteResult failed = failure(sliceFileName(directory, firstFailed), firstReason);
+        WriteResult failed = writeFailure(sliceFileName(directory, firstFailed), firstReason);
         failed.filesWritten = written;
         return failed;
     }
@@ -102,6 +93,15 @@ WriteResult saveSlices(const VoxelVolume& voxels, const std::string& directory, 
 }
 
 }  // namespace
+
+WriteResult writeFailure(const std::string& path, const std::string& reason) {
+    WriteResult result;
+    result.ok = false;
+    result.error = "ERROR: Writing File: " + path + ": " + reason;
+    std::cout.flush();
+    std::cerr << result.error << std::endl;
+    return result;
+}
 
 std::string sliceFileName(const std::string& directory, int s) {
     return directory + "/slice" + std::to_string(100000 + s) + ".png";
@@ -130,13 +130,13 @@ WriteResult saveOccupancySlices(const VoxelVolume& voxels, const std::string& di
 WriteResult saveVoxelScale(const std::string& directory, float meshExtent, int size) {
     const std::string path = directory + "/voxelscale.txt";
     std::ofstream file(path, std::ios::out | std::ios::trunc);
-    if (!file) return failure(path, std::strerror(errno));
+    if (!file) return writeFailure(path, std::strerror(errno));
     const float v = meshExtent / static_cast<float>(size);
     file << "x " << v << std::endl;
     file << "y " << v << std::endl;
     file << "z " << v << std::endl;
     file.close();
-    if (!file) return failure(path, "write failed");
+    if (!file) return writeFailure(path, "write failed");
     WriteResult result;
     result.filesWritten = 1;
     return result;

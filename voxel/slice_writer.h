@@ -13,6 +13,10 @@ struct WriteResult {
     int filesWritten = 0;
 };
 
+// Prints "ERROR: Writing File: <path>: <reason>" to stderr and returns it as
+// a failed result.
+WriteResult writeFailure(const std::string& path, const std::string& reason);
+
 // directory + "/slice" + (100000 + s) + ".png"; the directory text is used
 // as it is (a trailing separator gives a doubled one).
 std::string sliceFileName(const std::string& directory, int s);
