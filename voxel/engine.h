@@ -14,13 +14,12 @@
 #include "voxel/depth_build.h"
 #include "voxel/grid_fit.h"
 #include "voxel/progress.h"
+#include "voxel/slice_consumer.h"
 #include "voxel/slice_writer.h"
 #include "voxel/volume.h"
 
 namespace kubelmar {
 
-constexpr int kModeDepthBuffer = 0;
-constexpr int kModeClipping = 1;
 constexpr int kTextureSize = 1024;  // the depth views' render target, texels
 
 // What a voxelization wrote: ok, or the first "ERROR: " line of a failed run.

@@ -94,15 +94,6 @@ WriteResult saveSlices(const VoxelVolume& voxels, const std::string& directory, 
 
 }  // namespace
 
-WriteResult writeFailure(const std::string& path, const std::string& reason) {
-    WriteResult result;
-    result.ok = false;
-    result.error = "ERROR: Writing File: " + path + ": " + reason;
-    std::cout.flush();
-    std::cerr << result.error << std::endl;
-    return result;
-}
-
 std::string sliceFileName(const std::string& directory, int s) {
     return directory + "/slice" + std::to_string(100000 + s) + ".png";
 }

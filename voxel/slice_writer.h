@@ -4,18 +4,9 @@
 
 #include "voxel/progress.h"
 #include "voxel/volume.h"
+#include "voxel/write_result.h"
 
 namespace kubelmar {
-
-struct WriteResult {
-    bool ok = true;
-    std::string error;  // "ERROR: ..." line naming the file that failed
-    int filesWritten = 0;
-};
-
-// Prints "ERROR: Writing File: <path>: <reason>" to stderr and returns it as
-// a failed result.
-WriteResult writeFailure(const std::string& path, const std::string& reason);
 
 // directory + "/slice" + (100000 + s) + ".png"; the directory text is used
 // as it is (a trailing separator gives a doubled one).

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "voxel/write_result.h"
+
+namespace kubelmar {
+
+// Voxelization modes as the settings number them.
+constexpr int kModeDepthBuffer = 0;
+constexpr int kModeClipping = 1;
+constexpr int kModeParity = 2;
+
+// Which mesh (OBJ file) axis a stack index runs along: axis 0 = x, 1 = y,
+// 2 = z; sign +1 when the index grows with the coordinate, -1 when it falls.
+struct SignedAxis {
+    int axis = 0;
+    int sign = 1;
+};
+
+// How the pixels of a slice encode a voxel.
+enum class SliceEncoding {
+    Colour,     // opaque (R, G, B); an empty voxel is opaque black (0, 0, 0)
+    Occupancy,  // filled: opaque white (255, 255, 255, 255); empty: (0, 0, 0, 0)
+};
+
+// The whole volume, told to a consumer before its first slice.
+struct VolumeInfo {
+    int size = 0;  // N: N slices of N x N voxels
+    int mode = kModeClipping;
+    SliceEncoding encoding = SliceEncoding::Colour;
+    std::string sourcePath;  // the mesh file as it was given
+    // Edge of one (cubic) voxel in the mesh file's own units: meshExtent / N
+    // in single precision, the value "voxelscale.txt" holds.
+    float voxelSize = 0.0f;
+    // Mesh-file coordinates (x, y, z) of the grid's low corner: the corner
+    // of the voxel whose indices along +x, +y, +z are all 0.
+    std::array<double, 3> origin = {0, 0, 0};
+    // How the stack's slice, row (image row, 0 at the top) and column
+    // indices run through the mesh's axes in this mode.
+    SignedAxis sliceAxis, rowAxis, columnAxis;
+};
+
+// Where the volume goes: begin, then slices 0 .. N-1 in order, then end.
+// A consumer that fails says so in the returned result (an "ERROR: " line
+// naming the file and the reason); the engine then stops and calls abort()
+// instead of end(). Everything is called on the engine's thread.
+class SliceConsumer {
+public:
+    virtual ~SliceConsumer() = default;
+    virtual WriteResult begin(const VolumeInfo& info) = 0;
+    // Slice s as its PNG shows it: N x N RGBA pixels, image row r (0 at the
+    // top) and column c at 4 * (r * N + c). The buffer is the engine's and
+    // is reused once slice() returns: copy what must outlive the call.
+    virtual WriteResult slice(int s, const std::uint8_t* rgba) = 0;
+    // All slices were delivered: finish and close every file, checking each
+    // write. filesWritten counts the files this consumer completed.
+    virtual WriteResult end() = 0;
+    // The run failed or was cancelled: stop, leave no half-written file
+    // reported as written. Safe to call after begin() at any point.
+    virtual void abort() {}
+};
+
+// True when a slice pixel holds a voxel, in either encoding.
+inline bool voxelFilled(const std::uint8_t* pixel, SliceEncoding encoding) {
+    return encoding == SliceEncoding::Colour ? (pixel[0] | pixel[1] | pixel[2]) != 0 : pixel[3] != 0;
+}
+
+}  // namespace kubelmar
