@@ -38,6 +38,10 @@ struct VolumeInfo {
     // Mesh-file coordinates (x, y, z) of the grid's low corner: the corner
     // of the voxel whose indices along +x, +y, +z are all 0.
     std::array<double, 3> origin = {0, 0, 0};
+    // The mesh's bounding box in file units (x, y, z), inside the grid; a
+    // writer that crops to the mesh finds its voxel range from it.
+    std::array<double, 3> meshLow = {0, 0, 0};
+    std::array<double, 3> meshHigh = {0, 0, 0};
     // How the stack's slice, row (image row, 0 at the top) and column
     // indices run through the mesh's axes in this mode.
     SignedAxis sliceAxis, rowAxis, columnAxis;
