@@ -18,11 +18,13 @@ add_executable(kubelmar_engine_tests
   engine/voxelize_test.cpp
   engine/engine_settings_test.cpp
   engine/cli_test.cpp
+  engine/regression_test.cpp
 )
 target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl
   GTest::gtest kubelmar_warnings)
 target_compile_definitions(kubelmar_engine_tests PRIVATE
   KUBELMAR_SAMPLES_DIR="${KUBELMAR_SAMPLES_DIR}"
+  KUBELMAR_FIXTURES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/engine/fixtures"
   KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
 add_dependencies(kubelmar_engine_tests kubelmar-cli)
 gtest_discover_tests(kubelmar_engine_tests PROPERTIES LABELS gl DISCOVERY_TIMEOUT 60)
