@@ -63,7 +63,9 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     size256Act_ = createSettingAction("size256Act", tr("256"));
     size512Act_ = createSettingAction("size512Act", tr("512"));
     size1024Act_ = createSettingAction("size1024Act", tr("1024"));
-    const QList<QAction*> sizeActions{size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_};
+    size2048Act_ = createSettingAction("size2048Act", tr("2048"));
+    const QList<QAction*> sizeActions{size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_,
+                                      size2048Act_};
     for (int i = 0; i < sizeActions.size(); ++i) sizeActions[i]->setData(64 << i);
 
     QMenu* settingsMenu = menuBar()->addMenu(tr("&Settings"));
@@ -145,10 +147,8 @@ void Window::algorithmEvent(QAction* action) {
 }
 
 void Window::voxelEvent(QAction* action) {
-    // Every trigger re-allocates, also of the size already in force: that is
-    // how a user clears the volume.
     if (glWidget_->setVoxelSize(action->data().toInt())) return;
     // The size was refused and the old one stays: so does its check mark.
-    for (QAction* sizeAction : {size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_})
+    for (QAction* sizeAction : {size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_, size2048Act_})
         if (sizeAction->data().toInt() == glWidget_->voxelSize()) sizeAction->setChecked(true);
 }

@@ -47,4 +47,5 @@ private:
     QAction* size256Act_ = nullptr;
     QAction* size512Act_ = nullptr;
     QAction* size1024Act_ = nullptr;
+    QAction* size2048Act_ = nullptr;
 };

@@ -7,8 +7,8 @@
 namespace kubelmar {
 
 const char* cliUsage() {
-    return "Usage: kubelmar-cli [--mode clipping|depth] [--size 64|128|256|512|1024] [--quiet] [--timings]\n"
-           "                    INPUT.obj OUTDIR\n"
+    return "Usage: kubelmar-cli [--mode clipping|depth] [--size N] [--depth-precision byte|full]\n"
+           "                    [--quiet] [--timings] INPUT.obj OUTDIR\n"
            "       kubelmar-cli [--mode clipping|depth] [--size N] [--quiet] --batch DIR\n"
            "       kubelmar-cli --help | --version\n"
            "\n"
@@ -16,7 +16,10 @@ const char* cliUsage() {
            "PNG slices (slice100000.png ...) in OUTDIR, created if missing.\n"
            "  --mode clipping  coloured surface shell, plus voxelscale.txt (default)\n"
            "  --mode depth     filled solid from six axis depth images\n"
-           "  --size N         voxels per axis (default 512)\n"
+           "  --size N         voxels per axis, 1 to 4096 (default 512)\n"
+           "  --depth-precision byte|full\n"
+           "                   depth mode: 8-bit depth pictures (default) or the depth\n"
+           "                   buffer itself, exact to the voxel at every size\n"
            "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
            "  --quiet          no progress and no console lines; errors only\n"
            "  --timings        print each step's wall time (\"time: <step> <seconds>\")\n";
@@ -52,9 +55,16 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             else if (v == "depth") options.mode = 0;
             else return fail("unknown mode '" + v + "' (use clipping or depth)");
         } else if (arg == "--size") {
-            if (!value(v)) return fail("--size needs a value: 64, 128, 256, 512 or 1024");
-            if (v == "64" || v == "128" || v == "256" || v == "512" || v == "1024") options.size = std::stoi(v);
-            else return fail("unsupported size '" + v + "' (use 64, 128, 256, 512 or 1024)");
+            if (!value(v)) return fail("--size needs a value: a whole number from 1 to 4096");
+            const bool digits = !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
+            const int n = digits ? std::stoi(v) : 0;
+            if (n < 1 || n > 4096) return fail("unsupported size '" + v + "' (use a whole number from 1 to 4096)");
+            options.size = n;
+        } else if (arg == "--depth-precision") {
+            if (!value(v)) return fail("--depth-precision needs a value: byte or full");
+            if (v == "byte") options.fullDepthPrecision = false;
+            else if (v == "full") options.fullDepthPrecision = true;
+            else return fail("unknown depth precision '" + v + "' (use byte or full)");
         } else if (arg == "--batch") {
             if (!value(v)) return fail("--batch needs a directory");
             options.command = CliOptions::Command::Batch;

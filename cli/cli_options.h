@@ -9,6 +9,7 @@ struct CliOptions {
     Command command = Command::Voxelize;
     int mode = 1;    // 0 depth-buffer, 1 clipping (the desktop program's start-up mode)
     int size = 512;  // N
+    bool fullDepthPrecision = false;  // --depth-precision full
     bool quiet = false;
     bool timings = false;  // per-step wall times on stderr
     std::string input;      // OBJ file

@@ -13,8 +13,9 @@
 #include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
 #include "gl/egl_context.h"
-#include "voxel/batch_runner.h"
-#include "voxel/engine.h"
+#include "engine/batch_runner.h"
+#include "engine/engine.h"
+#include "voxel/png_stack_writer.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ using namespace kubelmar;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// Swallows what is written to it.
 class NullBuffer : public std::streambuf {
 protected:
     int overflow(int c) override { return c; }
@@ -48,10 +50,15 @@ const char* modeName(int mode) { return mode == kModeDepthBuffer ? "depth" : "cl
 
 int run(const CliOptions& options) {
     Engine engine;
+    // The console lines (extension report, grid lines) go to stdout unless
+    // --quiet asks for errors only.
+    if (!options.quiet) engine.setLog(&std::cout);
     NullProgress silent;
     std::string error;
-    if (!engine.setVoxelSize(options.size, silent, &error)) return fail(error);
-    engine.setMode(options.mode);
+    RunSettings settings;
+    settings.mode = options.mode;
+    settings.size = options.size;
+    settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
 
     TerminalProgress bar(stderr);
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
@@ -76,6 +83,10 @@ int run(const CliOptions& options) {
         engine.releaseGL();
         return missingExtension();
     }
+    if (const std::string why = engine.checkVoxelSize(options.size); !why.empty()) {
+        engine.releaseGL();
+        return fail(why);
+    }
     if (options.timings) {
         timer.report("Starting OpenGL", std::chrono::duration<double>(std::chrono::steady_clock::now() - glStart).count());
         std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
@@ -84,14 +95,21 @@ int run(const CliOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     if (options.command == CliOptions::Command::Batch) {
-        const BatchResult batch = runBatch(engine, options.batchDir, progress, std::cout, std::cerr);
+        const ConsumerFactory pngStack = [](const std::string& directory) {
+            return std::make_unique<PngStackWriter>(directory);
+        };
+        const BatchResult batch =
+            runBatch(engine, settings, options.batchDir, pngStack, progress, std::cout, std::cerr);
         status = (!batch.listed || !batch.failures.empty()) ? kExitFailure : 0;
     } else {
-        const VoxelizeResult result = engine.voxelize(options.output, progress);
+        PngStackWriter stack(options.output);
+        const VoxelizeResult result = engine.voxelize(settings, stack, progress);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!result.ok) {
-            status = kExitFailure;  // the "ERROR: " line is already on stderr
+            status = kExitFailure;
+            std::cout.flush();
+            std::cerr << result.error << std::endl;
         } else if (!options.quiet) {
             std::fprintf(stderr, "Voxelized %s: mode %s, size %d, %d files in %s, %.2f s\n",
                          options.input.c_str(), modeName(options.mode), options.size,
@@ -119,6 +137,7 @@ int main(int argc, char** argv) {
         std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl;
         return 0;
     }
+    // The mesh reader still writes its "Opening: " lines to stdout itself.
     NullBuffer nothing;
     std::streambuf* saved = nullptr;
     if (options.quiet) saved = std::cout.rdbuf(&nothing);

@@ -75,8 +75,7 @@ void GL_FrameBufferObject::init(int w, int h, GLenum /*format*/, GLuint colorTex
 GLenum GL_FrameBufferObject::checkStatus() {
     const GLenum status = loader->glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
     const std::string message = framebufferStatusMessage(status, kName);
-    if (!message.empty()) {
-        std::cout.flush();
+    if (!message.empty() && log) {
         std::fputs(message.c_str(), log);
         std::fflush(log);
     }
@@ -84,10 +83,7 @@ GLenum GL_FrameBufferObject::checkStatus() {
 }
 
 void GL_FrameBufferObject::bind(GLuint id) {
-    if (framebufferId == 0) {
-        std::cout << "Invalid GL_FrameBufferObject index" << std::endl;
-        return;
-    }
+    if (framebufferId == 0) return;  // never initialised: nothing to bind
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous_);
     loader->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, id);
 }

@@ -34,7 +34,7 @@ public:
     GLuint framebufferId = 0;
     GLuint depthRenderbuffer = 0;
     GL_Ext_Loader* loader = nullptr;
-    std::FILE* log = stdout;
+    std::FILE* log = nullptr;  // status lines go here; nowhere when null
 
 private:
     GLint previous_ = 0;

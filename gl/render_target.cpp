@@ -56,11 +56,15 @@ void RenderTarget::unbind() {
 }
 
 void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const {
-    rgba.resize(static_cast<std::size_t>(size_) * size_ * 4);
+    readPixels(0, 0, size_, size_, rgba);
+}
+
+void RenderTarget::readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const {
+    rgba.resize(static_cast<std::size_t>(width) * height * 4);
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, size_, size_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
 }
 

@@ -31,6 +31,9 @@ public:
     // Reads the bound target's colour as RGBA bytes, bottom row first (GL
     // window order): pixel (column c, window row y) at 4 * (y * size + c).
     void readPixels(std::vector<std::uint8_t>& rgba) const;
+    // Reads the window rectangle (x, y) .. (x + width - 1, y + height - 1)
+    // the same way, rows of `width` pixels, bottom row first.
+    void readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const;
 
 private:
     GL_Ext_Loader* loader_ = nullptr;

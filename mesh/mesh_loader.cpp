@@ -1,6 +1,7 @@
 // The load sequence: read, measure, scale to 2048 units, centre, normals.
 #include "mesh/mesh_loader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -47,6 +48,16 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out) {
         return result;
     }
 
+    if (mesh.vertexCount > 0) {
+        result.fileBoxLow = result.fileBoxHigh = {mesh.positions[0].x, mesh.positions[0].y, mesh.positions[0].z};
+        for (const Vec4& p : mesh.positions) {
+            const double c[3] = {p.x, p.y, p.z};
+            for (int a = 0; a < 3; ++a) {
+                result.fileBoxLow[a] = std::min(result.fileBoxLow[a], c[a]);
+                result.fileBoxHigh[a] = std::max(result.fileBoxHigh[a], c[a]);
+            }
+        }
+    }
     mesh.scaleTo(kFrameSize);
     mesh.prepare({MESH_CENTRE, MESH_BOUNDING_BOX});
     if (!cornersFinite(mesh)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "mesh/mesh.h"
@@ -12,6 +13,9 @@ struct MeshLoadResult {
     // Largest bounding-box side in the file's own units, measured before the
     // mesh is scaled to 2048 units.
     float meshExtent = 0.0f;
+    // The mesh's bounding box in the file's own units (x, y, z).
+    std::array<double, 3> fileBoxLow = {0, 0, 0};
+    std::array<double, 3> fileBoxHigh = {0, 0, 0};
     // The reader's warning about skipped faces (already printed); empty if none.
     std::string warning;
 };

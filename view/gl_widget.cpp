@@ -5,12 +5,15 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "view/dialog_progress.h"
+#include "voxel/axis_views.h"
+#include "voxel/png_stack_writer.h"
 #include "view/qt_dialogs.h"
 
 namespace {
@@ -31,7 +34,10 @@ const char* modeName(int mode) { return mode == kubelmar::kModeDepthBuffer ? "de
 }  // namespace
 
 GLWidget::GLWidget(Dialogs* dialogs, QWidget* parent)
-    : QOpenGLWidget(parent), dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {}
+    : QOpenGLWidget(parent), dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
+    // The desktop program keeps its console lines: extension report, grid lines.
+    engine_.setLog(&std::cout);
+}
 
 GLWidget::~GLWidget() {
     // ~QOpenGLWidget destroys the context after this class's members are
@@ -88,7 +94,7 @@ void GLWidget::mousePressEvent(QMouseEvent* event) {
     lastMouseX_ = p.x();
     lastMouseY_ = p.y();
     if (event->button() == Qt::LeftButton)
-        engine_.arcBall.click(kubelmar::Vec4(float(lastMouseX_), float(lastMouseY_), 0.0f));
+        engine_.view().click(float(lastMouseX_), float(lastMouseY_));
     update();
 }
 
@@ -96,13 +102,13 @@ void GLWidget::mouseMoveEvent(QMouseEvent* event) {
     // Without mouse tracking moves arrive only while a button is held; the
     // arcball ignores them unless a left press started a drag.
     const QPoint p = event->position().toPoint();
-    engine_.arcBall.drag(kubelmar::Vec4(float(p.x()), float(p.y()), 0.0f));
+    engine_.view().drag(float(p.x()), float(p.y()));
     lastMouseX_ = p.x();
     lastMouseY_ = p.y();
     update();
 }
 
-void GLWidget::mouseReleaseEvent(QMouseEvent*) { engine_.arcBall.isDragging = false; }
+void GLWidget::mouseReleaseEvent(QMouseEvent*) { engine_.view().release(); }
 
 bool GLWidget::loadMesh(QString fileName) {
     const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
@@ -117,18 +123,30 @@ bool GLWidget::loadMesh(QString fileName) {
     return true;
 }
 
-void GLWidget::setMode(int mode) { engine_.setMode(mode); }
+void GLWidget::setMode(int mode) { settings_.mode = mode; }
 
 bool GLWidget::setVoxelSize(int n) {
-    DialogProgress progress(this);
-    std::string error;
-    if (!engine_.setVoxelSize(n, progress, &error)) {
+    const std::string why = engine_.checkVoxelSize(n);
+    if (!why.empty()) {
+        const std::string error = "ERROR: " + why + "; keeping " + std::to_string(settings_.size);
         std::cout.flush();
         std::cerr << error << std::endl;
         dialogs_->critical(this, tr("Kubelmar"), fromEngine(error));
         return false;
     }
-    setFixedSize(n, n);
+    if (sizeChosen_) {
+        // Nothing of size N^3 is held any more; the step still shows that the
+        // new size took effect.
+        DialogProgress progress(this);
+        kubelmar::ProgressStep step(progress, "Adjusting Voxel Storage...", settings_.size);
+        step.setValue(0);
+    }
+    sizeChosen_ = true;
+    settings_.size = n;
+    // Voxelization renders off screen at N; the view stays at most
+    // 1024 x 1024 on screen.
+    const int shown = std::min(n, kMaxShownSize);
+    setFixedSize(shown, shown);
     return true;
 }
 
@@ -144,20 +162,27 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
     const auto start = std::chrono::steady_clock::now();
-    const kubelmar::VoxelizeResult result = engine_.voxelize(fileSystemName(directory), progress);
+    outputDirectory_ = directory;
+    kubelmar::PngStackWriter stack(fileSystemName(directory));
+    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, stack, progress);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // The view is left on the last axis view the run used.
+    engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
     doneCurrent();
+    if (!result.ok) {
+        std::cout.flush();
+        std::cerr << result.error << std::endl;
+    }
     if (result.ok) {
         std::printf("Voxelized into %s: mode %s, size %d, %d files, %.2f s\n",
-                    fileSystemName(directory).c_str(), modeName(engine_.mode), engine_.voxelSize,
+                    fileSystemName(directory).c_str(), modeName(settings_.mode), settings_.size,
                     result.filesWritten, seconds);
     } else {
         std::printf("Voxelization into %s failed: mode %s, size %d, %d files written, %.2f s\n",
-                    fileSystemName(directory).c_str(), modeName(engine_.mode), engine_.voxelSize,
+                    fileSystemName(directory).c_str(), modeName(settings_.mode), settings_.size,
                     result.filesWritten, seconds);
     }
     std::fflush(stdout);
-    // The engine leaves the rotation of its last axis view; show it.
     update();
     return result;
 }
@@ -165,8 +190,12 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
 kubelmar::BatchResult GLWidget::batch(QString directory) {
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
-    const kubelmar::BatchResult result =
-        kubelmar::runBatch(engine_, fileSystemName(directory), progress, std::cout, std::cerr);
+    const kubelmar::ConsumerFactory pngStack = [](const std::string& dir) {
+        return std::make_unique<kubelmar::PngStackWriter>(dir);
+    };
+    const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), pngStack,
+                                                            progress, std::cout, std::cerr);
+    engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
     doneCurrent();
     update();
     return result;

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QSurfaceFormat>
 
-#include "voxel/batch_runner.h"
-#include "voxel/engine.h"
+#include "engine/batch_runner.h"
+#include "engine/engine.h"
+#include "engine/run_settings.h"
 
 class Dialogs;
 
@@ -14,7 +15,8 @@ class Dialogs;
 // work is the engine's; this class forwards to it, keeps the context
 // current while it works and turns its reports into dialogs.
 //
-// The widget's size in pixels is fixed to N x N by the voxel size.
+// The widget's size in pixels is fixed to N x N by the voxel size, at most
+// 1024 x 1024.
 class GLWidget : public QOpenGLWidget {
     Q_OBJECT
 
@@ -34,9 +36,9 @@ public:
     bool loadMesh(QString fileName);
     // 0 depth-buffer, any other value clipping; nothing else changes.
     void setMode(int mode);
-    // Makes n the resolution, fixes the view to n x n pixels and replaces the
-    // volume by a zeroed one. When the memory can't be had a box says so and
-    // the old size, view size and volume stay.
+    // Makes n the resolution and fixes the view to n x n pixels (at most
+    // 1024). A size the GL can't render is refused with a box and the old
+    // size and view size stay.
     bool setVoxelSize(int n);
     // 1 when a mesh with at least one vertex is loaded; otherwise shows the
     // error box and returns -1.
@@ -49,9 +51,10 @@ public:
     // after it, with the current mode and size. Shows no box either.
     kubelmar::BatchResult batch(QString directory);
 
-    int mode() const { return engine_.mode; }
-    int voxelSize() const { return engine_.voxelSize; }
-    QString outputDirectory() const { return QString::fromStdString(engine_.outputDirectory); }
+    int mode() const { return settings_.mode; }
+    int voxelSize() const { return settings_.size; }
+    const kubelmar::RunSettings& settings() const { return settings_; }
+    QString outputDirectory() const { return outputDirectory_; }
     kubelmar::Engine& engine() { return engine_; }
 
 protected:
@@ -65,8 +68,13 @@ protected:
 private:
     void releaseGL();
 
+    static constexpr int kMaxShownSize = 1024;
+
     Dialogs* dialogs_;
     kubelmar::Engine engine_;
+    kubelmar::RunSettings settings_;
+    bool sizeChosen_ = false;
+    QString outputDirectory_;  // the directory of the last voxelization
     // Position of the last press or move, widget pixels (origin top left).
     int lastMouseX_ = 0;
     int lastMouseY_ = 0;

@@ -1,37 +1,187 @@
+#include "voxel/depth_voxelizer.h"
+
+#include <algorithm>
 #include <filesystem>
 
-#include "voxel/engine.h"
 #include "voxel/png_io.h"
-#include "voxel/slice_writer.h"
 
 namespace kubelmar {
 
-// The "Depth-Buffer Based" mode: six axis depth pictures, a voxel is filled
-// when it lies between the nearest surfaces seen from both sides along all
-// three axes, written as an occupancy stack.
+namespace {
+// The depth views' textures are at least this many texels a side.
+constexpr int kMinTextureSize = 1024;
+}  // namespace
 
-VoxelizeResult Engine::saveDepthBuffers(Progress& progress) {
-    VoxelizeResult result;
-    ProgressStep step(progress, "Saving Depth-Buffers: (Step 1 of 3)", 6);
+bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader, int n) {
+    const int wanted = std::max(kMinTextureSize, n);
+    if (textureSize_ != wanted) {
+        releaseGL();
+        glGenTextures(1, &colorTexture_);
+        glGenTextures(1, &depthTexture_);
+        auto setUp = [wanted](GLuint texture, GLint internalFormat, GLenum format) {
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, wanted, wanted, 0, format, GL_UNSIGNED_BYTE, nullptr);
+            glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        };
+        setUp(colorTexture_, GL_RGBA, GL_RGBA);
+        setUp(depthTexture_, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        frameBuffer_.loader = &loader;
+        frameBuffer_.log = nullptr;
+        frameBuffer_.init(wanted, wanted, GL_RGBA, colorTexture_, depthTexture_);
+        frameBuffer_.bind(frameBuffer_.framebufferId);
+        const GLenum status = loader.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+        frameBuffer_.unbind();
+        if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
+            releaseGL();
+            return false;
+        }
+        textureSize_ = wanted;
+    }
+    if (viewTarget_.size() != n && !viewTarget_.create(loader, n)) return false;
+    return true;
+}
+
+void DepthVoxelizer::releaseGL() {
+    viewTarget_.release();
+    if (textureSize_ == 0 && !colorTexture_) return;
+    frameBuffer_.release();
+    glDeleteTextures(1, &colorTexture_);
+    glDeleteTextures(1, &depthTexture_);
+    colorTexture_ = depthTexture_ = 0;
+    textureSize_ = 0;
+}
+
+void DepthVoxelizer::abandonGL() {
+    viewTarget_.abandon();
+    frameBuffer_.framebufferId = 0;
+    frameBuffer_.depthRenderbuffer = 0;
+    colorTexture_ = depthTexture_ = 0;
+    textureSize_ = 0;
+}
+
+void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
+    frameBuffer_.bind(frameBuffer_.framebufferId);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1);
+    glViewport(0, 0, size_, size_);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // Window depth of eye z': (1 - z'/1024) / 2, 0 nearest to the viewer.
+    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMultMatrixf(axisRotation(kDepthViews[view].view).m);
+    // Depth clamping keeps faces lying exactly on the near or far plane (every
+    // prepared mesh touches them) from being clipped by rounding; it leaves
+    // the depth mapping as it is.
+    if (depthClamp_) glEnable(GL_DEPTH_CLAMP);
+    context.drawer.drawIndices(context.faces.data(), context.faces.size());
+    if (depthClamp_) glDisable(GL_DEPTH_CLAMP);
+    if (fullPrecision_) readDepth(view);
+    frameBuffer_.unbind();
+}
+
+void DepthVoxelizer::showDepthTexture() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1);
+    glViewport(0, 0, textureSize_, textureSize_);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, depthTexture_);
+    glColor3f(1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(-1024, -1024, 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(-1024, 1024, 0);
+    glTexCoord2f(1, 1);
+    glVertex3f(1024, 1024, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(1024, -1024, 0);
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+}
+
+// Reads the shown picture (bound target) as grey levels, top row first, and
+// as an RGB picture for the file when asked.
+void DepthVoxelizer::readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst) {
+    const int n = size_;
+    viewTarget_.readPixels(pixels_);
+    GreyImage& grey = grey_[view];
+    grey.resize(static_cast<std::size_t>(n) * n);
+    if (rgbaTopFirst) rgbaTopFirst->resize(static_cast<std::size_t>(n) * n * 4);
+    for (int row = 0; row < n; ++row) {
+        const std::uint8_t* src = pixels_.data() + static_cast<std::size_t>(n - 1 - row) * n * 4;
+        for (int c = 0; c < n; ++c) {
+            const std::uint8_t* p = src + 4 * c;
+            grey[static_cast<std::size_t>(row) * n + c] = static_cast<std::uint8_t>(greyLevel(p[0], p[1], p[2]));
+            if (rgbaTopFirst) {
+                std::uint8_t* q = rgbaTopFirst->data() + (static_cast<std::size_t>(row) * n + c) * 4;
+                q[0] = p[0];
+                q[1] = p[1];
+                q[2] = p[2];
+                q[3] = 255;
+            }
+        }
+    }
+}
+
+// Reads the bound depth-view target's depth buffer (lower-left N x N),
+// top row first.
+void DepthVoxelizer::readDepth(int view) {
+    const int n = size_;
+    depthPixels_.resize(static_cast<std::size_t>(n) * n);
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, n, n, GL_DEPTH_COMPONENT, GL_FLOAT, depthPixels_.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    DepthImage& depth = depth_[view];
+    depth.resize(depthPixels_.size());
+    for (int row = 0; row < n; ++row)
+        std::copy_n(depthPixels_.data() + static_cast<std::size_t>(n - 1 - row) * n, n,
+                    depth.data() + static_cast<std::size_t>(row) * n);
+}
+
+WriteResult DepthVoxelizer::saveDepthBuffers(const VoxelizeContext& context, const Options& options) {
+    WriteResult result;
+    size_ = context.info.size;
+    fullPrecision_ = options.fullPrecision;
+    depthClamp_ = options.depthClamp;
+    if (!ensureTargets(context.loader, size_))
+        return {false, "ERROR: No usable OpenGL render target of " + std::to_string(size_) + " x " +
+                           std::to_string(size_) + " pixels", 0};
+    ProgressStep step(context.progress, "Saving Depth-Buffers: (Step 1 of 3)", 6);
     step.setValue(0);
-    // The pictures are also written for people who use them, when the folder
-    // is there; the volume is built from the copies in memory.
+    // The pictures are written for people who use them, when the folder is
+    // there; the volume is built from the copies in memory.
     std::error_code ec;
-    const bool writeFiles = std::filesystem::is_directory(depthImageDirectory, ec);
+    const bool writeFiles =
+        !options.pictureDirectory.empty() && std::filesystem::is_directory(options.pictureDirectory, ec);
     std::vector<std::uint8_t> rgba;
     for (int v = 0; v < 6; ++v) {
         if (v > 0) step.setValue(v);
-        renderDepthView(v);
+        renderDepthView(context, v);
         viewTarget_.bind();
         showDepthTexture();
-        readGrey(depthImages[v], writeFiles ? &rgba : nullptr);
+        readGrey(v, writeFiles ? &rgba : nullptr);
         viewTarget_.unbind();
         if (!writeFiles) continue;
-        const std::string path = depthImageDirectory + "/" + kDepthViews[v].fileName;
+        const std::string path = options.pictureDirectory + "/" + kDepthViews[v].fileName;
         std::string reason;
         // Saved without alpha, as a grab of the picture gives it.
-        if (!writePngRGBA(path, voxelSize, voxelSize, rgba.data(), &reason, false)) {
-            VoxelizeResult failed = writeFailure(path, reason);
+        if (!writePngRGBA(path, size_, size_, rgba.data(), &reason, false)) {
+            WriteResult failed = writeFailure(path, reason);
             failed.filesWritten = result.filesWritten;
             return failed;
         }
@@ -40,13 +190,26 @@ VoxelizeResult Engine::saveDepthBuffers(Progress& progress) {
     return result;
 }
 
-VoxelizeResult Engine::buildVoxelsFromDepthBuffers(Progress& progress) {
+WriteResult DepthVoxelizer::buildVoxelsFromDepthBuffers(const VoxelizeContext& context) {
+    const int n = size_;
+    OccupancyBuilder builder;
     {
-        ProgressStep step(progress, "Building Voxels: (Step 2 of 3)", voxelSize);
-        buildOccupancy(depthImages, voxels, progress);
+        ProgressStep step(context.progress, "Building Voxels: (Step 2 of 3)", n);
+        if (fullPrecision_) builder.prepare(depth_, n);
+        else builder.prepare(grey_, n);
     }
-    ProgressStep step(progress, "Saving Voxels: (Step 3 of 3)", voxelSize);
-    return saveOccupancySlices(voxels, outputDirectory, progress);
+    ProgressStep step(context.progress, "Saving Voxels: (Step 3 of 3)", n);
+    WriteResult begun = context.consumer.begin(context.info);
+    if (!begun.ok) return begun;
+    std::vector<std::uint32_t> slice(static_cast<std::size_t>(n) * n);
+    auto* rgba = reinterpret_cast<std::uint8_t*>(slice.data());
+    for (int i = 0; i < n; ++i) {
+        step.setValue(i);
+        builder.buildSlice(i, rgba);
+        WriteResult written = context.consumer.slice(i, rgba);
+        if (!written.ok) return written;
+    }
+    return context.consumer.end();
 }
 
 }  // namespace kubelmar

@@ -52,16 +52,16 @@ private slots:
     void cleanup() { view_.reset(); }
 
     void onlyALeftDragRotates() {
-        const kubelmar::ArcBall& arcBall = view_->engine().arcBall;
-        const kubelmar::Mat4 start = arcBall.transform;
+        const kubelmar::Mat4& rotation = view_->engine().view().rotation();
+        const kubelmar::Mat4 start = rotation;
         drag(view_.get(), Qt::RightButton, {10, 30}, {50, 40});
-        QVERIFY(sameMatrix(arcBall.transform, start));
+        QVERIFY(sameMatrix(rotation, start));
         drag(view_.get(), Qt::LeftButton, {10, 30}, {50, 40});
-        const kubelmar::Mat4 turned = arcBall.transform;
+        const kubelmar::Mat4 turned = rotation;
         QVERIFY(!sameMatrix(turned, start));
         // The release ended the drag: a later right-button move turns nothing.
         sendMouse(view_.get(), QEvent::MouseMove, {5, 5}, Qt::NoButton, Qt::RightButton);
-        QVERIFY(sameMatrix(arcBall.transform, turned));
+        QVERIFY(sameMatrix(rotation, turned));
     }
 
     void drawsIntoQtsFramebufferBeforeAndAfterVoxelizing() {
@@ -72,7 +72,7 @@ private slots:
         // must be bound again afterwards, the view turned to an axis view.
         QTemporaryDir out;
         QVERIFY(view_->voxelize(out.path()).ok);
-        QVERIFY(!sameMatrix(view_->engine().arcBall.transform, kubelmar::Mat4::identity()));
+        QVERIFY(!sameMatrix(view_->engine().view().rotation(), kubelmar::Mat4::identity()));
         QVERIFY(litPixels(view_->grabFramebuffer()) > 64 * 64 / 10);
         QVERIFY(dialogs_.messages.isEmpty());
     }

@@ -41,7 +41,9 @@ TEST(Cli, BadArgumentsExitWithUsage) {
     CliRun run = runCli("");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("Usage: kubelmar-cli"), std::string::npos);
-    EXPECT_EQ(runCli("--size 100 a.obj out").status, 2);
+    EXPECT_EQ(runCli("--size 4097 a.obj out").status, 2);
+    EXPECT_EQ(runCli("--size 0 a.obj out").status, 2);
+    EXPECT_EQ(runCli("--depth-precision half a.obj out").status, 2);
     EXPECT_EQ(runCli("--mode fancy a.obj out").status, 2);
     EXPECT_EQ(runCli("--help").status, 0);
 }

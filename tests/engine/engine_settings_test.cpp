@@ -3,7 +3,6 @@
 #include <fstream>
 
 #include "gl_test_support.h"
-#include "voxel/volume.h"
 
 namespace kubelmar::test {
 namespace {
@@ -17,38 +16,22 @@ struct Recorder : Progress {
     void end() override { calls.push_back("end"); }
 };
 
-TEST(VoxelSize, RefusedAllocationKeepsTheOldVolumeAndSize) {
+TEST(VoxelSize, SizesOutsideWhatTheEngineAndTheGLRenderAreRefused) {
     Engine engine;
-    Recorder progress;
-    ASSERT_TRUE(engine.setVoxelSize(64, progress, nullptr));
-    engine.voxels.row(3, 4)[5] = 77;
-    VoxelVolume::setAllocationLimitForTesting(3u * 64 * 64 * 64);
-    std::string error;
-    EXPECT_FALSE(engine.setVoxelSize(128, progress, &error));
-    VoxelVolume::setAllocationLimitForTesting(0);
-    EXPECT_EQ(engine.voxelSize, 64);
-    EXPECT_EQ(engine.voxels.size(), 64);
-    EXPECT_EQ(engine.voxels.row(3, 4)[5], 77);
-    EXPECT_NE(error.find("128"), std::string::npos);
-    // The depth views' target is 1024 x 1024: nothing larger, nothing empty.
-    EXPECT_FALSE(engine.setVoxelSize(2048, progress, &error));
-    EXPECT_FALSE(engine.setVoxelSize(0, progress, &error));
-    EXPECT_EQ(engine.voxelSize, 64);
-}
-
-TEST(VoxelSize, ResizingShowsTheStepAndClears) {
-    Engine engine;
-    Recorder progress;
-    ASSERT_TRUE(engine.setVoxelSize(128, progress, nullptr));
-    EXPECT_TRUE(progress.calls.empty());  // nothing to free the first time
-    engine.voxels.row(1, 1)[1] = 9;
-    ASSERT_TRUE(engine.setVoxelSize(128, progress, nullptr));
-    EXPECT_EQ(engine.voxels.row(1, 1)[1], 0);
-    ASSERT_TRUE(engine.setVoxelSize(64, progress, nullptr));
-    const std::vector<std::string> expected = {"begin Adjusting Voxel Storage... 128", "end",
-                                               "begin Adjusting Voxel Storage... 128", "end"};
-    EXPECT_EQ(progress.calls, expected);
-    EXPECT_EQ(engine.voxels.byteCount(), 3u * 64 * 64 * 64);
+    EXPECT_EQ(engine.checkVoxelSize(1), "");
+    EXPECT_EQ(engine.checkVoxelSize(4096), "");
+    EXPECT_NE(engine.checkVoxelSize(0), "");
+    EXPECT_NE(engine.checkVoxelSize(4097).find("4096"), std::string::npos);
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(64, kModeClipping);
+    ASSERT_TRUE(f.ready);
+    EXPECT_GE(f.engine.maxVoxelSize(), 1024);
+    EXPECT_LE(f.engine.maxVoxelSize(), 4096);
+    if (f.engine.maxVoxelSize() < 4096) {
+        const std::string why = f.engine.checkVoxelSize(f.engine.maxVoxelSize() + 1);
+        EXPECT_NE(why.find(std::to_string(f.engine.maxVoxelSize())), std::string::npos) << why;
+        EXPECT_NE(why.find("GL_MAX_TEXTURE_SIZE"), std::string::npos) << why;
+    }
 }
 
 TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
@@ -58,18 +41,16 @@ TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 0.5f, 0.25f)));
     f.log.str("");
     Recorder progress;
-    std::filesystem::create_directories(f.dir / "s");
-    ASSERT_TRUE(f.engine.voxelize((f.dir / "s").string(), progress).ok);
+    ASSERT_TRUE(f.run(progress).ok);
+    // XY slabs are the output slices, so that pass runs last, writing as it goes.
     const std::vector<std::string> steps = {
-        "begin Slicing XY: (Step 1 of 4) 64", "end", "begin Slicing XZ: (Step 2 of 4) 64", "end",
-        "begin Slicing YZ: (Step 3 of 4) 64", "end", "begin Saving Voxels: (Step 4 of 4) 64", "end"};
+        "begin Slicing XZ: (Step 2 of 4) 64", "end", "begin Slicing YZ: (Step 3 of 4) 64", "end",
+        "begin Slicing XY: (Step 1 of 4) 64", "end", "begin Saving Voxels: (Step 4 of 4) 64", "end"};
     EXPECT_EQ(progress.calls, steps);
     const std::string grid = "bb: 1024.000000, 512.000000, 2048.000000\nmaxdist: 2048.000000\nstep: 32.000000\n";
     EXPECT_EQ(f.log.str(), grid + grid + grid + grid);
-    EXPECT_EQ(f.engine.outputDirectory, (f.dir / "s").string());
-    // The view is left with the last pass's axis rotation (0, 90, 0).
-    EXPECT_NEAR(f.engine.arcBall.transform.m[8], 1.0f, 1e-6);
-    EXPECT_NEAR(f.engine.arcBall.thisRot.m[6], 1.0f, 1e-6);
+    // The run keeps its axis views to itself: the view's rotation is untouched.
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(f.engine.view().rotation().m[i], Mat4::identity().m[i]) << i;
 }
 
 TEST(Voxelize, DepthRunReportsItsThreeSteps) {
@@ -78,11 +59,10 @@ TEST(Voxelize, DepthRunReportsItsThreeSteps) {
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
     Recorder progress;
-    std::filesystem::create_directories(f.dir / "s");
     const auto pictures = f.dir / "images";
     std::filesystem::create_directories(pictures);
-    f.engine.depthImageDirectory = pictures.string();
-    ASSERT_TRUE(f.engine.voxelize((f.dir / "s").string(), progress).ok);
+    f.settings.depthPictureDirectory = pictures.string();
+    ASSERT_TRUE(f.run(progress).ok);
     const std::vector<std::string> steps = {"begin Saving Depth-Buffers: (Step 1 of 3) 6", "end",
                                             "begin Building Voxels: (Step 2 of 3) 64", "end",
                                             "begin Saving Voxels: (Step 3 of 3) 64", "end"};
@@ -118,9 +98,9 @@ TEST(LoadMesh, AFileWithoutMeshKeepsThePreviousOne) {
     EXPECT_NE(empty.error.find("empty.obj"), std::string::npos) << empty.error;
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.error.find("missing.obj"), std::string::npos) << missing.error;
-    EXPECT_EQ(engine.mesh.vertexCount, 8);
-    EXPECT_FLOAT_EQ(engine.meshExtent, 4.0f);
-    EXPECT_FLOAT_EQ(engine.mesh.corners[1].x, 1024.0f);
+    EXPECT_EQ(engine.mesh().vertexCount, 8);
+    EXPECT_FLOAT_EQ(engine.meshExtent(), 4.0f);
+    EXPECT_FLOAT_EQ(engine.mesh().corners[1].x, 1024.0f);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -76,12 +77,39 @@ std::string sphereObj(float cx, float cy, float cz, float r, int stacks, int sli
     return o.str();
 }
 
+WriteResult VolumeCapture::begin(const VolumeInfo& info) {
+    info_ = info;
+    received_ = 0;
+    voxels_.assign(static_cast<std::size_t>(info.size) * info.size * info.size * 4, 0);
+    return {};
+}
+
+WriteResult VolumeCapture::slice(int s, const std::uint8_t* rgba) {
+    const std::size_t bytes = static_cast<std::size_t>(info_.size) * info_.size * 4;
+    std::copy_n(rgba, bytes, voxels_.data() + bytes * s);
+    ++received_;
+    return {};
+}
+
+const std::uint8_t* VolumeCapture::at(int s, int r, int c) const {
+    const std::size_t n = static_cast<std::size_t>(info_.size);
+    return voxels_.data() + ((s * n + r) * n + c) * 4;
+}
+
+long VolumeCapture::count() const {
+    long total = 0;
+    const int n = info_.size;
+    for (int s = 0; s < n; ++s)
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) total += filled(s, r, c);
+    return total;
+}
+
 EngineFixture::EngineFixture(int n, int mode) {
-    engine.log = &log;
-    NullProgress none;
-    engine.setVoxelSize(n, none, nullptr);
-    engine.setMode(mode);
-    engine.depthImageDirectory = "";  // keep test runs from writing pictures
+    engine.setLog(&log);
+    settings.size = n;
+    settings.mode = mode;
+    settings.depthPictureDirectory = "";  // keep test runs from writing pictures
     dir = tempDir("out");
     if (glContext()) ready = engine.initializeGL(glContext()->resolver(), n, n);
 }
@@ -100,8 +128,14 @@ bool EngineFixture::load(const std::string& objText) {
 
 VoxelizeResult EngineFixture::run() {
     NullProgress none;
+    return run(none);
+}
+
+VoxelizeResult EngineFixture::run(Progress& progress) {
     std::filesystem::create_directories(dir / "slices");
-    return engine.voxelize((dir / "slices").string(), none);
+    PngStackWriter stack((dir / "slices").string());
+    TeeConsumer both(stack, volume);
+    return engine.voxelize(settings, both, progress);
 }
 
 std::vector<std::uint8_t> readSlice(const std::filesystem::path& dir, int s, int* size) {

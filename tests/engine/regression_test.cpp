@@ -2,9 +2,10 @@
 // was recorded from the command line before the engine was made streaming,
 // and each run must still give the same pixels and the same voxelscale.txt.
 //
-// Recording (only when the output is meant to change):
+// Recording (only when the output is meant to change; lines are appended
+// to FILE, which then replaces fixtures/stack_hashes.txt after its header):
 //   KUBELMAR_RECORD_FIXTURES=FILE [KUBELMAR_FIXTURE_CLI=PATH] kubelmar_engine_tests
-//       --gtest_filter='Regression.*'
+//       --gtest_filter='*Regression*'
 
 #include <gtest/gtest.h>
 
@@ -131,35 +132,40 @@ std::map<std::string, std::string> recorded() {
     return table;
 }
 
-TEST(Regression, StacksKeepTheirRecordedPixels) {
+// Each case is a test of its own so that ctest can run them side by side.
+class Regression : public testing::TestWithParam<Case> {};
+
+TEST_P(Regression, StackKeepsItsRecordedPixels) {
     KUBELMAR_REQUIRE_GL();
+    const Case& c = GetParam();
     const char* recordTo = std::getenv("KUBELMAR_RECORD_FIXTURES");
     const char* cliOverride = std::getenv("KUBELMAR_FIXTURE_CLI");
     const std::string cli = cliOverride ? cliOverride : KUBELMAR_CLI;
-    const auto table = recorded();
-    std::ostringstream record;
     const auto dir = tempDir("regression");
-    for (const Case& c : cases()) {
-        const std::string mesh = writeFile(dir / (c.mesh + ".obj"), meshText(c.mesh));
-        const auto out = dir / "out";
-        std::filesystem::remove_all(out);
-        std::filesystem::create_directories(out);
-        // Run from the scratch folder so that no depth pictures are written.
-        const std::string command = "cd '" + dir.string() + "' && '" + cli + "' --quiet --mode " + c.mode +
-                                    " --size " + std::to_string(c.size) + " '" + mesh + "' '" +
-                                    out.string() + "' >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << key(c);
-        const std::string got = stackHash(out, c.size) + " " + scaleText(out);
-        if (recordTo) {
-            record << key(c) << " " << got << "\n";
-            continue;
-        }
-        const auto it = table.find(key(c));
-        ASSERT_NE(it, table.end()) << "no fixture for " << key(c);
-        EXPECT_EQ(got, it->second) << key(c);
+    const std::string mesh = writeFile(dir / (c.mesh + ".obj"), meshText(c.mesh));
+    const auto out = dir / "out";
+    std::filesystem::create_directories(out);
+    // Run from the scratch folder so that no depth pictures are written.
+    const std::string command = "cd '" + dir.string() + "' && '" + cli + "' --quiet --mode " + c.mode +
+                                " --size " + std::to_string(c.size) + " '" + mesh + "' '" + out.string() +
+                                "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << key(c);
+    const std::string got = stackHash(out, c.size) + " " + scaleText(out);
+    std::filesystem::remove_all(out);
+    if (recordTo) {
+        std::ofstream(recordTo, std::ios::app) << key(c) << " " << got << "\n";
+        return;
     }
-    if (recordTo) std::ofstream(recordTo) << "# mesh mode N decoded-pixel-hash voxelscale\n" << record.str();
+    const auto table = recorded();
+    const auto it = table.find(key(c));
+    ASSERT_NE(it, table.end()) << "no fixture for " << key(c);
+    EXPECT_EQ(got, it->second) << key(c);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stacks, Regression, testing::ValuesIn(cases()),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return info.param.mesh + "_" + info.param.mode + "_" + std::to_string(info.param.size);
+                         });
 
 }  // namespace
 }  // namespace kubelmar::test

@@ -1,4 +1,4 @@
-#include "voxel/batch_runner.h"
+#include "engine/batch_runner.h"
 
 #include <filesystem>
 
@@ -6,8 +6,9 @@
 
 namespace kubelmar {
 
-BatchResult runBatch(Engine& engine, const std::string& directory, Progress& progress,
-                     std::ostream& report, std::ostream& errors) {
+BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::string& directory,
+                     const ConsumerFactory& makeConsumer, Progress& progress, std::ostream& report,
+                     std::ostream& errors) {
     BatchResult result;
     std::vector<std::string> files;
     std::string error;
@@ -27,9 +28,11 @@ BatchResult runBatch(Engine& engine, const std::string& directory, Progress& pro
         const std::string output = batchOutputDirectory(file);
         std::error_code ec;
         std::filesystem::create_directory(output, ec);
-        const VoxelizeResult voxelized = engine.voxelize(output, progress);
+        const std::unique_ptr<SliceConsumer> consumer = makeConsumer(output);
+        const VoxelizeResult voxelized = engine.voxelize(settings, *consumer, progress);
         if (!voxelized.ok) {
             result.failures.push_back(file + ": " + voxelized.error);
+            errors << voxelized.error << std::endl;
             continue;
         }
         ++result.done;

@@ -1,0 +1,175 @@
+#include "engine/engine.h"
+
+#include <algorithm>
+#include <new>
+
+#include "voxel/slab_faces.h"
+
+namespace kubelmar {
+
+namespace {
+
+// Where console lines go when the front end wants none: a stream without a
+// buffer drops everything.
+std::ostream& nowhere() {
+    static std::ostream stream(nullptr);
+    return stream;
+}
+
+}  // namespace
+
+Engine::~Engine() {
+    // GL objects belong to a context the engine doesn't own: the owner calls
+    // releaseGL() while it is current. Otherwise no context can be assumed
+    // current here, so the names are dropped without a GL call.
+    if (glReady_) {
+        drawer_.abandon();
+        clipVoxelizer_.abandonGL();
+        depthVoxelizer_.abandonGL();
+    }
+}
+
+std::ostream& Engine::log() { return log_ ? *log_ : nowhere(); }
+
+bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) {
+    releaseGL();  // a second initialisation replaces the first one's objects
+    glClearColor(0, 0, 0, 1);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glPolygonOffset(1.0f, 2.0f);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glEnable(GL_POLYGON_SMOOTH);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+
+    view_.reset(width, height);
+
+    extensionLoader_.out = &log();
+    if (!extensionLoader_.load_GLextension(resolve)) return false;
+    if (!extensionLoader_.framebufferObjectSupported) return false;
+
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    depthClampSupported_ = extensions && (extensionListContains(extensions, "GL_ARB_depth_clamp") ||
+                                          extensionListContains(extensions, "GL_NV_depth_clamp"));
+    if (!depthClampSupported_) {
+        log() << "WARNING: no depth clamping (GL_ARB_depth_clamp): in the depth-buffer mode, faces on "
+                 "the faces of the fitted cube may be lost"
+              << std::endl;
+    }
+
+    // Every mode renders N x N pictures into textures and renderbuffers.
+    GLint textureSize = 0, viewport[2] = {0, 0}, renderbufferSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSize);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &renderbufferSize);
+    maxVoxelSize_ = std::min({static_cast<int>(textureSize), static_cast<int>(viewport[0]),
+                              static_cast<int>(viewport[1]), static_cast<int>(renderbufferSize), kMaxVoxelSize});
+    glReady_ = true;
+    meshDirty_ = true;
+    return true;
+}
+
+void Engine::releaseGL() {
+    if (!glReady_) return;
+    drawer_.release();
+    clipVoxelizer_.releaseGL();
+    depthVoxelizer_.releaseGL();
+    glReady_ = false;
+}
+
+std::string Engine::checkVoxelSize(int n) const {
+    if (n < 1 || n > kMaxVoxelSize)
+        return "voxel size " + std::to_string(n) + " is outside 1.." + std::to_string(kMaxVoxelSize);
+    if (glReady_ && n > maxVoxelSize_)
+        return "voxel size " + std::to_string(n) + " is larger than this OpenGL can render (" +
+               std::to_string(maxVoxelSize_) +
+               ": the least of GL_MAX_TEXTURE_SIZE, GL_MAX_VIEWPORT_DIMS and GL_MAX_RENDERBUFFER_SIZE)";
+    return {};
+}
+
+void Engine::ensureMeshUploaded() {
+    if (!meshDirty_ && drawer_.uploaded()) return;
+    drawer_.upload(extensionLoader_, mesh_);
+    faces_ = distinctFaces(drawer_.faceIndices());
+    meshDirty_ = false;
+}
+
+void Engine::paintGL(int width, int height) {
+    if (glReady_) ensureMeshUploaded();
+    view_.paint(glReady_ ? &drawer_ : nullptr, width, height);
+}
+
+MeshLoadResult Engine::loadMesh(const std::string& path) {
+    // A file without a usable vertex gives no mesh: it must not replace the
+    // one loaded before, so it is read into a scratch mesh first.
+    Mesh loaded;
+    MeshLoadResult result = loadPreparedMesh(path, loaded);
+    if (result.ok && loaded.vertexCount == 0) {
+        result.ok = false;
+        result.error = path + ": no usable vertex (no mesh in the file)";
+    }
+    if (result.ok) {
+        mesh_ = std::move(loaded);
+        meshExtent_ = result.meshExtent;
+        meshPath_ = path;
+        fileBoxLow_ = result.fileBoxLow;
+        fileBoxHigh_ = result.fileBoxHigh;
+        meshDirty_ = true;
+    }
+    return result;
+}
+
+VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
+    VolumeInfo info;
+    info.size = settings.size;
+    info.mode = settings.mode;
+    info.encoding = settings.mode == kModeClipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
+    info.sourcePath = meshPath_;
+    info.voxelSize = meshExtent_ / static_cast<float>(settings.size);
+    // The grid is the cube of side meshExtent centred on the mesh's box.
+    for (int a = 0; a < 3; ++a) {
+        info.origin[a] = (fileBoxLow_[a] + fileBoxHigh_[a]) / 2 - static_cast<double>(meshExtent_) / 2;
+        info.meshLow[a] = fileBoxLow_[a];
+        info.meshHigh[a] = fileBoxHigh_[a];
+    }
+    if (settings.mode == kModeClipping) {
+        info.sliceAxis = {1, -1};   // from the top of y down
+        info.rowAxis = {0, 1};      // along +x
+        info.columnAxis = {2, 1};   // along +z
+    } else {
+        info.sliceAxis = {2, 1};    // along +z
+        info.rowAxis = {1, -1};     // from the top of y down
+        info.columnAxis = {0, -1};  // from the largest x down
+    }
+    return info;
+}
+
+VoxelizeResult Engine::voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress) {
+    if (!checkMeshLoaded()) return {false, "ERROR: No OBJ file is loaded!!!", 0};
+    if (!glReady_) return {false, "ERROR: No OpenGL context for the voxelization", 0};
+    if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return {false, "ERROR: " + why, 0};
+    const VolumeInfo info = volumeInfo(settings);
+    VoxelizeResult result;
+    try {
+        ensureMeshUploaded();
+        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log()};
+        if (settings.mode == kModeClipping) {
+            result = clipVoxelizer_.voxelizeClipping(context);
+        } else {
+            DepthVoxelizer::Options options;
+            options.fullPrecision = settings.depthPrecision == DepthPrecision::Full;
+            options.pictureDirectory = settings.depthPictureDirectory;
+            options.depthClamp = depthClampSupported_;
+            const WriteResult pictures = depthVoxelizer_.saveDepthBuffers(context, options);
+            result = pictures.ok ? depthVoxelizer_.buildVoxelsFromDepthBuffers(context) : pictures;
+            if (pictures.ok) result.filesWritten += pictures.filesWritten;
+        }
+    } catch (const std::bad_alloc&) {
+        result = {false,
+                  "ERROR: Out of memory voxelizing " + meshPath_ + " at size " + std::to_string(settings.size), 0};
+    }
+    if (!result.ok) consumer.abort();
+    return result;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/mesh_view.h"
+#include "engine/run_settings.h"
+#include "gl/gl_ext_loader.h"
+#include "gl/mesh_drawer.h"
+#include "mesh/mesh.h"
+#include "mesh/mesh_loader.h"
+#include "voxel/clip_voxelizer.h"
+#include "voxel/depth_voxelizer.h"
+#include "voxel/progress.h"
+#include "voxel/slice_consumer.h"
+
+namespace kubelmar {
+
+// What a voxelization wrote: ok, or the first "ERROR: " line of a failed run.
+using VoxelizeResult = WriteResult;
+
+// The mesh, its upload to GL, the interactive view and the voxelization
+// modes, on a GL context it is handed and never creates: GL work runs in
+// whatever context is current, which must be the one initializeGL ran in.
+// Modes render into framebuffer objects of their own and rebind whatever
+// framebuffer was bound before. Nothing here prints: console lines go to
+// the log stream the front end hands in (nowhere when none), failures come
+// back as values.
+//
+// Frames: the mesh is prepared into the cube -1024..1024 (mesh units); all
+// views are orthographic onto that cube; pictures are N x N pixels.
+class Engine {
+public:
+    Engine() = default;
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Where console lines go (the extension report, the grid lines); null:
+    // nowhere. The stream must outlive the engine's use of it.
+    void setLog(std::ostream* log) { log_ = log; }
+
+    // GL state, a fresh view rotation for a width x height view, the
+    // extensions and the GL's size limits. False when a required extension
+    // is missing (its lines are in the log).
+    bool initializeGL(const GLProcResolver& resolve, int width, int height);
+    // Deletes every GL object; the owner calls it with the context current.
+    void releaseGL();
+    bool glReady() const { return glReady_; }
+    void resizeGL(int width, int height) { view_.resize(width, height); }
+    // Draws the mesh with the view rotation into the bound framebuffer.
+    void paintGL(int width, int height);
+    MeshView& view() { return view_; }
+    // The entry points looked up by initializeGL (for GL objects the front
+    // ends or tests make beside the engine's).
+    GL_Ext_Loader& extensionLoader() { return extensionLoader_; }
+
+    // Replaces the mesh by the file's content, prepared. A file that can't be
+    // read or holds no usable vertex fails (error names the file) and the
+    // previous mesh stays.
+    MeshLoadResult loadMesh(const std::string& path);
+    bool checkMeshLoaded() const { return mesh_.vertexCount != 0; }
+    const Mesh& mesh() const { return mesh_; }
+    float meshExtent() const { return meshExtent_; }
+    const std::string& meshPath() const { return meshPath_; }
+
+    // The largest N this GL can render (its texture, viewport and
+    // renderbuffer limits, at most kMaxVoxelSize); 0 before initializeGL.
+    int maxVoxelSize() const { return maxVoxelSize_; }
+    // Empty when N can be voxelized here, else the reason naming the limit.
+    std::string checkVoxelSize(int n) const;
+
+    // The volume a run with these settings describes to its consumers.
+    VolumeInfo volumeInfo(const RunSettings& settings) const;
+
+    // Voxelizes the loaded mesh with `settings` and streams the slices to
+    // `consumer` (begin, slices in order, end; abort on failure). The depth
+    // mode's pictures are counted in filesWritten.
+    VoxelizeResult voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress);
+
+private:
+    std::ostream& log();
+    void ensureMeshUploaded();
+
+    std::ostream* log_ = nullptr;
+    GL_Ext_Loader extensionLoader_;
+    MeshView view_;
+    Mesh mesh_;
+    float meshExtent_ = 0.0f;
+    std::string meshPath_;
+    std::array<double, 3> fileBoxLow_ = {0, 0, 0}, fileBoxHigh_ = {0, 0, 0};
+    MeshDrawer drawer_;
+    std::vector<std::uint32_t> faces_;  // the faces worth drawing
+    bool meshDirty_ = true;
+    ClipVoxelizer clipVoxelizer_;
+    DepthVoxelizer depthVoxelizer_;
+    bool glReady_ = false;
+    bool depthClampSupported_ = false;
+    int maxVoxelSize_ = 0;
+};
+
+}  // namespace kubelmar

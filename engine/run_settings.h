@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "voxel/slice_consumer.h"
+
+namespace kubelmar {
+
+// How the depth-buffer mode reads its six depth pictures back.
+enum class DepthPrecision {
+    Byte,  // 8-bit grey pictures: the boundary moves in steps of N/256 voxels above 256
+    Full,  // the depth buffer itself: exact to the voxel at every N
+};
+
+// Largest N the engine accepts; the GL implementation may allow less.
+constexpr int kMaxVoxelSize = 4096;
+
+// One voxelization's settings: a plain value the front ends fill in.
+struct RunSettings {
+    int mode = kModeClipping;
+    int size = 512;  // N
+    DepthPrecision depthPrecision = DepthPrecision::Byte;
+    // The depth-buffer mode also writes its six pictures here when the
+    // folder exists (relative paths against the working directory); empty:
+    // never.
+    std::string depthPictureDirectory = "images";
+};
+
+}  // namespace kubelmar

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gl/render_target.h"
+#include "voxel/grid_fit.h"
+#include "voxel/slab_faces.h"
+#include "voxel/surface_voxels.h"
+#include "voxel/voxelize_context.h"
+
+namespace kubelmar {
+
+// The "Clipping Based" mode: the mesh is cut into slabs one voxel thick along
+// y (pass XY), z (XZ) and x (YZ); each slab is rendered between two clip
+// planes and every drawn pixel marks the voxel under it with the surface
+// colour, a later pass overwriting an earlier one. All passes store mesh cell
+// (Lx, Ly, Lz) (counted from the cube's negative end) in stack voxel
+// (slice N-1-Ly, row Lx, column Lz).
+//
+// No volume is held: an XY slab is exactly one output slice, so the XZ and
+// YZ passes run first and keep only the surface voxels they draw; then each
+// XY slab becomes slice s with those voxels painted over it and goes to the
+// consumer at once.
+class ClipVoxelizer {
+public:
+    // Renders into a target of its own (N x N, created on first use) and
+    // rebinds whatever framebuffer was bound before. Context current.
+    WriteResult voxelizeClipping(const VoxelizeContext& context);
+    // Renders slab `slab` of its axis with `indices` (3 per face) into the
+    // bound N x N framebuffer; only `rect` is cleared and drawn.
+    void renderClipSlab(const VoxelizeContext& context, const SlabState& slab, const std::uint32_t* indices,
+                        std::size_t count, const SlabFaces::Rect& rect);
+    void releaseGL() { target_.release(); }
+    void abandonGL() { target_.abandon(); }
+
+private:
+    bool renderAndRead(const VoxelizeContext& context, const SlabState& slab, int k);
+    void keepSurface(int axis, int k, int n);
+
+    RenderTarget target_;
+    SlabFaces slabFaces_;
+    SurfaceVoxels stored_;
+    SlabFaces::Rect rect_;
+    std::vector<std::uint8_t> pixels_;  // the last read rectangle, bottom row first
+    std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
+};
+
+}  // namespace kubelmar

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "gl/gl_framebuffer_object.h"
+#include "gl/render_target.h"
+#include "voxel/axis_views.h"
+#include "voxel/depth_build.h"
+#include "voxel/voxelize_context.h"
+
+namespace kubelmar {
+
+// The "Depth-Buffer Based" mode: six axis depth pictures; a voxel is filled
+// when it lies between the nearest surfaces seen from both sides along all
+// three axes; written as an occupancy stack, slice by slice, straight from
+// the pictures.
+class DepthVoxelizer {
+public:
+    struct Options {
+        bool fullPrecision = false;  // read depth itself, not 8-bit grey pictures
+        std::string pictureDirectory;  // also write the pictures here when it exists; empty: never
+        bool depthClamp = false;       // GL_ARB_depth_clamp is there
+    };
+
+    // Step 1: renders the six views and reads them back (writing the
+    // pictures when asked). filesWritten counts the pictures.
+    WriteResult saveDepthBuffers(const VoxelizeContext& context, const Options& options);
+    // Steps 2 and 3: index bounds from the pictures, then every slice to the
+    // consumer.
+    WriteResult buildVoxelsFromDepthBuffers(const VoxelizeContext& context);
+
+    // Renders view `view` into the depth-view target (lower-left N x N of
+    // it) and leaves the previous framebuffer bound.
+    void renderDepthView(const VoxelizeContext& context, int view);
+    // Draws the depth texture as a grey picture (depth x 255 in every
+    // channel) into the bound framebuffer, texel (u, v) on pixel (u, v).
+    void showDepthTexture();
+
+    void releaseGL();
+    void abandonGL();
+
+private:
+    bool ensureTargets(GL_Ext_Loader& loader, int n);
+    void readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst);
+    void readDepth(int view);
+
+    // The depth-view target: colour and depth textures of textureSize_
+    // texels a side (1024, or N when N is larger), and an N x N target the
+    // depth picture is shown in and read from.
+    GL_FrameBufferObject frameBuffer_;
+    GLuint colorTexture_ = 0;
+    GLuint depthTexture_ = 0;
+    int textureSize_ = 0;
+    RenderTarget viewTarget_;
+    bool depthClamp_ = false;
+
+    int size_ = 0;
+    bool fullPrecision_ = false;
+    std::array<GreyImage, 6> grey_;
+    std::array<DepthImage, 6> depth_;
+    std::vector<std::uint8_t> pixels_;
+    std::vector<float> depthPixels_;
+};
+
+}  // namespace kubelmar

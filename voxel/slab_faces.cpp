@@ -1,0 +1,128 @@
+#include "voxel/slab_faces.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <unordered_map>
+
+namespace kubelmar {
+
+namespace {
+
+float slabAxisValue(const Vec4& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
+
+// Eye x and y of a mesh point in each pass's view: XY (x, -z), XZ (x, -y),
+// YZ (z, y). The pictures show eye -1024..1024 on both axes.
+void eyeXY(const Vec4& p, int pass, float& ex, float& ey) {
+    if (pass == 0) { ex = p.x; ey = -p.z; }
+    else if (pass == 1) { ex = p.x; ey = -p.y; }
+    else { ex = p.z; ey = p.y; }
+}
+
+struct TripleHash {
+    std::size_t operator()(const std::array<std::uint32_t, 3>& t) const {
+        std::uint64_t h = t[0];
+        h = h * 0x9E3779B97F4A7C15ull ^ t[1];
+        h = h * 0x9E3779B97F4A7C15ull ^ t[2];
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
+}  // namespace
+
+std::vector<std::uint32_t> distinctFaces(const std::vector<std::uint32_t>& faceIndices) {
+    const std::size_t faces = faceIndices.size() / 3;
+    // Last occurrence of each face, found from the back.
+    std::unordered_map<std::array<std::uint32_t, 3>, std::uint32_t, TripleHash> seen;
+    seen.reserve(faces);
+    std::vector<bool> keep(faces, false);
+    std::size_t kept = 0;
+    for (std::size_t f = faces; f-- > 0;) {
+        const std::array<std::uint32_t, 3> t = {faceIndices[3 * f], faceIndices[3 * f + 1],
+                                                faceIndices[3 * f + 2]};
+        if (seen.emplace(t, static_cast<std::uint32_t>(f)).second) {
+            keep[f] = true;
+            ++kept;
+        }
+    }
+    if (kept == faces) return faceIndices;
+    std::vector<std::uint32_t> out;
+    out.reserve(3 * kept);
+    for (std::size_t f = 0; f < faces; ++f)
+        if (keep[f]) out.insert(out.end(), &faceIndices[3 * f], &faceIndices[3 * f] + 3);
+    return out;
+}
+
+void SlabFaces::build(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faceIndices,
+                      const SlabState& slab) {
+    positions_ = &positions;
+    faceIndices_ = &faceIndices;
+    size_ = slab.size;
+    const int n = slab.size;
+    const std::size_t faces = faceIndices.size() / 3;
+    firstSlab_.resize(faces);
+    lastSlab_.resize(faces);
+    startOf_.assign(static_cast<std::size_t>(n) + 1, 0);
+    for (std::size_t f = 0; f < faces; ++f) {
+        float lo = INFINITY, hi = -INFINITY;
+        for (int k = 0; k < 3; ++k) {
+            const float v = slabAxisValue(positions[faceIndices[3 * f + k]], slab.axis);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        // Slab k covers [half - (k+1) step, half - k step].
+        const double first = std::floor((slab.half - hi) / slab.gridStep) - 1;
+        const double last = std::floor((slab.half - lo) / slab.gridStep) + 1;
+        firstSlab_[f] = static_cast<std::uint32_t>(std::clamp(first, 0.0, n - 1.0));
+        lastSlab_[f] = static_cast<std::uint32_t>(std::clamp(last, 0.0, n - 1.0));
+        ++startOf_[firstSlab_[f] + 1];
+    }
+    for (int k = 0; k < n; ++k) startOf_[k + 1] += startOf_[k];
+    byFirst_.resize(faces);
+    std::vector<std::size_t> fill(startOf_.begin(), startOf_.end() - 1);
+    for (std::size_t f = 0; f < faces; ++f) byFirst_[fill[firstSlab_[f]]++] = static_cast<std::uint32_t>(f);
+    active_.clear();
+}
+
+const std::vector<std::uint32_t>& SlabFaces::advanceTo(int k) {
+    const auto ended = [&](std::uint32_t f) { return lastSlab_[f] < static_cast<std::uint32_t>(k); };
+    active_.erase(std::remove_if(active_.begin(), active_.end(), ended), active_.end());
+    const auto first = byFirst_.begin() + static_cast<std::ptrdiff_t>(startOf_[k]);
+    const auto last = byFirst_.begin() + static_cast<std::ptrdiff_t>(startOf_[k + 1]);
+    if (first != last) {
+        merged_.clear();
+        std::merge(active_.begin(), active_.end(), first, last, std::back_inserter(merged_));
+        active_.swap(merged_);
+    }
+    indices_.resize(active_.size() * 3);
+    const std::vector<std::uint32_t>& all = *faceIndices_;
+    for (std::size_t i = 0; i < active_.size(); ++i)
+        std::copy_n(&all[3 * static_cast<std::size_t>(active_[i])], 3, &indices_[3 * i]);
+    return indices_;
+}
+
+SlabFaces::Rect SlabFaces::coverage(int pass) const {
+    Rect rect;
+    if (indices_.empty()) return rect;
+    float x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (std::uint32_t v : indices_) {
+        float ex, ey;
+        eyeXY((*positions_)[v], pass, ex, ey);
+        x0 = std::min(x0, ex);
+        x1 = std::max(x1, ex);
+        y0 = std::min(y0, ey);
+        y1 = std::max(y1, ey);
+    }
+    const double perPixel = size_ / 2048.0;
+    auto pixel = [&](float e) { return static_cast<int>(std::floor((e + 1024.0) * perPixel)); };
+    const int px0 = std::max(0, pixel(x0) - 1), px1 = std::min(size_ - 1, pixel(x1) + 1);
+    const int py0 = std::max(0, pixel(y0) - 1), py1 = std::min(size_ - 1, pixel(y1) + 1);
+    if (px0 > px1 || py0 > py1) return rect;
+    rect.x = px0;
+    rect.y = py0;
+    rect.width = px1 - px0 + 1;
+    rect.height = py1 - py0 + 1;
+    return rect;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "math/vec4.h"
+#include "voxel/grid_fit.h"
+
+namespace kubelmar {
+
+// Faces the clipping mode draws for one slab after another, without ever
+// holding a list per slab: faces are sorted by the first slab they may reach
+// and an active list (kept in face order) gains and loses faces as the slab
+// moves down the axis. A slab's faces are the same as the grouping by slab
+// gives (generous by one slab on each side; the clip planes decide) and come
+// in face order, so the picture is the one a full draw gives.
+class SlabFaces {
+public:
+    // `faceIndices` holds 3 vertex indices per face (face order); positions
+    // are the prepared mesh's (mesh units).
+    void build(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faceIndices,
+               const SlabState& slab);
+    // Moves to slab k (k = 0, 1, ... in order) and returns its faces' vertex
+    // indices, 3 per face, in face order.
+    const std::vector<std::uint32_t>& advanceTo(int k);
+
+    // The window rectangle (pixels of an N x N picture, bottom row first)
+    // that the current slab's faces can cover, one pixel generous on each
+    // side; empty (width 0) when the slab has no face.
+    struct Rect {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    Rect coverage(int pass) const;
+
+private:
+    const std::vector<Vec4>* positions_ = nullptr;
+    const std::vector<std::uint32_t>* faceIndices_ = nullptr;
+    int size_ = 0;
+    std::vector<std::uint32_t> firstSlab_, lastSlab_;  // per face
+    std::vector<std::uint32_t> byFirst_;               // faces sorted by first slab, then face
+    std::vector<std::size_t> startOf_;                 // N + 1 offsets into byFirst_
+    std::vector<std::uint32_t> active_, merged_;       // face numbers, ascending
+    std::vector<std::uint32_t> indices_;
+};
+
+// The faces worth drawing: exact repeats of a face (same three vertex indices
+// in the same order) are dropped except for their last occurrence. With the
+// depth test GL_LEQUAL a pixel ends up with the last fragment of least depth,
+// and a repeat draws the same fragments as the face it repeats, so the
+// picture is unchanged; a file of millions of copies of one face draws one.
+std::vector<std::uint32_t> distinctFaces(const std::vector<std::uint32_t>& faceIndices);
+
+}  // namespace kubelmar

@@ -1,0 +1,28 @@
+#include "voxel/surface_voxels.h"
+
+namespace kubelmar {
+
+void SurfaceVoxels::reset(int size) {
+    size_ = size;
+    slices_.clear();
+    slices_.resize(static_cast<std::size_t>(size));
+}
+
+void SurfaceVoxels::paint(int slice, std::uint8_t* rgba) const {
+    for (const std::uint64_t entry : slices_[slice]) {
+        std::uint8_t* p = rgba + 4 * (entry >> 24);
+        p[0] = static_cast<std::uint8_t>(entry >> 16);
+        p[1] = static_cast<std::uint8_t>(entry >> 8);
+        p[2] = static_cast<std::uint8_t>(entry);
+    }
+}
+
+void SurfaceVoxels::release(int slice) { std::vector<std::uint64_t>().swap(slices_[slice]); }
+
+std::size_t SurfaceVoxels::count() const {
+    std::size_t total = 0;
+    for (const auto& s : slices_) total += s.size();
+    return total;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "gl/gl_ext_loader.h"
+#include "gl/mesh_drawer.h"
+#include "mesh/mesh.h"
+#include "voxel/progress.h"
+#include "voxel/slice_consumer.h"
+
+namespace kubelmar {
+
+// What a voxelization mode works with: the current GL context's entry
+// points, the prepared mesh (cube -1024..1024, mesh units) and its uploaded
+// buffers, the faces worth drawing, the volume's description, where its
+// slices go, and where its console lines go.
+struct VoxelizeContext {
+    GL_Ext_Loader& loader;
+    const Mesh& mesh;
+    const MeshDrawer& drawer;
+    const std::vector<std::uint32_t>& faces;  // 3 vertex indices per face, draw order
+    const VolumeInfo& info;
+    SliceConsumer& consumer;
+    Progress& progress;
+    std::ostream& log;
+};
+
+}  // namespace kubelmar
