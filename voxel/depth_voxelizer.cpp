@@ -80,7 +80,12 @@ void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
     // prepared mesh touches them) from being clipped by rounding; it leaves
     // the depth mapping as it is.
     if (depthClamp_) glEnable(GL_DEPTH_CLAMP);
+    // The view's polygon offset pushes a steep face back by up to a pixel's
+    // worth of its slope: harmless in 8-bit pictures, a voxel off at full
+    // precision, so it is off there.
+    if (fullPrecision_) glDisable(GL_POLYGON_OFFSET_FILL);
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
+    if (fullPrecision_) glEnable(GL_POLYGON_OFFSET_FILL);
     if (depthClamp_) glDisable(GL_DEPTH_CLAMP);
     if (fullPrecision_) readDepth(view);
     frameBuffer_.unbind();

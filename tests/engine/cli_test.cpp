@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
+#include <sstream>
 #include <cstdio>
 #include <sys/wait.h>
 
@@ -70,6 +72,19 @@ TEST(Cli, VoxelizesTheSampleIntoANewDirectory) {
     EXPECT_TRUE(std::filesystem::exists(out / "slice100063.png"));
     EXPECT_FALSE(std::filesystem::exists(out / "slice100064.png"));
     EXPECT_TRUE(std::filesystem::exists(out / "voxelscale.txt"));
+}
+
+TEST(Cli, VoxelScaleIsTheLargestSideOverN) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("cli");
+    // 100 units along z, less along x and y: 100 / 64 per voxel.
+    const std::string mesh = writeFile(dir / "box.obj", boxObj(-3, 2, -50, 10, 40, 50));
+    CliRun run = runCli("--size 64 --quiet " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::ifstream in(dir / "out" / "voxelscale.txt", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "x 1.5625\ny 1.5625\nz 1.5625\n");
 }
 
 TEST(Cli, UnwritableOutputExitsNonZero) {

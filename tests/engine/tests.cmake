@@ -20,6 +20,7 @@ add_executable(kubelmar_engine_tests
   engine/engine_settings_test.cpp
   engine/cli_test.cpp
   engine/regression_test.cpp
+  engine/streaming_test.cpp
 )
 target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl
   GTest::gtest kubelmar_warnings)
