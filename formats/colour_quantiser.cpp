@@ -1,0 +1,115 @@
+#include "formats/colour_quantiser.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kubelmar {
+
+namespace {
+
+int channel(Rgb rgb, int c) { return static_cast<int>((rgb >> (16 - 8 * c)) & 0xFF); }
+
+struct Box {
+    std::size_t begin = 0, end = 0;
+    int widestChannel = 0;
+    int range = 0;  // of the widest channel
+};
+
+Box measure(const std::vector<ColourCount>& colours, std::size_t begin, std::size_t end) {
+    int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
+    for (std::size_t n = begin; n < end; ++n)
+        for (int c = 0; c < 3; ++c) {
+            low[c] = std::min(low[c], channel(colours[n].rgb, c));
+            high[c] = std::max(high[c], channel(colours[n].rgb, c));
+        }
+    Box box{begin, end, 0, -1};
+    for (int c = 0; c < 3; ++c)
+        if (high[c] - low[c] > box.range) {
+            box.range = high[c] - low[c];
+            box.widestChannel = c;
+        }
+    return box;
+}
+
+double distance(Rgb a, Rgb b) {
+    double sum = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        const double d = channel(a, c) - channel(b, c);
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+Rgb weightedMean(const std::vector<ColourCount>& colours, const Box& box) {
+    double sum[3] = {0, 0, 0}, weight = 0;
+    for (std::size_t n = box.begin; n < box.end; ++n) {
+        const double w = static_cast<double>(std::max<std::uint64_t>(colours[n].count, 1));
+        for (int c = 0; c < 3; ++c) sum[c] += w * channel(colours[n].rgb, c);
+        weight += w;
+    }
+    Rgb rgb = 0;
+    for (int c = 0; c < 3; ++c) rgb = (rgb << 8) | static_cast<Rgb>(std::lround(sum[c] / weight));
+    return rgb;
+}
+
+}  // namespace
+
+QuantisedPalette quantiseColours(std::vector<ColourCount> colours, int maxColours) {
+    QuantisedPalette palette;
+    if (colours.empty() || maxColours < 1) return palette;
+    const std::size_t limit = static_cast<std::size_t>(std::min(maxColours, 256));
+    if (colours.size() <= limit) {
+        for (const ColourCount& c : colours) {
+            palette.indexOf[c.rgb] = static_cast<std::uint8_t>(palette.entries.size());
+            palette.entries.push_back(c.rgb);
+        }
+        return palette;
+    }
+
+    std::vector<Box> boxes = {measure(colours, 0, colours.size())};
+    while (boxes.size() < limit) {
+        auto widest = std::max_element(boxes.begin(), boxes.end(),
+                                       [](const Box& a, const Box& b) { return a.range < b.range; });
+        if (widest->range <= 0) break;  // every box holds one colour
+        const Box box = *widest;
+        const int c = box.widestChannel;
+        std::sort(colours.begin() + box.begin, colours.begin() + box.end,
+                  [c](const ColourCount& a, const ColourCount& b) { return channel(a.rgb, c) < channel(b.rgb, c); });
+        std::uint64_t total = 0, running = 0;
+        for (std::size_t n = box.begin; n < box.end; ++n) total += std::max<std::uint64_t>(colours[n].count, 1);
+        // Weighted median, moved to a change of value so equal colours on the
+        // channel stay together, and never leaving a side empty.
+        std::size_t split = box.begin + 1;
+        for (std::size_t n = box.begin; n + 1 < box.end; ++n) {
+            running += std::max<std::uint64_t>(colours[n].count, 1);
+            split = n + 1;
+            if (2 * running >= total) break;
+        }
+        while (split < box.end && channel(colours[split].rgb, c) == channel(colours[split - 1].rgb, c)) ++split;
+        if (split == box.end) {
+            split = box.end - 1;
+            while (split > box.begin + 1 && channel(colours[split].rgb, c) == channel(colours[split - 1].rgb, c))
+                --split;
+        }
+        *widest = measure(colours, box.begin, split);
+        boxes.push_back(measure(colours, split, box.end));
+    }
+
+    for (const Box& box : boxes) palette.entries.push_back(weightedMean(colours, box));
+    for (const ColourCount& colour : colours) {
+        std::size_t best = 0;
+        double bestDistance = distance(colour.rgb, palette.entries[0]);
+        for (std::size_t e = 1; e < palette.entries.size() && bestDistance > 0.0; ++e) {
+            const double d = distance(colour.rgb, palette.entries[e]);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = e;
+            }
+        }
+        palette.indexOf[colour.rgb] = static_cast<std::uint8_t>(best);
+        palette.maxError = std::max(palette.maxError, bestDistance);
+    }
+    return palette;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "formats/grid_volume.h"
+#include "formats/volume_file_writer.h"
+#include "voxel/slice_consumer.h"
+
+namespace kubelmar {
+
+// Gathers the streamed slices into one compact GridVolume (the N^3 cube, or
+// the mesh's box when cropping) and hands it to each of its writers at
+// end(), so that several formats share a single copy of the volume.
+// begin() refuses a volume whose bits can't be allocated, naming the first
+// writer's file.
+class WholeVolumeConsumer : public SliceConsumer {
+public:
+    WholeVolumeConsumer(std::vector<std::unique_ptr<VolumeFileWriter>> writers, bool crop);
+
+    WriteResult begin(const VolumeInfo& info) override;
+    WriteResult slice(int s, const std::uint8_t* rgba) override;
+    WriteResult end() override;
+    void abort() override;
+
+    // The grid the files describe; valid after begin().
+    const GridBox& grid() const { return volume_.box(); }
+
+private:
+    std::vector<std::unique_ptr<VolumeFileWriter>> writers_;
+    bool crop_ = false;
+    VolumeInfo info_;
+    GridVolume volume_;
+};
+
+}  // namespace kubelmar
