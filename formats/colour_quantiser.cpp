@@ -31,13 +31,13 @@ Box measure(const std::vector<ColourCount>& colours, std::size_t begin, std::siz
     return box;
 }
 
-double distance(Rgb a, Rgb b) {
-    double sum = 0.0;
+int squaredDistance(Rgb a, Rgb b) {
+    int sum = 0;
     for (int c = 0; c < 3; ++c) {
-        const double d = channel(a, c) - channel(b, c);
+        const int d = channel(a, c) - channel(b, c);
         sum += d * d;
     }
-    return std::sqrt(sum);
+    return sum;
 }
 
 Rgb weightedMean(const std::vector<ColourCount>& colours, const Box& box) {
@@ -58,6 +58,7 @@ QuantisedPalette quantiseColours(std::vector<ColourCount> colours, int maxColour
     QuantisedPalette palette;
     if (colours.empty() || maxColours < 1) return palette;
     const std::size_t limit = static_cast<std::size_t>(std::min(maxColours, 256));
+    palette.indexOf.reserve(colours.size());
     if (colours.size() <= limit) {
         for (const ColourCount& c : colours) {
             palette.indexOf[c.rgb] = static_cast<std::uint8_t>(palette.entries.size());
@@ -98,16 +99,16 @@ QuantisedPalette quantiseColours(std::vector<ColourCount> colours, int maxColour
     for (const Box& box : boxes) palette.entries.push_back(weightedMean(colours, box));
     for (const ColourCount& colour : colours) {
         std::size_t best = 0;
-        double bestDistance = distance(colour.rgb, palette.entries[0]);
-        for (std::size_t e = 1; e < palette.entries.size() && bestDistance > 0.0; ++e) {
-            const double d = distance(colour.rgb, palette.entries[e]);
+        int bestDistance = squaredDistance(colour.rgb, palette.entries[0]);
+        for (std::size_t e = 1; e < palette.entries.size() && bestDistance > 0; ++e) {
+            const int d = squaredDistance(colour.rgb, palette.entries[e]);
             if (d < bestDistance) {
                 bestDistance = d;
                 best = e;
             }
         }
         palette.indexOf[colour.rgb] = static_cast<std::uint8_t>(best);
-        palette.maxError = std::max(palette.maxError, bestDistance);
+        palette.maxError = std::max(palette.maxError, std::sqrt(static_cast<double>(bestDistance)));
     }
     return palette;
 }

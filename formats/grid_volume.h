@@ -34,14 +34,23 @@ public:
         const std::uint64_t n = index(i, j, k);
         return (bits_[n >> 6] >> (n & 63)) & 1;
     }
+    // Up to 64 bits (`count`, clamped to 64) from linear index `start`,
+    // voxel start in bit 0; bits past the volume's end read as 0.
+    std::uint64_t bitsAt(std::uint64_t start, int count) const;
+
     // Marks a voxel filled (once per voxel) with its colour (ignored for an
     // occupancy volume). False when the colour list can't grow.
-    bool set(int i, int j, int k, Rgb rgb);
+    bool set(int i, int j, int k, Rgb rgb) { return setIndex(index(i, j, k), rgb); }
+    bool setIndex(std::uint64_t n, Rgb rgb);
     // Call once after the last set(): puts the colours in index order.
     void finish();
 
     // Colour of a filled voxel (binary search); 0 for an empty one.
     Rgb colour(int i, int j, int k) const;
+    // Position in the sorted colour list of the first filled voxel at or
+    // after linear index n, and the colour stored there.
+    std::size_t colourPosition(std::uint64_t n) const;
+    Rgb colourAt(std::size_t position) const { return static_cast<Rgb>(colours_[position] & 0xFFFFFF); }
     // Filled voxels in index order, each as f(i, j, k, rgb); rgb is 0xFFFFFF
     // in an occupancy volume.
     template <typename F>
@@ -61,20 +70,20 @@ private:
 
 template <typename F>
 void GridVolume::forEachFilled(F f) const {
-    const int nx = box_.dims[0], ny = box_.dims[1];
+    const int nx = box_.dims[0];
     std::size_t next = 0;  // into colours_, which runs in index order too
-    for (std::size_t w = 0; w < bits_.size(); ++w) {
-        std::uint64_t word = bits_[w];
-        while (word) {
-            const std::uint64_t n = w * 64 + static_cast<unsigned>(__builtin_ctzll(word));
-            word &= word - 1;
-            const int i = static_cast<int>(n % nx);
-            const int j = static_cast<int>((n / nx) % ny);
-            const int k = static_cast<int>(n / nx / ny);
-            const Rgb rgb = colour_ ? static_cast<Rgb>(colours_[next++] & 0xFFFFFF) : 0xFFFFFFu;
-            f(i, j, k, rgb);
+    for (int k = 0; k < box_.dims[2]; ++k)
+        for (int j = 0; j < box_.dims[1]; ++j) {
+            const std::uint64_t row = index(0, j, k);
+            for (int i0 = 0; i0 < nx; i0 += 64) {
+                std::uint64_t word = bitsAt(row + i0, nx - i0);
+                while (word) {
+                    const int i = i0 + __builtin_ctzll(word);
+                    word &= word - 1;
+                    f(i, j, k, colour_ ? static_cast<Rgb>(colours_[next++] & 0xFFFFFF) : Rgb{0xFFFFFF});
+                }
+            }
         }
-    }
 }
 
 // One row of dims[0] voxels (fixed j, k) as the dense formats store it:

@@ -22,26 +22,34 @@ WriteResult WholeVolumeConsumer::begin(const VolumeInfo& info) {
     return {};
 }
 
+WholeVolumeConsumer::StackRun WholeVolumeConsumer::stackRun(SignedAxis axis) const {
+    // Stack indices t along `axis` whose voxel lies in the box, and the
+    // linear index each adds: (gridIndex(t) - low) * stride.
+    const GridBox& box = volume_.box();
+    const std::int64_t strides[3] = {1, box.dims[0], static_cast<std::int64_t>(box.dims[0]) * box.dims[1]};
+    const int a = axis.axis, n = info_.size;
+    StackRun run;
+    run.first = axis.sign > 0 ? box.low[a] : n - box.low[a] - box.dims[a];
+    run.end = run.first + box.dims[a];
+    run.step = axis.sign * strides[a];
+    run.indexAtFirst = (gridIndex(axis, run.first, n) - box.low[a]) * strides[a];
+    return run;
+}
+
 WriteResult WholeVolumeConsumer::slice(int s, const std::uint8_t* rgba) {
     const int n = info_.size;
-    const GridBox& box = volume_.box();
-    // Grid coordinates (in the cube, then in the box) of this slice's pixels:
-    // the slice fixes one axis, the row and column run along the other two.
-    std::array<int, 3> g{};
-    g[info_.sliceAxis.axis] = gridIndex(info_.sliceAxis, s, n);
-    const int sa = info_.sliceAxis.axis, ra = info_.rowAxis.axis, ca = info_.columnAxis.axis;
-    if (g[sa] < box.low[sa] || g[sa] >= box.low[sa] + box.dims[sa]) return {};
-    for (int r = 0; r < n; ++r) {
-        g[ra] = gridIndex(info_.rowAxis, r, n);
-        if (g[ra] < box.low[ra] || g[ra] >= box.low[ra] + box.dims[ra]) continue;
-        const std::uint8_t* row = rgba + static_cast<std::size_t>(r) * n * 4;
-        for (int c = 0; c < n; ++c) {
-            const std::uint8_t* pixel = row + 4 * c;
+    const StackRun slices = stackRun(info_.sliceAxis);
+    if (s < slices.first || s >= slices.end) return {};
+    const StackRun rows = stackRun(info_.rowAxis), columns = stackRun(info_.columnAxis);
+    const std::int64_t sliceIndex = slices.indexAtFirst + (s - slices.first) * slices.step;
+    const bool colour = info_.encoding == SliceEncoding::Colour;
+    for (int r = rows.first; r < rows.end; ++r) {
+        std::int64_t index = sliceIndex + rows.indexAtFirst + (r - rows.first) * rows.step + columns.indexAtFirst;
+        const std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * n + columns.first) * 4;
+        for (int c = columns.first; c < columns.end; ++c, pixel += 4, index += columns.step) {
             if (!voxelFilled(pixel, info_.encoding)) continue;
-            g[ca] = gridIndex(info_.columnAxis, c, n);
-            if (g[ca] < box.low[ca] || g[ca] >= box.low[ca] + box.dims[ca]) continue;
-            const Rgb rgb = (Rgb{pixel[0]} << 16) | (Rgb{pixel[1]} << 8) | pixel[2];
-            if (!volume_.set(g[0] - box.low[0], g[1] - box.low[1], g[2] - box.low[2], rgb)) {
+            const Rgb rgb = colour ? (Rgb{pixel[0]} << 16) | (Rgb{pixel[1]} << 8) | pixel[2] : Rgb{0xFFFFFF};
+            if (!volume_.setIndex(static_cast<std::uint64_t>(index), rgb)) {
                 return writeFailure(writers_.empty() ? std::string("(no file)") : writers_.front()->path(),
                                     "not enough memory for the voxel colours");
             }

@@ -27,6 +27,14 @@ public:
     const GridBox& grid() const { return volume_.box(); }
 
 private:
+    // The stack indices [first, end) along one axis that fall in the box,
+    // the linear volume index the first adds and the change per step.
+    struct StackRun {
+        int first = 0, end = 0;
+        std::int64_t indexAtFirst = 0, step = 0;
+    };
+    StackRun stackRun(SignedAxis axis) const;
+
     std::vector<std::unique_ptr<VolumeFileWriter>> writers_;
     bool crop_ = false;
     VolumeInfo info_;
