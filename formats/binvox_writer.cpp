@@ -12,7 +12,8 @@ namespace kubelmar {
 WriteResult BinvoxWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
     const int nx = box.dims[0], ny = box.dims[1], nz = box.dims[2];
-    const double scale = static_cast<double>(box.voxelSize) * box.largestDim();
+    // Single precision like the voxel size itself, so 0.1 x 5 reads "0.5".
+    const float scale = box.voxelSize * static_cast<float>(box.largestDim());
     AtomicFile file(path_);
     file.open();
     file.write("#binvox 1\ndim " + std::to_string(nx) + " " + std::to_string(nz) + " " + std::to_string(ny) +

@@ -1,6 +1,7 @@
 #include "formats/grid_volume.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 
 namespace kubelmar {
@@ -9,23 +10,26 @@ namespace {
 std::uint64_t allocationLimit = 0;
 }
 
+void GridVolume::Free::operator()(std::uint64_t* p) const { std::free(p); }
+
 void GridVolume::setAllocationLimitForTesting(std::uint64_t bytes) { allocationLimit = bytes; }
 
 std::uint64_t GridVolume::bitBytes(const GridBox& box) { return (box.voxelCount() + 63) / 64 * 8; }
 
 bool GridVolume::allocate(const GridBox& box, bool colour) {
-    bits_.clear();
-    bits_.shrink_to_fit();
+    bits_.reset();
+    words_ = 0;
     colours_.clear();
     colours_.shrink_to_fit();
     filled_ = 0;
+    box_ = GridBox{};
     const std::uint64_t bytes = bitBytes(box);
     if (allocationLimit != 0 && bytes > allocationLimit) return false;
-    try {
-        bits_.assign(bytes / 8, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
+    if (bytes > 0) {
+        bits_.reset(static_cast<std::uint64_t*>(std::calloc(bytes / 8, 8)));
+        if (!bits_) return false;
     }
+    words_ = bytes / 8;
     box_ = box;
     colour_ = colour;
     return true;
@@ -37,7 +41,7 @@ std::uint64_t GridVolume::bitsAt(std::uint64_t start, int count) const {
     const std::size_t w = start >> 6;
     const unsigned shift = start & 63;
     std::uint64_t bits = bits_[w] >> shift;
-    if (shift != 0 && w + 1 < bits_.size()) bits |= bits_[w + 1] << (64 - shift);
+    if (shift != 0 && w + 1 < words_) bits |= bits_[w + 1] << (64 - shift);
     if (count < 64) bits &= (std::uint64_t{1} << count) - 1;
     return bits;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "formats/grid_box.h"
@@ -63,7 +64,13 @@ private:
     GridBox box_;
     bool colour_ = false;
     std::uint64_t filled_ = 0;
-    std::vector<std::uint64_t> bits_;
+    // calloc'd: the kernel's zero pages are only committed once written, so
+    // a sparse volume costs what it fills and an impossible size fails here.
+    struct Free {
+        void operator()(std::uint64_t* p) const;
+    };
+    std::unique_ptr<std::uint64_t[], Free> bits_;
+    std::size_t words_ = 0;
     // (index << 24) | rgb; sorted by finish().
     std::vector<std::uint64_t> colours_;
 };

@@ -7,7 +7,6 @@
 #include "formats/nrrd_writer.h"
 #include "formats/vdb_writer.h"
 #include "formats/vox_writer.h"
-#include "formats/whole_volume_consumer.h"
 
 namespace kubelmar {
 
@@ -89,7 +88,7 @@ std::string formatFilePath(OutputFormat format, const FormatOutput& output) {
     return path + output.stem + "." + formatName(format);
 }
 
-std::unique_ptr<SliceConsumer> makeFormatConsumer(const std::vector<OutputFormat>& formats,
+std::unique_ptr<WholeVolumeConsumer> makeFormatConsumer(const std::vector<OutputFormat>& formats,
                                                   const FormatOutput& output) {
     std::vector<std::unique_ptr<VolumeFileWriter>> writers;
     for (OutputFormat format : formats) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/whole_volume_consumer.h"
 #include "voxel/slice_consumer.h"
 
 namespace kubelmar {
@@ -45,8 +46,9 @@ std::string formatFilePath(OutputFormat format, const FormatOutput& output);
 
 // One consumer writing every listed format except png (the caller adds the
 // PNG stack writer itself), sharing one compact copy of the volume; null
-// when the list holds png only.
-std::unique_ptr<SliceConsumer> makeFormatConsumer(const std::vector<OutputFormat>& formats,
+// when the list holds png only. Its notes() after end() carry lines worth
+// showing (the .vox colour error).
+std::unique_ptr<WholeVolumeConsumer> makeFormatConsumer(const std::vector<OutputFormat>& formats,
                                                   const FormatOutput& output);
 
 // The file names (no folder) makeFormatConsumer's consumer writes, for

@@ -31,6 +31,7 @@ WriteResult VdbWriter::write(const GridVolume& volume) {
         // but only written for a colour volume.
         auto colour = openvdb::Vec3SGrid::create(openvdb::Vec3s(0.0f));
         colour->setName("Cd");
+        colour->setVectorType(openvdb::VEC_INVARIANT);  // a colour, not a direction
         colour->setTransform(transform);
         const bool withColour = volume.hasColour();
         if (withColour) grids.push_back(colour);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "formats/grid_volume.h"
 #include "voxel/write_result.h"
@@ -17,6 +18,9 @@ public:
     virtual ~VolumeFileWriter() = default;
     const std::string& path() const { return path_; }
     virtual WriteResult write(const GridVolume& volume) = 0;
+    // A line worth telling the user about the last write (e.g. how far
+    // colours were moved to fit a palette); empty when there is none.
+    virtual std::string note() const { return {}; }
 
 protected:
     std::string path_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -124,6 +125,10 @@ WriteResult VoxWriter::write(const GridVolume& volume) {
     std::array<int, 3> tiles{};
     for (int a = 0; a < 3; ++a) tiles[a] = (size[a] + kModelEdge - 1) / kModelEdge;
 
+    // Each voxel is a 4-byte record and chunk sizes are 32-bit: refuse
+    // before building anything when the records alone would not fit.
+    if (volume.filledCount() > (0x7FFFFFFFu - (1u << 20)) / 4)
+        return writeFailure(path_, "too many voxels for a .vox file (" + std::to_string(volume.filledCount()) + ")");
     std::vector<Model> models;
     QuantisedPalette palette;
     try {
@@ -201,6 +206,13 @@ WriteResult VoxWriter::write(const GridVolume& volume) {
     file.write(scene.data(), scene.size());
     file.write(paletteChunk.data.data(), paletteChunk.data.size());
     if (!file.commit()) return file.failure();
+    note_.clear();
+    if (palette.maxError > 0.0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s: %zu colours quantised to %zu palette entries, largest error %.1f (RGB 0..255)",
+                      path_.c_str(), palette.indexOf.size(), palette.entries.size(), palette.maxError);
+        note_ = text;
+    }
     maxColourError_ = palette.maxError;
     WriteResult result;
     result.filesWritten = 1;

@@ -18,9 +18,11 @@ public:
     // Largest RGB distance of a voxel's colour from its palette entry in the
     // last file written (0 when the palette is exact).
     double maxColourError() const { return maxColourError_; }
+    std::string note() const override { return note_; }
 
 private:
     double maxColourError_ = 0.0;
+    std::string note_;
 };
 
 }  // namespace kubelmar

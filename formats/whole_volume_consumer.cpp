@@ -69,6 +69,13 @@ WriteResult WholeVolumeConsumer::end() {
     return result;
 }
 
+std::vector<std::string> WholeVolumeConsumer::notes() const {
+    std::vector<std::string> lines;
+    for (const auto& writer : writers_)
+        if (std::string note = writer->note(); !note.empty()) lines.push_back(std::move(note));
+    return lines;
+}
+
 void WholeVolumeConsumer::abort() {
     // Files are only created in end(), each atomically: nothing to remove.
     volume_.allocate(GridBox{}, false);

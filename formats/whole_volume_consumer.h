@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "formats/grid_volume.h"
@@ -25,6 +26,9 @@ public:
 
     // The grid the files describe; valid after begin().
     const GridBox& grid() const { return volume_.box(); }
+    // The writers' notes after end(), one line each (e.g. the .vox colour
+    // error); for the front end to show as information, not as errors.
+    std::vector<std::string> notes() const;
 
 private:
     // The stack indices [first, end) along one axis that fall in the box,
