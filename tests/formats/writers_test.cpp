@@ -10,6 +10,10 @@
 #include <sstream>
 
 #include "formats/binvox_writer.h"
+#include "formats/fan_out_consumer.h"
+#include "formats/output_formats.h"
+#include "formats/vdb_writer.h"
+#include "formats/volume_json.h"
 #include "formats/npy_writer.h"
 #include "formats/nrrd_writer.h"
 #include "formats/whole_volume_consumer.h"
@@ -184,6 +188,28 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterTest,
                                            Case{Layout::Depth, SliceEncoding::Colour},
                                            Case{Layout::Depth, SliceEncoding::Occupancy}),
                          [](const auto& info) { return caseName(info.param); });
+
+TEST(FormatSet, OneVoxelCubeInEveryFormatBesideVolumeJson) {
+    const std::string dir = freshDirectory("every");
+    const FormatList list = parseFormatList(vdbAvailable() ? "png,binvox,nrrd,npy,vox,vdb" : "png,binvox,nrrd,npy,vox");
+    ASSERT_TRUE(list.ok) << list.error;
+    std::vector<std::string> files = formatFileNames(list.formats, "one");
+    FanOutConsumer fan;
+    fan.add(makeFormatConsumer(list.formats, {dir, "one", false}));
+    fan.add(std::make_unique<VolumeJsonConsumer>(dir, "0.1.0", files, false));
+    const WriteResult result =
+        feed(fan, volumeInfo(Layout::Clipping, SliceEncoding::Colour, 1), {{0, 0, 0, 0x336699}});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.filesWritten, static_cast<int>(files.size()) + 1);
+    files.push_back("volume.json");
+    for (const std::string& name : files) {
+        EXPECT_TRUE(fileExists(dir + "/" + name)) << name;
+        EXPECT_FALSE(fileExists(dir + "/" + name + ".part")) << name;
+    }
+    EXPECT_EQ(readBinvox(dir + "/one.binvox").voxels, (VoxelSet{{0, 0, 0}}));
+    EXPECT_EQ(readNpy(dir + "/one.npy").voxels, (VoxelSet{{0, 0, 0, 0x336699}}));
+    EXPECT_EQ(readNrrd(dir + "/one.nrrd").voxels, (VoxelSet{{0, 0, 0, 0x336699}}));
+}
 
 TEST(CroppedGrid, MovesTheOriginToTheMeshBoxAndKeepsAtLeastOneVoxel) {
     VolumeInfo info = volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 8);
