@@ -31,15 +31,6 @@ Box measure(const std::vector<ColourCount>& colours, std::size_t begin, std::siz
     return box;
 }
 
-int squaredDistance(Rgb a, Rgb b) {
-    int sum = 0;
-    for (int c = 0; c < 3; ++c) {
-        const int d = channel(a, c) - channel(b, c);
-        sum += d * d;
-    }
-    return sum;
-}
-
 Rgb weightedMean(const std::vector<ColourCount>& colours, const Box& box) {
     double sum[3] = {0, 0, 0}, weight = 0;
     for (std::size_t n = box.begin; n < box.end; ++n) {
@@ -97,18 +88,22 @@ QuantisedPalette quantiseColours(std::vector<ColourCount> colours, int maxColour
     }
 
     for (const Box& box : boxes) palette.entries.push_back(weightedMean(colours, box));
+    // Nearest entry by squared distance, the entries' channels laid out as
+    // three arrays so the search over all of them vectorises.
+    const std::size_t count = palette.entries.size();
+    std::vector<int> red(count), green(count), blue(count), distances(count);
+    for (std::size_t e = 0; e < count; ++e) {
+        red[e] = channel(palette.entries[e], 0);
+        green[e] = channel(palette.entries[e], 1);
+        blue[e] = channel(palette.entries[e], 2);
+    }
     for (const ColourCount& colour : colours) {
-        std::size_t best = 0;
-        int bestDistance = squaredDistance(colour.rgb, palette.entries[0]);
-        for (std::size_t e = 1; e < palette.entries.size() && bestDistance > 0; ++e) {
-            const int d = squaredDistance(colour.rgb, palette.entries[e]);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = e;
-            }
-        }
-        palette.indexOf[colour.rgb] = static_cast<std::uint8_t>(best);
-        palette.maxError = std::max(palette.maxError, std::sqrt(static_cast<double>(bestDistance)));
+        const int r = channel(colour.rgb, 0), g = channel(colour.rgb, 1), b = channel(colour.rgb, 2);
+        for (std::size_t e = 0; e < count; ++e)
+            distances[e] = (red[e] - r) * (red[e] - r) + (green[e] - g) * (green[e] - g) + (blue[e] - b) * (blue[e] - b);
+        const std::size_t best = static_cast<std::size_t>(std::min_element(distances.begin(), distances.end()) - distances.begin());
+        palette.indexOf.emplace(colour.rgb, static_cast<std::uint8_t>(best));
+        palette.maxError = std::max(palette.maxError, std::sqrt(static_cast<double>(distances[best])));
     }
     return palette;
 }
