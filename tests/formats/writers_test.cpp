@@ -124,18 +124,23 @@ ReadBack readNpy(const std::string& path) {
 
 // Writes the L through one writer; returns the file's path.
 template <typename Writer>
-std::string writeL(const Case& c, const std::string& ext, bool crop = false, VolumeInfo* infoOut = nullptr) {
+std::string writeL(const Case& c, const std::string& ext, bool crop = false) {
     const std::string path = freshDirectory(caseName(c) + ext) + "/ell." + ext;
     std::vector<std::unique_ptr<VolumeFileWriter>> writers;
     writers.push_back(std::make_unique<Writer>(path));
     WholeVolumeConsumer consumer(std::move(writers), crop);
     VolumeInfo info = volumeInfo(c.layout, c.encoding, 5);
+    VoxelSet voxels = lShape();
     if (crop) {
-        // Mesh box over voxels x 0..2, y 0..2, z 0..1: a 3 x 3 x 2 grid.
-        info.meshHigh = {info.origin[0] + 1.2, info.origin[1] + 1.5, info.origin[2] + 0.75};
+        // The L moved one voxel up every axis, and a mesh box over cube
+        // voxels 1..3 along x and y, 1..2 along z: a 3 x 3 x 2 grid that
+        // should hold the L back at its corner.
+        voxels.clear();
+        for (Voxel v : lShape()) voxels.insert({v.i + 1, v.j + 1, v.k + 1, v.rgb});
+        info.meshLow = {info.origin[0] + 0.5, info.origin[1] + 0.5, info.origin[2] + 0.5};
+        info.meshHigh = {info.origin[0] + 1.7, info.origin[1] + 2.0, info.origin[2] + 1.25};
     }
-    if (infoOut) *infoOut = info;
-    const WriteResult result = feed(consumer, info, lShape());
+    const WriteResult result = feed(consumer, info, voxels);
     EXPECT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.filesWritten, 1);
     return path;
@@ -172,14 +177,14 @@ TEST_P(WriterTest, NpyHoldsTheLAndItsColours) {
 }
 
 TEST_P(WriterTest, CroppedGridCoversTheMeshBoxOnly) {
-    VolumeInfo info;
-    const ReadBack npy = readNpy(writeL<NpyWriter>(GetParam(), "npy", true, &info));
+    const ReadBack npy = readNpy(writeL<NpyWriter>(GetParam(), "npy", true));
     EXPECT_EQ(npy.dims, (std::array<int, 3>{3, 3, 2}));
     EXPECT_EQ(npy.voxels, colour() ? lShape() : whiteCopy(lShape()));
     const ReadBack binvox = readBinvox(writeL<BinvoxWriter>(GetParam(), "binvox", true));
     EXPECT_EQ(binvox.dims, (std::array<int, 3>{3, 3, 2}));
     EXPECT_EQ(binvox.voxels, whiteCopy(lShape()));
     EXPECT_EQ(binvox.fields.at("scale"), "1.5");  // longest side: 3 voxels
+    EXPECT_EQ(binvox.fields.at("translate"), "-0.5 2.5 10.5");  // cube voxel (1, 1, 1)
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterTest,
