@@ -1,0 +1,45 @@
+#include "formats/npy_writer.h"
+
+#include "formats/atomic_file.h"
+
+namespace kubelmar {
+
+std::string npyHeader(const std::vector<int>& shape) {
+    std::string dict = "{'descr': '|u1', 'fortran_order': False, 'shape': (";
+    for (int n : shape) dict += std::to_string(n) + ", ";
+    dict += "), }";
+    // Magic (6) + version (2) + length (2) + dictionary + padding + '\n'
+    // is a multiple of 64, so the data starts aligned.
+    const std::size_t unpadded = 10 + dict.size() + 1;
+    dict.append((64 - unpadded % 64) % 64, ' ');
+    dict += '\n';
+    std::string header("\x93NUMPY\x01\x00", 8);
+    header += static_cast<char>(dict.size() & 0xFF);
+    header += static_cast<char>(dict.size() >> 8);
+    return header + dict;
+}
+
+WriteResult NpyWriter::write(const GridVolume& volume) {
+    const GridBox& box = volume.box();
+    const bool colour = volume.hasColour();
+    std::vector<int> shape = {box.dims[2], box.dims[1], box.dims[0]};
+    if (colour) shape.push_back(4);
+    AtomicFile file(path_);
+    file.open();
+    file.write(npyHeader(shape));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(box.dims[0]) * (colour ? 4 : 1));
+    for (int k = 0; k < box.dims[2] && file.ok(); ++k)
+        for (int j = 0; j < box.dims[1] && file.ok(); ++j) {
+            if (colour)
+                rgbaRow(volume, j, k, row.data());
+            else
+                occupancyRow(volume, j, k, 1, row.data());
+            file.write(row.data(), row.size());
+        }
+    if (!file.commit()) return file.failure();
+    WriteResult result;
+    result.filesWritten = 1;
+    return result;
+}
+
+}  // namespace kubelmar

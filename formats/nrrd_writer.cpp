@@ -1,0 +1,58 @@
+#include "formats/nrrd_writer.h"
+
+#include <vector>
+
+#include "formats/atomic_file.h"
+#include "formats/gzip_stream.h"
+#include "formats/number_text.h"
+
+namespace kubelmar {
+
+namespace {
+
+std::string header(const GridBox& box, bool colour) {
+    const std::string v = numberText(box.voxelSize);
+    const double half = 0.5 * static_cast<double>(box.voxelSize);
+    const std::string sizes =
+        std::to_string(box.dims[0]) + " " + std::to_string(box.dims[1]) + " " + std::to_string(box.dims[2]);
+    std::string text = "NRRD0004\n# Kubelmar voxel grid: index (i, j, k) along +x, +y, +z, file units\n";
+    text += "type: uint8\n";
+    text += colour ? "dimension: 4\nsizes: 4 " + sizes + "\n" : "dimension: 3\nsizes: " + sizes + "\n";
+    text += "space dimension: 3\nspace directions: ";
+    text += colour ? "none " : "";
+    text += "(" + v + ",0,0) (0," + v + ",0) (0,0," + v + ")\n";
+    text += "space origin: (" + numberText(box.origin[0] + half) + "," + numberText(box.origin[1] + half) + "," +
+            numberText(box.origin[2] + half) + ")\n";
+    text += colour ? "kinds: RGBA-color domain domain domain\n" : "kinds: domain domain domain\n";
+    text += "encoding: gzip\n\n";
+    return text;
+}
+
+}  // namespace
+
+WriteResult NrrdWriter::write(const GridVolume& volume) {
+    const GridBox& box = volume.box();
+    const bool colour = volume.hasColour();
+    AtomicFile file(path_);
+    file.open();
+    file.write(header(box, colour));
+    {
+        GzipStream gzip(file);
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(box.dims[0]) * (colour ? 4 : 1));
+        for (int k = 0; k < box.dims[2] && file.ok(); ++k)
+            for (int j = 0; j < box.dims[1] && file.ok(); ++j) {
+                if (colour)
+                    rgbaRow(volume, j, k, row.data());
+                else
+                    occupancyRow(volume, j, k, 1, row.data());
+                gzip.write(row.data(), row.size());
+            }
+        gzip.finish();
+    }
+    if (!file.commit()) return file.failure();
+    WriteResult result;
+    result.filesWritten = 1;
+    return result;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "formats/grid_volume.h"
+#include "voxel/write_result.h"
+
+namespace kubelmar {
+
+// One exchange format written from a whole volume. The grid's index
+// (i, j, k) runs along the mesh file's +x, +y, +z; the voxel size and the
+// grid's origin are in file units (GridBox). A writer leaves no partial
+// file behind on failure.
+class VolumeFileWriter {
+public:
+    explicit VolumeFileWriter(std::string path) : path_(std::move(path)) {}
+    virtual ~VolumeFileWriter() = default;
+    const std::string& path() const { return path_; }
+    virtual WriteResult write(const GridVolume& volume) = 0;
+    // A line worth telling the user about the last write (e.g. how far
+    // colours were moved to fit a palette); empty when there is none.
+    virtual std::string note() const { return {}; }
+
+protected:
+    std::string path_;
+};
+
+}  // namespace kubelmar

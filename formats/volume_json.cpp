@@ -1,0 +1,136 @@
+#include "formats/volume_json.h"
+
+#include <cstdio>
+#include <type_traits>
+
+#include "formats/atomic_file.h"
+#include "formats/number_text.h"
+
+namespace kubelmar {
+
+namespace {
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string modeName(int mode) {
+    switch (mode) {
+        case kModeDepthBuffer: return "depth";
+        case kModeClipping: return "clipping";
+        case kModeParity: return "parity";
+    }
+    return "unknown";
+}
+
+template <typename T>
+std::string triple(const std::array<T, 3>& v) {
+    std::string out = "[";
+    for (int a = 0; a < 3; ++a) {
+        if constexpr (std::is_integral_v<T>)
+            out += std::to_string(v[a]);
+        else
+            out += numberText(v[a]);
+        out += a < 2 ? ", " : "]";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string signedAxisName(SignedAxis axis) {
+    return std::string(axis.sign < 0 ? "-" : "+") + "xyz"[axis.axis % 3];
+}
+
+std::string volumeJsonText(const VolumeDescription& d) {
+    const VolumeInfo& info = d.info;
+    const bool colour = info.encoding == SliceEncoding::Colour;
+    std::string files = "[";
+    for (std::size_t n = 0; n < d.files.size(); ++n) files += (n ? ", " : "") + quoted(d.files[n]);
+    files += "]";
+    std::string text = "{\n";
+    text += "  \"formatVersion\": 1,\n";
+    text += "  \"program\": \"kubelmar\",\n";
+    text += "  \"programVersion\": " + quoted(d.programVersion) + ",\n";
+    text += "  \"source\": " + quoted(info.sourcePath) + ",\n";
+    text += "  \"mode\": " + quoted(modeName(info.mode)) + ",\n";
+    text += "  \"units\": \"mesh file units\",\n";
+    text += "  \"size\": " + std::to_string(info.size) + ",\n";
+    text += "  \"voxelSize\": " + numberText(info.voxelSize) + ",\n";
+    text += "  \"encoding\": " + quoted(colour ? "colour" : "occupancy") + ",\n";
+    text += "  \"stack\": {\n";
+    text += "    \"origin\": " + triple(info.origin) + ",\n";
+    text += "    \"slice\": " + quoted(signedAxisName(info.sliceAxis)) + ",\n";
+    text += "    \"row\": " + quoted(signedAxisName(info.rowAxis)) + ",\n";
+    text += "    \"column\": " + quoted(signedAxisName(info.columnAxis)) + ",\n";
+    text += "    \"emptyVoxel\": " + std::string(colour ? "[0, 0, 0, 255]" : "[0, 0, 0, 0]") + ",\n";
+    text += "    \"filledVoxel\": " + quoted(colour ? "opaque colour, R + G + B > 0" : "[255, 255, 255, 255]") + "\n";
+    text += "  },\n";
+    text += "  \"grid\": {\n";
+    text += "    \"index\": [\"+x\", \"+y\", \"+z\"],\n";
+    text += "    \"dims\": " + triple(d.grid.dims) + ",\n";
+    text += "    \"origin\": " + triple(d.grid.origin) + ",\n";
+    text += "    \"firstVoxel\": " + triple(d.grid.low) + ",\n";
+    text += "    \"cropped\": " + std::string(d.cropped ? "true" : "false") + ",\n";
+    text += "    \"emptyVoxel\": 0,\n";
+    text += "    \"filledVoxel\": 1\n";
+    text += "  },\n";
+    text += "  \"filledVoxels\": " + std::to_string(d.filledVoxels) + ",\n";
+    text += "  \"files\": " + files + "\n";
+    text += "}\n";
+    return text;
+}
+
+WriteResult writeVolumeJson(const std::string& path, const VolumeDescription& description) {
+    AtomicFile file(path);
+    file.open();
+    file.write(volumeJsonText(description));
+    if (!file.commit()) return file.failure();
+    WriteResult result;
+    result.filesWritten = 1;
+    return result;
+}
+
+VolumeJsonConsumer::VolumeJsonConsumer(std::string directory, std::string programVersion,
+                                       std::vector<std::string> files, bool cropped)
+    : directory_(std::move(directory)) {
+    description_.programVersion = std::move(programVersion);
+    description_.files = std::move(files);
+    description_.cropped = cropped;
+}
+
+WriteResult VolumeJsonConsumer::begin(const VolumeInfo& info) {
+    description_.info = info;
+    description_.grid = description_.cropped ? croppedGrid(info) : fullGrid(info);
+    description_.filledVoxels = 0;
+    return {};
+}
+
+WriteResult VolumeJsonConsumer::slice(int, const std::uint8_t* rgba) {
+    const std::size_t pixels = static_cast<std::size_t>(description_.info.size) * description_.info.size;
+    std::uint64_t filled = 0;
+    for (std::size_t p = 0; p < pixels; ++p) filled += voxelFilled(rgba + 4 * p, description_.info.encoding);
+    description_.filledVoxels += filled;
+    return {};
+}
+
+WriteResult VolumeJsonConsumer::end() {
+    std::string path = directory_;
+    if (!path.empty() && path.back() != '/') path += '/';
+    return writeVolumeJson(path + "volume.json", description_);
+}
+
+}  // namespace kubelmar

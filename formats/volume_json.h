@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/grid_box.h"
+#include "voxel/slice_consumer.h"
+
+namespace kubelmar {
+
+// Everything volume.json records about one run.
+struct VolumeDescription {
+    VolumeInfo info;           // the stack as the engine streamed it
+    GridBox grid;              // what the exchange formats cover (cube or crop)
+    bool cropped = false;
+    std::uint64_t filledVoxels = 0;   // in the whole stack
+    std::vector<std::string> files;   // names written into the output folder
+    std::string programVersion;
+};
+
+// The JSON text (format version 1): source, mode, encoding, N, voxel size,
+// the stack's origin and its slice / row / column axes as signed mesh axes
+// ("-y"), how empty and filled voxels are encoded, the exchange grid
+// (dims, origin, first voxel in the cube), the filled count, the files and
+// the program version. Lengths in mesh file units.
+std::string volumeJsonText(const VolumeDescription& description);
+
+// Writes the text to `path` atomically.
+WriteResult writeVolumeJson(const std::string& path, const VolumeDescription& description);
+
+// "+x", "-y", ...
+std::string signedAxisName(SignedAxis axis);
+
+// Counts the filled voxels of the stack as it streams by and writes
+// <directory>/volume.json at end(). setFiles() may change the file list up
+// to then (e.g. once the caller knows what its other consumers wrote).
+class VolumeJsonConsumer : public SliceConsumer {
+public:
+    VolumeJsonConsumer(std::string directory, std::string programVersion, std::vector<std::string> files,
+                       bool cropped);
+    void setFiles(std::vector<std::string> files) { description_.files = std::move(files); }
+    const VolumeDescription& description() const { return description_; }
+
+    WriteResult begin(const VolumeInfo& info) override;
+    WriteResult slice(int s, const std::uint8_t* rgba) override;
+    WriteResult end() override;
+
+private:
+    std::string directory_;
+    VolumeDescription description_;
+};
+
+}  // namespace kubelmar

@@ -1,0 +1,18 @@
+# Exchange-format writers: each read back by a small reader of its own here,
+# and .vdb by the OpenVDB library.
+add_executable(kubelmar_formats_tests
+  formats/test_volume.cpp
+  formats/writers_test.cpp
+  formats/vox_test.cpp
+  formats/consumers_test.cpp
+)
+find_package(ZLIB REQUIRED)
+target_link_libraries(kubelmar_formats_tests PRIVATE kubelmar_formats ZLIB::ZLIB GTest::gtest_main kubelmar_warnings)
+if(KUBELMAR_FORMATS_OPENVDB)
+  list(APPEND CMAKE_MODULE_PATH /usr/lib/x86_64-linux-gnu/cmake/OpenVDB /usr/lib/cmake/OpenVDB
+       /usr/local/lib/cmake/OpenVDB)
+  find_package(OpenVDB REQUIRED)
+  target_sources(kubelmar_formats_tests PRIVATE formats/vdb_test.cpp)
+  target_link_libraries(kubelmar_formats_tests PRIVATE OpenVDB::openvdb)
+endif()
+gtest_discover_tests(kubelmar_formats_tests PROPERTIES LABELS core)
