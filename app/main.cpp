@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     // so every context Qt creates (the view's and the window's) shares it.
     QSurfaceFormat::setDefaultFormat(GLWidget::requiredFormat());
     QApplication application(argc, argv);
+    // Where QSettings keeps the remembered choices (output formats).
+    QCoreApplication::setOrganizationName("Kubelmar");
+    QCoreApplication::setApplicationName("kubelmar");
     Window window;
     window.show();
     // Qt has taken its own options out of the argument list.

@@ -1,5 +1,7 @@
 #include "app/window.h"
 
+#include <QSettings>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QIcon>
@@ -75,6 +77,35 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     QMenu* sizeMenu = settingsMenu->addMenu(tr("Voxel Size:"));
     sizeMenu->addActions(sizeActions);
 
+    // Output formats, remembered between runs; the PNG stack by default.
+    QMenu* formatsMenu = settingsMenu->addMenu(tr("Output Formats"));
+    const QStringList chosen = QSettings().value("outputFormats", QStringList{"png"}).toStringList();
+    const std::pair<kubelmar::OutputFormat, const char*> formatEntries[] = {
+        {kubelmar::OutputFormat::Png, QT_TR_NOOP("PNG Stack")},
+        {kubelmar::OutputFormat::Binvox, QT_TR_NOOP("binvox (.binvox)")},
+        {kubelmar::OutputFormat::Nrrd, QT_TR_NOOP("NRRD (.nrrd)")},
+        {kubelmar::OutputFormat::Npy, QT_TR_NOOP("NumPy (.npy)")},
+        {kubelmar::OutputFormat::Vox, QT_TR_NOOP("MagicaVoxel (.vox)")},
+        {kubelmar::OutputFormat::Vdb, QT_TR_NOOP("OpenVDB (.vdb)")},
+    };
+    for (const auto& [format, label] : formatEntries) {
+        const QString name = QString::fromLatin1(kubelmar::formatName(format));
+        if (!kubelmar::parseFormatList(name.toStdString()).ok) continue;  // not in this build
+        QAction* action = createSettingAction(qPrintable(name + "FormatAct"), tr(label));
+        action->setData(static_cast<int>(format));
+        action->setChecked(chosen.contains(name));
+        connect(action, &QAction::toggled, this, &Window::formatsChanged);
+        formatsMenu->addAction(action);
+        formatActs_.append(action);
+    }
+    formatsChanged();
+
+    fullDepthAct_ = createSettingAction("fullDepthAct", tr("Full Depth Precision"));
+    settingsMenu->addAction(fullDepthAct_);
+    connect(fullDepthAct_, &QAction::toggled, this, [this](bool on) {
+        glWidget_->setDepthPrecision(on ? kubelmar::DepthPrecision::Full : kubelmar::DepthPrecision::Byte);
+    });
+
     auto* modeGroup = new QActionGroup(this);
     modeGroup->addAction(depthBufferAct_);
     modeGroup->addAction(clippingAct_);
@@ -140,6 +171,19 @@ void Window::save() {
     if (saveDirectory_.isEmpty()) return;
     const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
     if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+}
+
+void Window::formatsChanged() {
+    std::vector<kubelmar::OutputFormat> formats;
+    QStringList names;
+    for (const QAction* action : formatActs_) {
+        if (!action->isChecked()) continue;
+        const auto format = static_cast<kubelmar::OutputFormat>(action->data().toInt());
+        formats.push_back(format);
+        names << QString::fromLatin1(kubelmar::formatName(format));
+    }
+    glWidget_->setOutputFormats(formats);
+    QSettings().setValue("outputFormats", names);
 }
 
 void Window::algorithmEvent(QAction* action) {

@@ -27,6 +27,7 @@ private slots:
     void save();
     void algorithmEvent(QAction* action);
     void voxelEvent(QAction* action);
+    void formatsChanged();
 
 private:
     QAction* createFileAction(const char* name, const QString& iconPath, const QString& text,
@@ -48,4 +49,6 @@ private:
     QAction* size512Act_ = nullptr;
     QAction* size1024Act_ = nullptr;
     QAction* size2048Act_ = nullptr;
+    QList<QAction*> formatActs_;  // Settings > Output Formats, one per format
+    QAction* fullDepthAct_ = nullptr;
 };

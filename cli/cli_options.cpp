@@ -1,6 +1,10 @@
 #include "cli/cli_options.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+
+#include "formats/output_formats.h"
 #include <string_view>
 #include <vector>
 
@@ -20,6 +24,11 @@ const char* cliUsage() {
            "  --depth-precision byte|full\n"
            "                   depth mode: 8-bit depth pictures (default) or the depth\n"
            "                   buffer itself, exact to the voxel at every size\n"
+           "  --voxel-size S   voxel edge in the mesh file's units instead of --size: N is\n"
+           "                   the mesh's largest side over S, rounded up (1 to 4096)\n"
+           "  --format LIST    comma-separated outputs: png (the slice stack, default),\n"
+           "                   binvox, nrrd, npy, vox, vdb; volume.json is always written\n"
+           "  --crop           exchange formats cover the mesh's box only, not the N^3 cube\n"
            "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
            "  --quiet          no progress and no console lines; errors only\n"
            "  --timings        print each step's wall time (\"time: <step> <seconds>\")\n";
@@ -65,6 +74,20 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             if (v == "byte") options.fullDepthPrecision = false;
             else if (v == "full") options.fullDepthPrecision = true;
             else return fail("unknown depth precision '" + v + "' (use byte or full)");
+        } else if (arg == "--format") {
+            if (!value(v)) return fail("--format needs a list, e.g. png,binvox");
+            const FormatList list = parseFormatList(v);
+            if (!list.ok) return fail(list.error);
+            options.formats = v;
+        } else if (arg == "--crop") {
+            options.crop = true;
+        } else if (arg == "--voxel-size") {
+            if (!value(v)) return fail("--voxel-size needs a length in the mesh file's units");
+            char* end = nullptr;
+            const double edge = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(edge > 0) || !std::isfinite(edge))
+                return fail("--voxel-size '" + v + "' is not a positive length");
+            options.voxelEdge = edge;
         } else if (arg == "--batch") {
             if (!value(v)) return fail("--batch needs a directory");
             options.command = CliOptions::Command::Batch;

@@ -10,6 +10,9 @@ struct CliOptions {
     int mode = 1;    // 0 depth-buffer, 1 clipping (the desktop program's start-up mode)
     int size = 512;  // N
     bool fullDepthPrecision = false;  // --depth-precision full
+    std::string formats = "png";      // --format: comma-separated, checked when parsed
+    bool crop = false;                // --crop
+    double voxelEdge = 0.0;           // --voxel-size S (file units); 0: --size decides
     bool quiet = false;
     bool timings = false;  // per-step wall times on stderr
     std::string input;      // OBJ file

@@ -15,7 +15,7 @@
 #include "gl/egl_context.h"
 #include "engine/batch_runner.h"
 #include "engine/engine.h"
-#include "voxel/png_stack_writer.h"
+#include "formats/run_output.h"
 
 namespace {
 
@@ -59,6 +59,17 @@ int run(const CliOptions& options) {
     settings.mode = options.mode;
     settings.size = options.size;
     settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
+    settings.voxelEdge = options.voxelEdge;
+    OutputRequest output;
+    output.formats = parseFormatList(options.formats).formats;
+    output.crop = options.crop;
+    output.programVersion = KUBELMAR_VERSION;
+    auto makeOutput = [&](const std::string& directory, const std::string& meshPath) {
+        OutputRequest request = output;
+        request.directory = directory;
+        request.meshPath = meshPath;
+        return std::make_unique<RunOutput>(request);
+    };
 
     TerminalProgress bar(stderr);
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
@@ -95,15 +106,17 @@ int run(const CliOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     if (options.command == CliOptions::Command::Batch) {
-        const ConsumerFactory pngStack = [](const std::string& directory) {
-            return std::make_unique<PngStackWriter>(directory);
+        const ConsumerFactory outputs = [&](const std::string& directory, const std::string& meshPath) {
+            return std::unique_ptr<SliceConsumer>(makeOutput(directory, meshPath));
         };
         const BatchResult batch =
-            runBatch(engine, settings, options.batchDir, pngStack, progress, std::cout, std::cerr);
+            runBatch(engine, settings, options.batchDir, outputs, progress, std::cout, std::cerr);
         status = (!batch.listed || !batch.failures.empty()) ? kExitFailure : 0;
     } else {
-        PngStackWriter stack(options.output);
-        const VoxelizeResult result = engine.voxelize(settings, stack, progress);
+        const std::unique_ptr<RunOutput> files = makeOutput(options.output, options.input);
+        const VoxelizeResult result = engine.voxelize(settings, *files, progress);
+        if (result.ok && !options.quiet)
+            for (const std::string& note : files->notes()) std::fprintf(stderr, "%s\n", note.c_str());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!result.ok) {
@@ -112,7 +125,7 @@ int run(const CliOptions& options) {
             std::cerr << result.error << std::endl;
         } else if (!options.quiet) {
             std::fprintf(stderr, "Voxelized %s: mode %s, size %d, %d files in %s, %.2f s\n",
-                         options.input.c_str(), modeName(options.mode), options.size,
+                         options.input.c_str(), modeName(options.mode), engine.resolveSize(settings, nullptr).size,
                          result.filesWritten, options.output.c_str(), seconds);
         }
     }

@@ -28,7 +28,7 @@ BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::str
         const std::string output = batchOutputDirectory(file);
         std::error_code ec;
         std::filesystem::create_directory(output, ec);
-        const std::unique_ptr<SliceConsumer> consumer = makeConsumer(output);
+        const std::unique_ptr<SliceConsumer> consumer = makeConsumer(output, file);
         const VoxelizeResult voxelized = engine.voxelize(settings, *consumer, progress);
         if (!voxelized.ok) {
             result.failures.push_back(file + ": " + voxelized.error);

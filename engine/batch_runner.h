@@ -18,8 +18,10 @@ struct BatchResult {
     std::vector<std::string> failures;  // "<file>: <reason>", in batch order
 };
 
-// Makes the consumer that writes one mesh's volume into `directory`.
-using ConsumerFactory = std::function<std::unique_ptr<SliceConsumer>(const std::string& directory)>;
+// Makes the consumer that writes the volume of mesh file `meshPath` into
+// `directory`.
+using ConsumerFactory =
+    std::function<std::unique_ptr<SliceConsumer>(const std::string& directory, const std::string& meshPath)>;
 
 // Voxelizes every OBJ file of `directory` (listing and order of
 // listObjFiles) with `settings`, each into batchOutputDirectory(file). A file

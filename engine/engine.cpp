@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "formats/voxel_size.h"
 #include "voxel/slab_faces.h"
 
 namespace kubelmar {
@@ -144,8 +145,21 @@ VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
     return info;
 }
 
-VoxelizeResult Engine::voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress) {
+RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error) const {
+    RunSettings resolved = settings;
+    if (settings.voxelEdge > 0) {
+        const GridSizeResult grid = gridSizeForVoxelSize(meshExtent_, settings.voxelEdge);
+        if (!grid.ok && error) *error = meshPath_ + ": " + grid.error;
+        if (grid.ok) resolved.size = grid.size;
+    }
+    return resolved;
+}
+
+VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& consumer, Progress& progress) {
     if (!checkMeshLoaded()) return {false, "ERROR: No OBJ file is loaded!!!", 0};
+    std::string sizeError;
+    const RunSettings settings = resolveSize(requested, &sizeError);
+    if (!sizeError.empty()) return {false, "ERROR: " + sizeError, 0};
     if (!glReady_) return {false, "ERROR: No OpenGL context for the voxelization", 0};
     if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return {false, "ERROR: " + why, 0};
     const VolumeInfo info = volumeInfo(settings);

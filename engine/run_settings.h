@@ -19,6 +19,9 @@ constexpr int kMaxVoxelSize = 4096;
 struct RunSettings {
     int mode = kModeClipping;
     int size = 512;  // N
+    // When above 0: the voxel edge in the mesh file's units, and N is the
+    // mesh's largest side over it, rounded up (1 .. 4096).
+    double voxelEdge = 0.0;
     DepthPrecision depthPrecision = DepthPrecision::Byte;
     // The depth-buffer mode also writes its six pictures here when the
     // folder exists (relative paths against the working directory); empty:

@@ -13,7 +13,7 @@
 
 #include "view/dialog_progress.h"
 #include "voxel/axis_views.h"
-#include "voxel/png_stack_writer.h"
+#include "formats/run_output.h"
 #include "view/qt_dialogs.h"
 
 namespace {
@@ -32,6 +32,15 @@ QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text
 const char* modeName(int mode) { return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : "clipping"; }
 
 }  // namespace
+
+kubelmar::OutputRequest GLWidget::outputRequest(const std::string& directory, const std::string& meshPath) const {
+    kubelmar::OutputRequest request;
+    request.directory = directory;
+    request.meshPath = meshPath;
+    request.formats = formats_;
+    request.programVersion = KUBELMAR_VERSION;
+    return request;
+}
 
 GLWidget::GLWidget(Dialogs* dialogs, QWidget* parent)
     : QOpenGLWidget(parent), dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
@@ -163,8 +172,8 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     DialogProgress progress(this, [this] { makeCurrent(); });
     const auto start = std::chrono::steady_clock::now();
     outputDirectory_ = directory;
-    kubelmar::PngStackWriter stack(fileSystemName(directory));
-    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, stack, progress);
+    kubelmar::RunOutput files(outputRequest(fileSystemName(directory), engine_.meshPath()));
+    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, files, progress);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // The view is left on the last axis view the run used.
     engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
@@ -190,10 +199,11 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
 kubelmar::BatchResult GLWidget::batch(QString directory) {
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
-    const kubelmar::ConsumerFactory pngStack = [](const std::string& dir) {
-        return std::make_unique<kubelmar::PngStackWriter>(dir);
+    const kubelmar::ConsumerFactory outputs = [this](const std::string& dir, const std::string& meshPath) {
+        return std::unique_ptr<kubelmar::SliceConsumer>(
+            std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
     };
-    const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), pngStack,
+    const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), outputs,
                                                             progress, std::cout, std::cerr);
     engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
     doneCurrent();

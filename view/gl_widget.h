@@ -7,6 +7,8 @@
 #include "engine/batch_runner.h"
 #include "engine/engine.h"
 #include "engine/run_settings.h"
+#include "formats/output_formats.h"
+#include "formats/run_output.h"
 
 class Dialogs;
 
@@ -36,6 +38,10 @@ public:
     bool loadMesh(QString fileName);
     // 0 depth-buffer, any other value clipping; nothing else changes.
     void setMode(int mode);
+    // What a save writes besides volume.json (the PNG stack by default).
+    void setOutputFormats(const std::vector<kubelmar::OutputFormat>& formats) { formats_ = formats; }
+    const std::vector<kubelmar::OutputFormat>& outputFormats() const { return formats_; }
+    void setDepthPrecision(kubelmar::DepthPrecision precision) { settings_.depthPrecision = precision; }
     // Makes n the resolution and fixes the view to n x n pixels (at most
     // 1024). A size the GL can't render is refused with a box and the old
     // size and view size stay.
@@ -67,6 +73,7 @@ protected:
 
 private:
     void releaseGL();
+    kubelmar::OutputRequest outputRequest(const std::string& directory, const std::string& meshPath) const;
 
     static constexpr int kMaxShownSize = 1024;
 
@@ -75,6 +82,7 @@ private:
     kubelmar::RunSettings settings_;
     bool sizeChosen_ = false;
     QString outputDirectory_;  // the directory of the last voxelization
+    std::vector<kubelmar::OutputFormat> formats_ = {kubelmar::OutputFormat::Png};
     // Position of the last press or move, widget pixels (origin top left).
     int lastMouseX_ = 0;
     int lastMouseY_ = 0;

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -54,6 +55,7 @@ class WindowTest : public QObject {
 private slots:
     void init() {
         dialogs_ = FakeDialogs();
+        QSettings().remove("outputFormats");  // every test starts from the defaults
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -80,8 +82,14 @@ private slots:
         QVERIFY(!file[2]->icon().isNull() && file[2]->icon().pixmap(32).toImage() != openIcon);
 
         const QList<QAction*> settings = menus[1]->menu()->actions();
-        QCOMPARE(texts(settings), QStringList({"Mode:", "Voxel Size:"}));
+        QCOMPARE(texts(settings), QStringList({"Mode:", "Voxel Size:", "Output Formats", "Full Depth Precision"}));
+        QVERIFY(!settings[3]->isChecked());
+        const QList<QAction*> formats = settings[2]->menu()->actions();
+        QVERIFY(formats.size() >= 5);
+        QCOMPARE(formats[0]->text(), QString("PNG Stack"));
+        for (const QAction* format : formats) QCOMPARE(format->isChecked(), format == formats[0]);
         const QList<QAction*> modes = settings[0]->menu()->actions(), sizes = settings[1]->menu()->actions();
+
         QCOMPARE(texts(modes), QStringList({"Depth-Buffer Based", "Clipping Based"}));
         QCOMPARE(texts(sizes), QStringList({"64", "128", "256", "512", "1024", "2048"}));
         QStringList checked;
@@ -145,8 +153,8 @@ private slots:
         QTest::addColumn<QString>("modeAction");
         QTest::addColumn<QString>("cliMode");
         QTest::addColumn<int>("files");
-        QTest::newRow("clipping") << "clippingAct" << "clipping" << 64 + 1;  // + voxelscale.txt
-        QTest::newRow("depth-buffer") << "depthBufferAct" << "depth" << 64;
+        QTest::newRow("clipping") << "clippingAct" << "clipping" << 64 + 2;  // + voxelscale.txt, volume.json
+        QTest::newRow("depth-buffer") << "depthBufferAct" << "depth" << 64 + 1;  // + volume.json
     }
     void saveWritesWhatTheCommandLineWrites() {
         QFETCH(QString, modeAction);
@@ -183,8 +191,8 @@ private slots:
         dialogs_.answers = {dir.path()};
         action("batchAct")->trigger();
         QCOMPARE(dialogs_.captions, QStringList({"Select Directory to BATCH Process."}));
-        QCOMPARE(filesIn(dir.filePath("A")).size(), 64 + 1);
-        QCOMPARE(filesIn(dir.filePath("b")).size(), 64 + 1);
+        QCOMPARE(filesIn(dir.filePath("A")).size(), 64 + 2);  // slices, voxelscale.txt, volume.json
+        QCOMPARE(filesIn(dir.filePath("b")).size(), 64 + 2);
         QCOMPARE(dialogs_.messages.size(), 1);
         QCOMPARE(dialogs_.messages[0].kind, QString("warning"));
         QVERIFY2(dialogs_.messages[0].text.startsWith("1 of 3 ") &&

@@ -26,9 +26,8 @@ std::string colouredL() {
     std::string obj = boxObj(0, 0, 0, 3, 1, 1) + boxObj(0, 1, 0, 1, 2.5f, 1.6f);
     std::istringstream in(obj);
     std::string out, line;
-    int vertex = 0, faceBase = 0, lines = 0;
+    int vertex = 0, faceBase = 0;
     while (std::getline(in, line)) {
-        ++lines;
         if (line[0] == 'v') {
             const int i = vertex++;
             out += line + " " + std::to_string(0.2 + 0.1 * (i % 8)) + " " + std::to_string(1.0 - 0.05 * i) +
@@ -39,7 +38,10 @@ std::string colouredL() {
         std::istringstream corners(line.substr(2));
         out += "f";
         faceBase = vertex > 8 ? 8 : 0;
-        for (int v; corners >> v;) out += " " + std::to_string(v + faceBase);
+        for (int v; corners >> v;) {
+            out += ' ';
+            out += std::to_string(v + faceBase);
+        }
         out += "\n";
     }
     return out;

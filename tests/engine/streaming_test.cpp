@@ -102,7 +102,9 @@ TEST(Streaming, AnySizeFromOneToTheLimitGivesNSlices) {
             EXPECT_EQ(counter.slices_, n);
             // At N = 2 the depth mode's index bounds, i / (N - 1) of the way
             // through the pictures' depth range, leave nothing of a thin shape.
-            if (mode == kModeClipping || (n != 2 && n <= 100)) EXPECT_GT(counter.filled_, 0) << "mode " << mode << " N=" << n;
+            if (mode == kModeClipping || (n != 2 && n <= 100)) {
+                EXPECT_GT(counter.filled_, 0) << "mode " << mode << " N=" << n;
+            }
         }
     }
 }
