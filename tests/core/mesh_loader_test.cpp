@@ -27,6 +27,13 @@ private:
     std::string path_;
 };
 
+// The log as "out TEXT" / "err TEXT" lines.
+std::string logText(const LoadLog& log) {
+    std::string text;
+    for (const LoadLogLine& line : log) text += (line.stream == LoadLogLine::Out ? "out " : "err ") + line.text + "\n";
+    return text;
+}
+
 // The eight corners of lo..hi and two triangles, enough for a box.
 std::string boxObj(float x0, float y0, float z0, float x1, float y1, float z1) {
     std::string text;
@@ -46,11 +53,9 @@ TEST(MeshLoader, FramesBoxesIntoTheViewCube) {
                           Case{{-3, 0, 5}, {-2, 8, 5}, 8, {128, 1024, 0}}}) {
         const TempObj file(boxObj(c.lo[0], c.lo[1], c.lo[2], c.hi[0], c.hi[1], c.hi[2]));
         Mesh mesh;
-        testing::internal::CaptureStdout();
         const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
-        const std::string out = testing::internal::GetCapturedStdout();
         ASSERT_TRUE(r.ok) << r.error;
-        EXPECT_EQ(out, "Opening: " + file.path() + "\nMESH_CENTRE\nMESH_VERTEX_NORMALS\n");
+        EXPECT_EQ(logText(r.log), "out Opening: " + file.path() + "\nout MESH_CENTRE\nout MESH_VERTEX_NORMALS\n");
         EXPECT_FLOAT_EQ(r.meshExtent, c.extent);  // in file units
         const Vec4 &hi = mesh.corners[1], &lo = mesh.corners[4];
         EXPECT_TRUE(hi.x == c.half[0] && hi.y == c.half[1] && hi.z == c.half[2]) << hi.x << " " << hi.y << " " << hi.z;
@@ -68,9 +73,7 @@ TEST(MeshLoader, FailedLoadLeavesTheCurrentMeshAlone) {
     const TempObj notFinite("v 0 0 0\nv 1 1 nan\n");
     const TempObj huge("v -3e38 0 0\nv 3e38 0 0\n");  // the side overflows a float
     for (const std::string& path : {point.path(), notFinite.path(), huge.path(), std::string("/nonexistent.obj")}) {
-        testing::internal::CaptureStderr();
         const MeshLoadResult r = loadPreparedMesh(path, mesh);
-        testing::internal::GetCapturedStderr();
         EXPECT_FALSE(r.ok) << path;
         EXPECT_NE(r.error.find(path), std::string::npos) << r.error;
         EXPECT_EQ(mesh.vertexCount, 8);
@@ -88,11 +91,16 @@ TEST(MeshLoader, FailedLoadLeavesTheCurrentMeshAlone) {
 TEST(MeshLoader, SkippedFacesAreReportedOnce) {
     const TempObj file("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\nf 1 2 0\n");
     Mesh mesh;
+    testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING: " + r.warning + "\n");
+    // Nothing is printed: the warning is a value, and a line of the log.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(logText(r.log).find("err WARNING: " + r.warnings[0] + "\n"), std::string::npos);
     EXPECT_EQ(mesh.faceCount, 1);
-    EXPECT_NE(r.warning.find("2 faces"), std::string::npos);
+    EXPECT_NE(r.warnings[0].find("2 faces"), std::string::npos);
 }
 
 TEST(MeshLoader, LoadsTheSamples) {
@@ -101,7 +109,7 @@ TEST(MeshLoader, LoadsTheSamples) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(mesh.vertexCount, 1839);
     EXPECT_EQ(mesh.faceCount, 3674);
-    EXPECT_TRUE(r.warning.empty());
+    EXPECT_TRUE(r.warnings.empty());
     EXPECT_FLOAT_EQ(mesh.largestSide(), 2048.0f);
     EXPECT_NEAR(mesh.corners[1].y + mesh.corners[4].y, 0.0f, 1e-3f);  // centred
     EXPECT_TRUE(loadPreparedMesh(KUBELMAR_SAMPLES_DIR "/teapot.obj", mesh).ok);
