@@ -7,4 +7,4 @@
 #define STBI_ONLY_JPEG
 #define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS (1 << 20)
-#include <stb_image.h>
+#include <stb/stb_image.h>

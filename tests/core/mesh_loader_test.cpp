@@ -4,7 +4,11 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <array>
+#include <cmath>
 
 #include "mesh/mesh_loader.h"
 
@@ -114,6 +118,85 @@ TEST(MeshLoader, LoadsTheSamples) {
     EXPECT_NEAR(mesh.corners[1].y + mesh.corners[4].y, 0.0f, 1e-3f);  // centred
     EXPECT_TRUE(loadPreparedMesh(KUBELMAR_SAMPLES_DIR "/teapot.obj", mesh).ok);
     EXPECT_EQ(mesh.faceCount, 992);
+}
+
+TEST(MeshLoader, FarOffMeshIsFramedInDoublePrecision) {
+    // Two float-exact x values 2 apart at 2^24: the single-precision centre
+    // put them at 0 and 2048, pushing half the mesh out of the view cube.
+    Mesh mesh;
+    const TempObj far("v 16777216 0 0\nv 16777218 0 0\nv 16777216 1 0\nf 1 2 3\n");
+    MeshLoadResult r = loadPreparedMesh(far.path(), mesh);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(mesh.positions[0].x, -1024.0f);
+    EXPECT_EQ(mesh.positions[1].x, 1024.0f);
+    EXPECT_EQ(mesh.positions[2].y, 512.0f);
+    EXPECT_EQ(r.meshExtent, 2.0f);
+    EXPECT_EQ(r.fileBoxLow, (std::array<double, 3>{16777216, 0, 0}));
+    EXPECT_EQ(r.fileBoxHigh, (std::array<double, 3>{16777218, 1, 0}));
+
+    // A 2 x 2 x 2 box at x = 2^24 fills the cube on every axis.
+    const TempObj box(boxObj(16777216, -1, -1, 16777218, 1, 1));
+    r = loadPreparedMesh(box.path(), mesh);
+    ASSERT_TRUE(r.ok) << r.error;
+    for (const Vec4& p : mesh.positions) {
+        EXPECT_EQ(std::fabs(p.x), 1024.0f);
+        EXPECT_EQ(std::fabs(p.y), 1024.0f);
+    }
+}
+
+TEST(MeshLoader, ExtentsNearTheFloatLimitsAreMeasured) {
+    // Squared in float, 1e-23 underflowed to "coincide" and 1.9e19 overflowed.
+    for (const char* text : {"v 0 0 0\nv 1e-23 0 0\nv 0 1e-23 0\nf 1 2 3\n",
+                             "v 0 0 0\nv 1.9e19 0 0\nv 0 1.9e19 0\nf 1 2 3\n"}) {
+        const TempObj file(text);
+        Mesh mesh;
+        const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_GT(r.meshExtent, 0.0f);
+        EXPECT_TRUE(std::isfinite(r.meshExtent));
+        EXPECT_FLOAT_EQ(mesh.positions[1].x - mesh.positions[0].x, 2048.0f);
+    }
+}
+
+TEST(MeshLoader, TabsByteOrderMarkAndLoneCarriageReturns) {
+    // Each of these once dropped a vertex silently, so later faces pointed
+    // at the wrong ones; all must give the same mesh as the plain file.
+    const std::string plain = "v 0 0 0\nv 4 0 0\nv 0 2 0\nvt 0 0\nf 1 2 3\n";
+    Mesh expected;
+    const TempObj plainFile(plain);
+    ASSERT_TRUE(loadPreparedMesh(plainFile.path(), expected).ok);
+    for (const std::string& text : {std::string("\xEF\xBB\xBFv 0 0 0\nv 4 0 0\nv 0 2 0\nf 1 2 3\n"),
+                                    std::string("v\t0\t0\t0\nv\t4 0 0\nv 0 2 0\nvt\t0\t0\nf\t1\t2\t3\n"),
+                                    std::string("v 0 0 0\rv 4 0 0\rv 0 2 0\rf 1 2 3"),
+                                    std::string("v 0 0 0\r\nv 4 0 0\rv 0 2 0\n\rf 1 2 3\r\n")}) {
+        const TempObj file(text);
+        Mesh mesh;
+        const MeshLoadResult r = loadPreparedMesh(file.path(), mesh);
+        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_EQ(mesh.vertexCount, 3) << text;
+        ASSERT_EQ(mesh.faceCount, 1) << text;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(mesh.positions[i].x, expected.positions[i].x) << text;
+            EXPECT_EQ(mesh.positions[i].y, expected.positions[i].y) << text;
+        }
+    }
+}
+
+TEST(MeshLoader, UnsupportedAndSpecialFilesSayWhy) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kubelmar_special_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string text = (dir / "notes.txt").string();
+    std::ofstream(text) << "v 0 0 0\n";
+    const std::string fifo = (dir / "pipe.obj").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Mesh mesh;
+    MeshLoadResult r = loadPreparedMesh(text, mesh);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, text + ": not a supported mesh file (OBJ, STL, PLY, glTF/GLB, 3MF or OFF)");
+    r = loadPreparedMesh(fifo, mesh);  // must not block waiting for a writer
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("not a regular file"), std::string::npos) << r.error;
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

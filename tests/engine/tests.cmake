@@ -18,6 +18,7 @@ add_executable(kubelmar_engine_tests
   engine/voxelize_test.cpp
   engine/engine_settings_test.cpp
   engine/cli_test.cpp
+  engine/mesh_drawer_test.cpp core/test_images.cpp
 )
 target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl
   GTest::gtest kubelmar_warnings)
