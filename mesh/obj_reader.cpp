@@ -310,7 +310,12 @@ void ObjParser::parseMaterialLine(const char* p, const char* end) {
     const std::string_view key(p, static_cast<std::size_t>(keyEnd - p));
     const std::string_view rest = text::trim(std::string_view(keyEnd, static_cast<std::size_t>(end - keyEnd)));
     if (key == "usemtl") {
-        // The whole rest of the line is the name: names may hold blanks.
+        // The whole rest of the line is the name: names may hold blanks. A
+        // bare "usemtl" goes back to no material.
+        if (rest.empty()) {
+            currentMaterial_ = -1;
+            return;
+        }
         const std::string name(rest);
         auto it = materialSlots_.find(name);
         if (it == materialSlots_.end()) {

@@ -9,6 +9,23 @@
 
 namespace kubelmar {
 
+namespace {
+
+// The size a PNG's header declares; false when it is not a PNG. Read here
+// because the decoder refuses empty and huge images with a vague reason.
+bool pngHeaderSize(const std::uint8_t* b, std::size_t size, long long& width, long long& height) {
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 24 || std::memcmp(b, kSignature, 8) != 0 || std::memcmp(b + 12, "IHDR", 4) != 0) return false;
+    auto big32 = [](const std::uint8_t* p) {
+        return (static_cast<long long>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    };
+    width = big32(b + 16);
+    height = big32(b + 20);
+    return true;
+}
+
+}  // namespace
+
 TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, const std::string& path,
                                 long long pixelBudget) {
     TextureLoadResult result;
@@ -17,13 +34,25 @@ TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, con
         return result;
     }
     const int length = static_cast<int>(size);
+    const long long budget = std::min(pixelBudget, kMaxTexturePixels);
+    long long declaredWidth = 0, declaredHeight = 0;
+    if (pngHeaderSize(bytes, size, declaredWidth, declaredHeight)) {
+        const std::string dimensions = std::to_string(declaredWidth) + " x " + std::to_string(declaredHeight);
+        if (declaredWidth == 0 || declaredHeight == 0) {
+            result.reason = "the image is empty (" + dimensions + ")";
+            return result;
+        }
+        if (declaredWidth * declaredHeight > budget) {
+            result.reason = "the image is " + dimensions + " pixels, more than the " + std::to_string(budget) + " allowed";
+            return result;
+        }
+    }
     int width = 0, height = 0, channels = 0;
     // The header alone first: a small file may declare a huge image.
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) {
         result.reason = std::string("not a PNG or JPEG image (") + stbi_failure_reason() + ")";
         return result;
     }
-    const long long budget = std::min(pixelBudget, kMaxTexturePixels);
     if (width <= 0 || height <= 0) {
         result.reason = "the image is empty (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return result;
