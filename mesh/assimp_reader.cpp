@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <map>
 #include <utility>
 
@@ -202,10 +204,26 @@ TextureLoadResult SceneConverter::loadEmbedded(const aiTexture& t, const std::st
     return result;
 }
 
+// Open Asset Import 5.2 loops forever on a PLY header without its
+// "end_header" line, so the header is checked here first.
+bool plyHeaderEnds(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[3] = {};
+    if (!in.read(head, 3) || std::string_view(head, 3) != "ply") return true;  // not PLY
+    std::string text(std::size_t{1} << 16, '\0');  // headers are far shorter
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text.find("end_header") != std::string::npos;
+}
+
 }  // namespace
 
 ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path) {
     ObjReadResult result;
+    if (!plyHeaderEnds(path)) {
+        result.error = path + ": cannot read mesh: PLY header without end_header";
+        return result;
+    }
     Assimp::Importer importer;
     // Lines and points are not surfaces; dropping them here saves a pass.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
