@@ -16,14 +16,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <vector>
 
-#include "mesh/mtl_reader.h"
+#include "mesh/obj_materials.h"
 #include "mesh/obj_number.h"
 #include "mesh/text_lines.h"
-#include "mesh/texture_image.h"
 
 namespace kubelmar {
 
@@ -69,9 +67,6 @@ private:
     bool fail(const char* reason);
     void dropSkippedPolygons();
     void resolveTexCoords();
-    // Reads the material libraries and their textures; returns the materials
-    // and textures in use and the material of every usemtl name (-1: none).
-    std::vector<int> loadMaterials(std::vector<Material>& materials, std::vector<Texture>& textures);
 
     // A polygon whose corners include a vertex not read yet when its line
     // was; it can only be checked once the whole file is in.
@@ -94,11 +89,11 @@ private:
     std::vector<int> faceMaterials_;  // per triangle: index into materialNames_, or -1
     bool anyTexCoordIndex_ = false;
     // usemtl names in order of first use, with that line; the current one.
-    std::vector<std::pair<std::string, std::int64_t>> materialNames_;
+    std::vector<NamedLine> materialNames_;
     std::map<std::string, int, std::less<>> materialSlots_;
     int currentMaterial_ = -1;
     // mtllib file names as written, with their line.
-    std::vector<std::pair<std::string, std::int64_t>> libraries_;
+    std::vector<NamedLine> libraries_;
     std::vector<std::string> warnings_;
     std::vector<PendingPolygon> pending_;
     std::vector<PendingPolygon> pendingTex_;  // polygons with a texture number not read yet
@@ -393,92 +388,6 @@ void ObjParser::resolveTexCoords() {
     }
 }
 
-std::vector<int> ObjParser::loadMaterials(std::vector<Material>& materials, std::vector<Texture>& textures) {
-    std::vector<int> slotMaterial(materialNames_.size(), -1);
-    if (materialNames_.empty()) return slotMaterial;
-
-    // Every library, in the order named; a later definition of a name wins.
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::path(name_).parent_path();
-    std::map<std::string, MtlMaterial, std::less<>> defined;
-    std::map<std::string, std::string, std::less<>> definedIn;  // material -> MTL path
-    for (const auto& [written, line] : libraries_) {
-        // Several names may share a line; a single name may hold blanks.
-        // The whole text is tried as one file first.
-        std::vector<std::string> files;
-        std::error_code ec;
-        if (fs::is_regular_file(folder / written, ec)) {
-            files.push_back(written);
-        } else {
-            const char* p = written.data();
-            const char* const end = p + written.size();
-            while ((p = skipBlanks(p, end)) < end) {
-                const char* e = p;
-                while (e < end && !isBlank(*e)) ++e;
-                files.emplace_back(p, e);
-                p = e;
-            }
-        }
-        for (std::string file : files) {
-            // Files written on Windows may name their libraries with '\'.
-            if (!fs::exists(folder / file, ec) && file.find('\\') != std::string::npos)
-                std::replace(file.begin(), file.end(), '\\', '/');
-            const std::string path = (folder / file).string();
-            MtlReadResult mtl = readMTL(path);
-            if (!mtl.ok) {
-                warnings_.push_back(name_ + ":" + std::to_string(line) + ": material library " + mtl.error);
-                continue;
-            }
-            warnings_.insert(warnings_.end(), mtl.warnings.begin(), mtl.warnings.end());
-            for (MtlMaterial& m : mtl.materials) {
-                definedIn[m.material.name] = path;
-                defined[m.material.name] = std::move(m);
-            }
-        }
-    }
-
-    // Materials in order of first use, each texture loaded once.
-    std::map<std::string, int, std::less<>> loadedTextures;  // resolved path -> index, -1 failed
-    long long pixelsLeft = kMaxTotalTexturePixels;
-    for (std::size_t slot = 0; slot < materialNames_.size(); ++slot) {
-        const auto& [materialName, line] = materialNames_[slot];
-        const auto it = defined.find(materialName);
-        if (it == defined.end()) {
-            warnings_.push_back(name_ + ":" + std::to_string(line) + ": material '" + materialName +
-                                "' is not defined" + (libraries_.empty() ? " (no mtllib line)" : ""));
-            continue;
-        }
-        Material material = it->second.material;
-        const std::string& written = it->second.texturePath;
-        if (!written.empty()) {
-            const fs::path mtlFolder = fs::path(definedIn[materialName]).parent_path();
-            std::string file = written;
-            std::error_code ec;
-            if (!fs::exists(mtlFolder / file, ec) && file.find('\\') != std::string::npos)
-                std::replace(file.begin(), file.end(), '\\', '/');
-            const std::string path = (mtlFolder / file).string();
-            auto found = loadedTextures.find(path);
-            if (found == loadedTextures.end()) {
-                TextureLoadResult image = loadTextureFile(path, pixelsLeft);
-                int index = -1;
-                if (image.ok) {
-                    pixelsLeft -= static_cast<long long>(image.texture.width) * image.texture.height;
-                    index = static_cast<int>(textures.size());
-                    textures.push_back(std::move(image.texture));
-                } else {
-                    warnings_.push_back(definedIn[materialName] + ":" + std::to_string(it->second.textureLine) +
-                                        ": texture " + path + ": " + image.reason);
-                }
-                found = loadedTextures.emplace(path, index).first;
-            }
-            material.texture = found->second;
-        }
-        slotMaterial[slot] = static_cast<int>(materials.size());
-        materials.push_back(std::move(material));
-    }
-    return slotMaterial;
-}
-
 bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     if (positions_.size() > static_cast<std::size_t>(INT_MAX) || faceIndices_.size() / 3 > static_cast<std::size_t>(INT_MAX)) {
         error_ = name_ + ": too many vertices or faces";
@@ -494,7 +403,8 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
 
     std::vector<Material> materials;
     std::vector<Texture> textures;
-    const std::vector<int> slotMaterial = loadMaterials(materials, textures);
+    const std::vector<int> slotMaterial =
+        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_);
     if (materials.empty()) {
         mesh.build(positions_, normals_, lineColours ? std::vector<Vec4>{} : colors_, texCoords_, faceIndices_);
         if (lineColours) mesh.colors = vertexColors_;
