@@ -40,8 +40,10 @@ public:
     bool uploaded() const { return uploaded_; }
 
     // Draws every face as GL_TRIANGLES. Leaves the vertex, normal, colour and
-    // texture-coordinate arrays disabled, GL_TEXTURE_2D disabled, no texture
-    // and no buffer bound; changes the texture environment mode.
+    // texture-coordinate arrays disabled and no buffer bound; for a textured
+    // mesh also GL_TEXTURE_2D disabled, texture 0 bound and the texture
+    // environment at GL_MODULATE (GL's default). A plain mesh changes no
+    // texture state.
     void draw() const;
     // Draws the faces whose 3 vertex indices each are listed in `indices`
     // (client memory, faces in the order given; count is in indices). Same

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "../core/test_images.h"
 #include "gl/mesh_drawer.h"
@@ -155,6 +156,70 @@ TEST(MeshDrawer, TextureBeyondTheGLLimitIsScaledDownWithAWarning) {
     const std::vector<std::uint8_t> rgba = render(f.engine.extensionLoader, drawer);
     EXPECT_EQ(pixel(rgba, 8, 32), 0xFF0000FFu);
     EXPECT_EQ(pixel(rgba, 56, 32), 0x0000FFFFu);
+}
+
+// A unit cube whose six faces each map one cell of a 3 x 2 grid texture
+// (16 x 16 texels a cell, one texel kept clear of each cell edge).
+std::string writeTexturedCube(const std::filesystem::path& dir) {
+    // Texel (x, y) of cell k: red 40k + 10 names the face; green and blue
+    // step by 5 and 7 per texel, so a blend of two texels is in no texel.
+    std::vector<std::uint8_t> rgba(48 * 32 * 4);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * 48 + x) * 4];
+            p[0] = static_cast<std::uint8_t>(40 * ((y / 16) * 3 + x / 16) + 10);
+            p[1] = static_cast<std::uint8_t>(5 * (x % 16));
+            p[2] = static_cast<std::uint8_t>(7 * (y % 16));
+            p[3] = 255;
+        }
+    }
+    writeTestPng((dir / "cube.png").string(), 48, 32, rgba);
+    writeFile(dir / "cube.mtl", "newmtl skin\nmap_Kd cube.png\n");
+    std::ostringstream o;
+    o << "mtllib cube.mtl\nusemtl skin\n";
+    for (int i = 0; i < 8; ++i) o << "v " << (i & 1) << ' ' << ((i >> 1) & 1) << ' ' << ((i >> 2) & 1) << '\n';
+    for (int k = 0; k < 6; ++k) {
+        // Cell k spans texels [16 (k % 3), +16) x [16 (k / 3), +16) from the
+        // image's top; v counts from the bottom.
+        const double u0 = (16 * (k % 3) + 1) / 48.0, u1 = (16 * (k % 3) + 15) / 48.0;
+        const double v1 = 1 - (16 * (k / 3) + 1) / 32.0, v0 = 1 - (16 * (k / 3) + 15) / 32.0;
+        o << "vt " << u0 << ' ' << v0 << "\nvt " << u1 << ' ' << v0 << "\nvt " << u1 << ' ' << v1 << "\nvt " << u0 << ' ' << v1 << '\n';
+    }
+    const int quads[6][4] = {{1, 3, 4, 2}, {5, 6, 8, 7}, {1, 2, 6, 5}, {3, 7, 8, 4}, {1, 5, 7, 3}, {2, 4, 8, 6}};
+    for (int k = 0; k < 6; ++k) {
+        o << 'f';
+        for (int c = 0; c < 4; ++c) o << ' ' << quads[k][c] << '/' << 4 * k + c + 1;
+        o << '\n';
+    }
+    return o.str();
+}
+
+TEST(MeshDrawer, ClippingModeShellCarriesOnlyTexelColoursOnEveryFace) {
+    KUBELMAR_REQUIRE_GL();
+    constexpr int n = 16;
+    EngineFixture f(n, kModeClipping);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(writeTexturedCube(f.dir)));
+    ASSERT_TRUE(f.run().ok);
+    int perFace[6] = {0, 0, 0, 0, 0, 0};
+    int strangers = 0;
+    for (int s = 0; s < n; ++s) {
+        const std::vector<std::uint8_t> slice = readSlice(f.dir / "slices", s);
+        ASSERT_EQ(slice.size(), static_cast<std::size_t>(n * n * 4));
+        for (std::size_t i = 0; i < slice.size(); i += 4) {
+            const int r = slice[i], g = slice[i + 1], b = slice[i + 2];
+            if (r == 0 && g == 0 && b == 0) continue;  // empty
+            const bool texel = r >= 10 && (r - 10) % 40 == 0 && r <= 210 && g % 5 == 0 && g <= 75 && b % 7 == 0 && b <= 105;
+            if (!texel) ++strangers;
+            else ++perFace[(r - 10) / 40];
+        }
+    }
+    EXPECT_EQ(strangers, 0);  // no blended or invented colour anywhere
+    // Every face shows its own cell on at least its inner (n-2)^2 voxels.
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_GE(perFace[k], (n - 2) * (n - 2)) << "face " << k;
+        EXPECT_LE(perFace[k], n * n) << "face " << k;
+    }
 }
 
 }  // namespace
