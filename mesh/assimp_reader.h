@@ -11,7 +11,7 @@ namespace kubelmar {
 // `mesh` (cleared by the caller), in file units: every part with its node
 // transform applied, triangles only (points and lines are dropped, polygons
 // fanned), vertices shared where the file repeats them. Colour: vertex
-// colours (PLY, glTF COLOR_0, 3MF colour groups) as mesh.colors, times a
+// colours (PLY, glTF COLOR_0) as mesh.colors, times a
 // glTF base colour factor; materials (glTF base colour, 3MF base materials)
 // and their base colour / diffuse textures, embedded (GLB) or beside the
 // file. Prints nothing; the log holds "Opening: <path>" and the warnings.
