@@ -84,9 +84,11 @@ private:
     std::vector<Vec4> normals_;
     std::vector<Vec4> texCoords_;
     std::vector<int> faceIndices_;  // three 0-based indices per triangle
-    // Per corner: 0-based vt index, kNoTexCoord, or kBadTexCoord (counted).
+    // Per corner: 0-based vt index, kNoTexCoord, or kBadTexCoord (counted);
+    // per triangle: index into materialNames_, or -1. Both stay empty until
+    // a face has a material or a texture number, so plain files pay nothing.
     std::vector<int> cornerTexCoords_;
-    std::vector<int> faceMaterials_;  // per triangle: index into materialNames_, or -1
+    std::vector<int> faceMaterials_;
     bool anyTexCoordIndex_ = false;
     // usemtl names in order of first use, with that line; the current one.
     std::vector<NamedLine> materialNames_;
@@ -287,12 +289,18 @@ void ObjParser::parseFace(const char* p, const char* end) {
     // A fan around the first corner: (0 1 2), (0 2 3), ...
     const std::size_t firstTriangle = faceIndices_.size() / 3;
     const std::size_t triangles = corners_.size() - 2;
+    const bool materialLists = !faceMaterials_.empty() || currentMaterial_ >= 0 || anyTexCoordIndex_;
+    if (materialLists && faceMaterials_.size() < firstTriangle) {
+        // The first face that needs them: the faces before had neither.
+        cornerTexCoords_.assign(3 * firstTriangle, kNoTexCoord);
+        faceMaterials_.assign(firstTriangle, -1);
+    }
     for (std::size_t k = 1; k + 1 < corners_.size(); ++k) {
         for (const std::size_t c : {std::size_t{0}, k, k + 1}) {
             faceIndices_.push_back(static_cast<int>(corners_[c]));
-            cornerTexCoords_.push_back(static_cast<int>(cornerTex_[c]));
+            if (materialLists) cornerTexCoords_.push_back(static_cast<int>(cornerTex_[c]));
         }
-        faceMaterials_.push_back(currentMaterial_);
+        if (materialLists) faceMaterials_.push_back(currentMaterial_);
     }
     if (forward) pending_.push_back({firstTriangle, triangles, line_});
     if (badTexture) countBadTexCoord(line_);
@@ -350,22 +358,26 @@ void ObjParser::dropSkippedPolygons() {
                                      [vertexCount](int i) { return i >= vertexCount; });
         if (!bad) continue;
         countSkipped(polygon.line);
-        if (dropped.empty()) dropped.assign(faceMaterials_.size(), false);
+        if (dropped.empty()) dropped.assign(faceIndices_.size() / 3, false);
         std::fill_n(dropped.begin() + static_cast<std::ptrdiff_t>(polygon.firstTriangle), polygon.triangleCount, true);
     }
     if (dropped.empty()) return;
+    const bool materialLists = !faceMaterials_.empty();
     std::size_t write = 0;
-    for (std::size_t f = 0; f < faceMaterials_.size(); ++f) {
+    for (std::size_t f = 0; f < dropped.size(); ++f) {
         if (dropped[f]) continue;
         for (std::size_t k = 0; k < 3; ++k) {
             faceIndices_[3 * write + k] = faceIndices_[3 * f + k];
-            cornerTexCoords_[3 * write + k] = cornerTexCoords_[3 * f + k];
+            if (materialLists) cornerTexCoords_[3 * write + k] = cornerTexCoords_[3 * f + k];
         }
-        faceMaterials_[write++] = faceMaterials_[f];
+        if (materialLists) faceMaterials_[write] = faceMaterials_[f];
+        ++write;
     }
     faceIndices_.resize(3 * write);
-    cornerTexCoords_.resize(3 * write);
-    faceMaterials_.resize(write);
+    if (materialLists) {
+        cornerTexCoords_.resize(3 * write);
+        faceMaterials_.resize(write);
+    }
     // pendingTex_ triangle numbers are stale now; resolveTexCoords checks
     // every corner instead of the pending list.
     pendingTex_.clear();
@@ -405,7 +417,8 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     std::vector<Texture> textures;
     const std::vector<int> slotMaterial =
         loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_);
-    if (materials.empty()) {
+    const bool plain = materials.empty() || faceMaterials_.empty();
+    if (plain) {
         mesh.build(positions_, normals_, lineColours ? std::vector<Vec4>{} : colors_, texCoords_, faceIndices_);
         if (lineColours) mesh.colors = vertexColors_;
     } else {
@@ -423,7 +436,7 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
                                   " naming a vertex that does not exist (first on line " +
                                   std::to_string(firstSkippedLine_) + ")");
     }
-    if (badTexFaces_ > 0) {
+    if (badTexFaces_ > 0 && !plain) {  // without materials, texture numbers have no use
         result.warnings.push_back(name_ + ":" + std::to_string(firstBadTexLine_) + ": " +
                                   std::to_string(badTexFaces_) + (badTexFaces_ == 1 ? " face names" : " faces name") +
                                   " a texture coordinate that does not exist; drawn untextured");
