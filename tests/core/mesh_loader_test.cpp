@@ -116,8 +116,15 @@ TEST(MeshLoader, LoadsTheSamples) {
     EXPECT_TRUE(r.warnings.empty());
     EXPECT_FLOAT_EQ(mesh.largestSide(), 2048.0f);
     EXPECT_NEAR(mesh.corners[1].y + mesh.corners[4].y, 0.0f, 1e-3f);  // centred
+    // The prepared floats are pinned: the engine's picture fixtures depend
+    // on them, so framing must keep forming them the single-precision way.
+    EXPECT_EQ(mesh.positions[0].x, 0x1.0e1df2p+8f);
+    EXPECT_EQ(mesh.positions[0].y, -0x1.e61c4p+9f);
+    EXPECT_EQ(mesh.positions[998].z, 0x1.06debp+3f);
     EXPECT_TRUE(loadPreparedMesh(KUBELMAR_SAMPLES_DIR "/teapot.obj", mesh).ok);
     EXPECT_EQ(mesh.faceCount, 992);
+    EXPECT_EQ(mesh.positions[0].y, 0x1.06d84ep+8f);
+    EXPECT_EQ(mesh.positions[498].x, 0x1.3ef52cp+9f);
 }
 
 TEST(MeshLoader, FarOffMeshIsFramedInDoublePrecision) {
