@@ -67,12 +67,19 @@ const std::vector<std::string>& supportedMeshExtensions() {
 }
 
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out) {
+    return loadPreparedMesh(path, out, ObjReaderChoice::Own);
+}
+
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader) {
     MeshLoadResult result;
     // Everything happens on a local mesh so that a failed load leaves `out`
     // (the mesh on screen) as it was.
     Mesh mesh;
     ObjReadResult read;
-    switch (chooseReader(path)) {
+    Reader reader = chooseReader(path);
+    if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && lowerExtension(path) == ".obj")
+        reader = Reader::Assimp;
+    switch (reader) {
         case Reader::Obj: read = readOBJ(mesh, path); break;
         case Reader::Assimp: read = readWithAssimp(mesh, path); break;
         case Reader::Unsupported:

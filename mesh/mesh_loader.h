@@ -37,6 +37,13 @@ struct MeshLoadResult {
 // 0); callers decide whether that is an error.
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out);
 
+// Which reader takes OBJ files.
+enum class ObjReaderChoice { Own, Assimp };
+
+// As above; with ObjReaderChoice::Assimp, OBJ files are read through Open
+// Asset Import too (no "vc" lines then; its own handling of faults).
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader);
+
 // The extensions loadPreparedMesh takes, lower case with the dot (".obj",
 // ".stl", ...), for file dialogs and batch listings.
 const std::vector<std::string>& supportedMeshExtensions();

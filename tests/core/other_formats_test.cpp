@@ -208,6 +208,26 @@ TEST(OtherFormats, StlOffAndGltfColoursFrameLikeObj) {
     }
 }
 
+TEST(OtherFormats, ObjThroughOpenAssetImportOnRequest) {
+    TempDir dir;
+    test::writeTestPng(dir.file("t.png"), 2, 1, test::cellImage(2, 1, 1, {0xFF0000FF, 0x0000FFFF}));
+    dir.write("t.mtl", "newmtl skin\nmap_Kd t.png\nnewmtl green\nKd 0 1 0\n");
+    const std::string obj = dir.write("t.obj", "mtllib t.mtl\nv 0 0 0\nv 4 0 0\nv 0 2 0\nv 0 0 1\nvt 0 0\nvt 1 0\nvt 0 1\n"
+                                               "usemtl skin\nf 1/1 3/3 2/2\nusemtl green\nf 1 2 4\n");
+    Mesh own, assimp;
+    ASSERT_TRUE(loadPreparedMesh(obj, own).ok);
+    const MeshLoadResult r = loadPreparedMesh(obj, assimp, ObjReaderChoice::Assimp);
+    ASSERT_TRUE(r.ok) << r.error;
+    for (const std::string& w : r.warnings) ADD_FAILURE() << w;
+    EXPECT_EQ(r.meshExtent, 4.0f);
+    ASSERT_EQ(assimp.faceCount, 2);
+    own.computeBounds();
+    assimp.computeBounds();
+    EXPECT_EQ(assimp.corners[1].x, own.corners[1].x);
+    EXPECT_EQ(assimp.textures.size(), 1u);
+    EXPECT_EQ(bestColourSource(assimp), ColourSource::Texture);
+}
+
 TEST(OtherFormats, GlbBaseColourTextureAndFactor) {
     TempDir dir;
     // 2 x 1 image: left red, right blue.
