@@ -1,48 +1,151 @@
 #include "gl/mesh_drawer.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "mesh/colour_source.h"
+#include "mesh/texture_image.h"
 
 namespace kubelmar {
 
 namespace {
-// Vec4 carries its cached length as a fifth float: the arrays are read with
-// that stride.
-constexpr GLsizei kStride = sizeof(Vec4);
-static_assert(offsetof(Vec4, x) == 0 && offsetof(Vec4, w) == 3 * sizeof(float));
+
+template <typename T>
+void uploadArray(GL_Ext_Loader& loader, GLuint buffer, GLenum target, const std::vector<T>& data) {
+    loader.glBindBufferARB(target, buffer);
+    loader.glBufferDataARB(target, static_cast<GLsizeiptrARB>(data.size() * sizeof(T)), data.data(), GL_STATIC_DRAW_ARB);
+    loader.glBindBufferARB(target, 0);
+}
+
+int largestPowerOfTwoAtMost(int n) {
+    int p = 1;
+    while (p <= n / 2) p *= 2;
+    return p;
+}
+
+// Textures of any size are core since GL 2.0, or an extension before.
+bool takesAnyTextureSize() {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version && version[0] >= '2' && version[0] <= '9') return true;
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && extensionListContains(extensions, "GL_ARB_texture_non_power_of_two");
+}
+
 }  // namespace
 
-void MeshDrawer::upload(GL_Ext_Loader& loader, const Mesh& mesh) {
+std::vector<std::string> MeshDrawer::upload(GL_Ext_Loader& loader, const Mesh& mesh, ColourSource source) {
     release();
     loader_ = &loader;
+    const auto n = static_cast<std::size_t>(mesh.vertexCount);
     indices_.resize(static_cast<std::size_t>(mesh.faceCount) * 3);
-    for (int f = 0; f < mesh.faceCount; ++f)
-        for (int k = 0; k < 3; ++k) indices_[3 * f + k] = static_cast<std::uint32_t>(mesh.faces[f].index[k]);
+    for (std::size_t f = 0; f < static_cast<std::size_t>(mesh.faceCount); ++f)
+        for (std::size_t k = 0; k < 3; ++k) indices_[3 * f + k] = static_cast<std::uint32_t>(mesh.faces[f].index[k]);
 
-    const std::vector<Vec4>* arrays[3] = {&mesh.positions, &mesh.normals, &mesh.colors};
-    loader.glGenBuffersARB(3, buffers_);
-    for (int i = 0; i < 3; ++i) {
-        loader.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers_[i]);
-        loader.glBufferDataARB(GL_ARRAY_BUFFER_ARB,
-                               static_cast<GLsizeiptrARB>(arrays[i]->size() * sizeof(Vec4)),
-                               arrays[i]->data(), GL_STATIC_DRAW_ARB);
+    // Tight arrays: x y z for positions and normals, r g b a for colours.
+    std::vector<float> positions(3 * n), normals(3 * n), colours(4 * n);
+    vertexTexture_.clear();
+    bool textured = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec4& p = mesh.positions[i];
+        const Vec4& nv = mesh.normals[i];
+        const Vec4 c = vertexColourFor(mesh, i, source);
+        const float pv[3] = {p.x, p.y, p.z}, nn[3] = {nv.x, nv.y, nv.z}, cc[4] = {c.x, c.y, c.z, c.w};
+        std::memcpy(&positions[3 * i], pv, sizeof pv);
+        std::memcpy(&normals[3 * i], nn, sizeof nn);
+        std::memcpy(&colours[4 * i], cc, sizeof cc);
+        textured = textured || vertexTextureFor(mesh, i, source) >= 0;
     }
-    loader.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    loader.glGenBuffersARB(1, &indexBuffer_);
-    loader.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
-    loader.glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB,
-                           static_cast<GLsizeiptrARB>(indices_.size() * sizeof(std::uint32_t)),
-                           indices_.data(), GL_STATIC_DRAW_ARB);
-    loader.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+
+    GLuint buffers[4] = {0, 0, 0, 0};
+    loader.glGenBuffersARB(4, buffers);
+    positionBuffer_ = buffers[0];
+    normalBuffer_ = buffers[1];
+    colourBuffer_ = buffers[2];
+    indexBuffer_ = buffers[3];
+    uploadArray(loader, positionBuffer_, GL_ARRAY_BUFFER_ARB, positions);
+    uploadArray(loader, normalBuffer_, GL_ARRAY_BUFFER_ARB, normals);
+    uploadArray(loader, colourBuffer_, GL_ARRAY_BUFFER_ARB, colours);
+    uploadArray(loader, indexBuffer_, GL_ELEMENT_ARRAY_BUFFER_ARB, indices_);
+
+    std::vector<std::string> warnings;
+    if (textured) {
+        std::vector<float> texCoords(2 * n);
+        vertexTexture_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            vertexTexture_[i] = vertexTextureFor(mesh, i, source);
+            texCoords[2 * i] = mesh.texCoords[i][0];
+            texCoords[2 * i + 1] = mesh.texCoords[i][1];
+        }
+        loader.glGenBuffersARB(1, &texCoordBuffer_);
+        uploadArray(loader, texCoordBuffer_, GL_ARRAY_BUFFER_ARB, texCoords);
+        warnings = uploadTextures(mesh);
+    }
     uploaded_ = true;
+    return warnings;
+}
+
+std::vector<std::string> MeshDrawer::uploadTextures(const Mesh& mesh) {
+    std::vector<std::string> warnings;
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize < 1) maxSize = 64;  // the least any GL must take
+    const bool anySize = takesAnyTextureSize();
+
+    // A texture tiles unless every material using it asks for -clamp.
+    std::vector<int> clamp(mesh.textures.size(), -1);  // -1 unused, 0 tile, 1 clamp
+    for (const Material& m : mesh.materials) {
+        if (m.texture < 0) continue;
+        int& c = clamp[static_cast<std::size_t>(m.texture)];
+        c = (c != 0 && m.clampTexture) ? 1 : 0;
+    }
+
+    textures_.assign(mesh.textures.size(), 0);
+    glGenTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+    for (std::size_t t = 0; t < mesh.textures.size(); ++t) {
+        const Texture& image = mesh.textures[t];
+        int width = image.width < maxSize ? image.width : maxSize;
+        int height = image.height < maxSize ? image.height : maxSize;
+        if (!anySize) {
+            width = largestPowerOfTwoAtMost(width);
+            height = largestPowerOfTwoAtMost(height);
+        }
+        Texture scaled;
+        const Texture* sent = &image;
+        if (width != image.width || height != image.height) {
+            // Nearest texels only, so scaling invents no colour either.
+            scaled = resampleNearest(image, width, height);
+            sent = &scaled;
+            warnings.push_back(image.path + ": texture of " + std::to_string(image.width) + " x " +
+                               std::to_string(image.height) + " pixels scaled down to " + std::to_string(width) +
+                               " x " + std::to_string(height) +
+                               (image.width > maxSize || image.height > maxSize
+                                    ? " (the GL's limit is " + std::to_string(maxSize) + ")"
+                                    : " (the GL takes powers of two only)"));
+        }
+        glBindTexture(GL_TEXTURE_2D, textures_[t]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        const GLint wrap = clamp[t] == 1 ? GL_CLAMP : GL_REPEAT;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+        // Rows bottom first, as GL counts t: v = 0 is the image's bottom row.
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // RGBA rows are whole words
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, sent->width, sent->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     sent->rgba.data());
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return warnings;
 }
 
 void MeshDrawer::release() {
     if (loader_ && uploaded_) {
-        loader_->glDeleteBuffersARB(3, buffers_);
-        loader_->glDeleteBuffersARB(1, &indexBuffer_);
+        const GLuint buffers[5] = {positionBuffer_, normalBuffer_, colourBuffer_, indexBuffer_, texCoordBuffer_};
+        loader_->glDeleteBuffersARB(texCoordBuffer_ ? 5 : 4, buffers);
+        if (!textures_.empty()) glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
     }
-    buffers_[0] = buffers_[1] = buffers_[2] = 0;
-    indexBuffer_ = 0;
+    positionBuffer_ = normalBuffer_ = colourBuffer_ = indexBuffer_ = texCoordBuffer_ = 0;
+    textures_.clear();
     uploaded_ = false;
 }
 
@@ -52,29 +155,68 @@ void MeshDrawer::abandon() {
 }
 
 void MeshDrawer::beginArrays() const {
-    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers_[0]);
-    glVertexPointer(3, GL_FLOAT, kStride, nullptr);
-    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers_[1]);
-    glNormalPointer(GL_FLOAT, kStride, nullptr);
-    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers_[2]);
-    glColorPointer(4, GL_FLOAT, kStride, nullptr);
-    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, positionBuffer_);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, normalBuffer_);
+    glNormalPointer(GL_FLOAT, 0, nullptr);
+    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
+    glColorPointer(4, GL_FLOAT, 0, nullptr);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
+    if (texCoordBuffer_) {
+        loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, texCoordBuffer_);
+        glTexCoordPointer(2, GL_FLOAT, 0, nullptr);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    loader_->glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 }
 
 void MeshDrawer::endArrays() const {
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
+    if (texCoordBuffer_) {
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);  // GL's default
+    }
+}
+
+void MeshDrawer::drawRuns(const std::uint32_t* indices, std::size_t count, const std::uint32_t* first) const {
+    if (vertexTexture_.empty()) {
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, first);
+        return;
+    }
+    // A face draws with its first corner's texture; faces keep their order.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    std::size_t start = 0;
+    while (start < count) {
+        const int texture = vertexTexture_[indices[start]];
+        std::size_t stop = start + 3;
+        while (stop < count && vertexTexture_[indices[stop]] == texture) stop += 3;
+        if (texture >= 0) {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, textures_[static_cast<std::size_t>(texture)]);
+        } else {
+            glDisable(GL_TEXTURE_2D);
+        }
+        // Address arithmetic, not pointer arithmetic: `first` may be a null
+        // buffer offset.
+        const auto at = reinterpret_cast<std::uintptr_t>(first) + start * sizeof(std::uint32_t);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(stop - start), GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(at));
+        start = stop;
+    }
 }
 
 void MeshDrawer::draw() const {
     if (!uploaded_ || indices_.empty()) return;
     beginArrays();
     loader_->glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, nullptr);
+    // With the index buffer bound the "pointer" is a byte offset into it.
+    drawRuns(indices_.data(), indices_.size(), nullptr);
     loader_->glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
     endArrays();
 }
@@ -82,7 +224,7 @@ void MeshDrawer::draw() const {
 void MeshDrawer::drawIndices(const std::uint32_t* indices, std::size_t count) const {
     if (!uploaded_ || count == 0) return;
     beginArrays();
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
+    drawRuns(indices, count, indices);
     endArrays();
 }
 

@@ -12,6 +12,11 @@ void Mesh::clear() {
     std::vector<Vec4>().swap(normals);
     std::vector<Vec4>().swap(colors);
     std::vector<Face>().swap(faces);
+    std::vector<int>().swap(vertexMaterial);
+    std::vector<int>().swap(vertexTexture);
+    std::vector<std::array<float, 2>>().swap(texCoords);
+    std::vector<Material>().swap(materials);
+    std::vector<Texture>().swap(textures);
     vertexCount = 0;
     faceCount = 0;
     for (Vec4& c : corners) c = Vec4(0);

@@ -1,10 +1,18 @@
 // The load sequence: read, measure, scale to 2048 units, centre, normals.
 #include "mesh/mesh_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
+#include "mesh/assimp_reader.h"
+#include "mesh/mesh_frame.h"
 #include "mesh/obj_reader.h"
 
 namespace kubelmar {
@@ -14,62 +22,104 @@ namespace {
 // Side length of the cube -1024..1024 that every view projects onto.
 constexpr float kFrameSize = 2048.0f;
 
-bool cornersFinite(const Mesh& mesh) {
-    for (const Vec4& c : mesh.corners) {
-        if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
+enum class Reader { Obj, Assimp, Unsupported, NotRegular };
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+// The format by the file's first bytes where it has a signature; Obj for
+// unreadable files so that the OBJ reader reports why.
+Reader chooseReader(const std::string& path) {
+    char head[8] = {};
+    ssize_t got = 0;
+    // Non-blocking, so that a FIFO can't stall the load; only regular files
+    // (and folders, which the OBJ reader reports) go further.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            return Reader::NotRegular;
+        }
+        got = ::read(fd, head, sizeof head);
+        ::close(fd);
     }
-    return true;
+    const std::string_view h(head, got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (h.starts_with("ply") || h.starts_with("glTF") || h.starts_with("PK\x03\x04") || h.starts_with("OFF"))
+        return Reader::Assimp;
+    const std::string ext = lowerExtension(path);
+    if (ext == ".obj" || fd < 0 || got <= 0) return Reader::Obj;
+    const auto& known = supportedMeshExtensions();
+    return std::find(known.begin(), known.end(), ext) != known.end() ? Reader::Assimp : Reader::Unsupported;
 }
 
 }  // namespace
 
+const std::vector<std::string>& supportedMeshExtensions() {
+    static const std::vector<std::string> kExtensions = {".obj", ".stl", ".ply", ".gltf", ".glb", ".3mf", ".off"};
+    return kExtensions;
+}
+
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out) {
+    return loadPreparedMesh(path, out, ObjReaderChoice::Own);
+}
+
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader) {
     MeshLoadResult result;
     // Everything happens on a local mesh so that a failed load leaves `out`
     // (the mesh on screen) as it was.
     Mesh mesh;
-    const ObjReadResult read = readOBJ(mesh, path);
+    ObjReadResult read;
+    Reader reader = chooseReader(path);
+    if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && lowerExtension(path) == ".obj")
+        reader = Reader::Assimp;
+    switch (reader) {
+        case Reader::Obj: read = readOBJ(mesh, path); break;
+        case Reader::Assimp: read = readWithAssimp(mesh, path); break;
+        case Reader::Unsupported:
+            read.error = path + ": not a supported mesh file (OBJ, STL, PLY, glTF/GLB, 3MF or OFF)";
+            break;
+        case Reader::NotRegular: read.error = path + ": cannot open file: not a regular file"; break;
+    }
+    result.log = std::move(read.log);
     if (!read.ok) {
         result.error = read.error;
         return result;
     }
-    result.warning = read.warning;
-
-    // meshExtent is in the file's own units: measured before scaling.
-    mesh.prepare({MESH_BOUNDING_BOX});
-    const float extent = mesh.largestSide();
-    if (mesh.vertexCount > 0 && !(extent > 0.0f)) {
-        // Scaling would divide by zero and fill the mesh with NaN.
-        result.error = path + ": the mesh has no extent (all vertices coincide)";
-        return result;
-    }
-    if (!std::isfinite(extent)) {
-        result.error = path + ": the mesh is too large to measure in single precision";
-        return result;
-    }
+    result.warnings = std::move(read.warnings);
 
     if (mesh.vertexCount > 0) {
-        result.fileBoxLow = result.fileBoxHigh = {mesh.positions[0].x, mesh.positions[0].y, mesh.positions[0].z};
-        for (const Vec4& p : mesh.positions) {
-            const double c[3] = {p.x, p.y, p.z};
-            for (int a = 0; a < 3; ++a) {
-                result.fileBoxLow[a] = std::min(result.fileBoxLow[a], c[a]);
-                result.fileBoxHigh[a] = std::max(result.fileBoxHigh[a], c[a]);
-            }
+        // meshExtent and the file box are in the file's own units: measured
+        // before scaling.
+        const MeshBox box = measureMesh(mesh);
+        const double extent = box.largestSide();
+        if (!(extent > 0.0)) {
+            // Scaling would divide by zero and fill the mesh with NaN.
+            result.error = path + ": the mesh has no extent (all vertices coincide)";
+            return result;
         }
+        if (!std::isfinite(static_cast<float>(extent))) {
+            result.error = path + ": the mesh is too large to measure in single precision";
+            return result;
+        }
+        result.meshExtent = static_cast<float>(extent);
+        result.fileBoxLow = box.low;
+        result.fileBoxHigh = box.high;
+        frameMesh(mesh, box, kFrameSize);
     }
-    mesh.scaleTo(kFrameSize);
-    mesh.prepare({MESH_CENTRE, MESH_BOUNDING_BOX});
-    if (!cornersFinite(mesh)) {
-        // Vertices far from the mesh's own size along a flat axis overflow.
-        result.error = path + ": the mesh cannot be scaled to the view (coordinates overflow)";
-        return result;
-    }
-    mesh.prepare({MESH_VERTEX_NORMALS});
+    result.log.push_back({LoadLogLine::Out, "MESH_CENTRE"});
+    mesh.computeBounds();
+    result.log.push_back({LoadLogLine::Out, "MESH_VERTEX_NORMALS"});
+    mesh.computeNormals();
 
     out = std::move(mesh);
     result.ok = true;
-    result.meshExtent = extent;
     return result;
 }
 

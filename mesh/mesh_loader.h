@@ -2,7 +2,9 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
+#include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -10,21 +12,40 @@ namespace kubelmar {
 struct MeshLoadResult {
     bool ok = false;
     std::string error;  // one line naming the file and the reason
-    // Largest bounding-box side in the file's own units, measured before the
-    // mesh is scaled to 2048 units.
+    // Largest bounding-box side in the file's own units, measured (in double
+    // precision) before the mesh is scaled to 2048 units.
     float meshExtent = 0.0f;
-    // The mesh's bounding box in the file's own units (x, y, z).
+    // The mesh's bounding box in the file's own units (x, y, z); zero for an
+    // empty mesh.
     std::array<double, 3> fileBoxLow = {0, 0, 0};
     std::array<double, 3> fileBoxHigh = {0, 0, 0};
-    // The reader's warning about skipped faces (already printed); empty if none.
-    std::string warning;
+    // One line each naming the file (and line where there is one): skipped
+    // faces, unreadable material files and textures, undefined materials.
+    std::vector<std::string> warnings;
+    // What the front end prints, in order: "Opening: <path>", "MESH_CENTRE",
+    // "MESH_VERTEX_NORMALS" on stdout; "ERROR: Opening File: <path>" and
+    // "WARNING: <w>" (for each of `warnings`) on stderr.
+    LoadLog log;
 };
 
-// The load sequence: read the OBJ file, measure it (meshExtent), scale its
-// largest side to 2048, centre it on the origin and compute normals. Prints
-// "Opening: ", "MESH_CENTRE", "MESH_VERTEX_NORMALS". On failure `out` is left
-// untouched. A file with no usable vertex loads as an empty mesh (ok, with
-// vertexCount 0); callers decide whether that is an error.
+// The load sequence: read the file (OBJ with Kubelmar's own reader; STL,
+// PLY, glTF/GLB, 3MF and OFF through Open Asset Import; the format by
+// signature where it has one, else by extension), measure it (meshExtent,
+// file box), scale its largest side to 2048, centre it on the origin and
+// compute normals. Prints nothing. On failure `out` is left untouched. A
+// file with no usable vertex loads as an empty mesh (ok, with vertexCount
+// 0); callers decide whether that is an error.
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out);
+
+// Which reader takes OBJ files.
+enum class ObjReaderChoice { Own, Assimp };
+
+// As above; with ObjReaderChoice::Assimp, OBJ files are read through Open
+// Asset Import too (no "vc" lines then; its own handling of faults).
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader);
+
+// The extensions loadPreparedMesh takes, lower case with the dot (".obj",
+// ".stl", ...), for file dialogs and batch listings.
+const std::vector<std::string>& supportedMeshExtensions();
 
 }  // namespace kubelmar

@@ -1,8 +1,6 @@
 // Mesh preparation: centring, uniform scaling and per-vertex normals, the
 // steps that put a freshly read mesh into the frame the views assume (box
 // centred on the origin, largest side 2048 units).
-#include <iostream>
-
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -11,11 +9,9 @@ void Mesh::prepare(std::initializer_list<int> codes) {
     for (const int code : codes) {
         switch (code) {
             case MESH_CENTRE:
-                std::cout << "MESH_CENTRE" << std::endl;
                 centre();
                 break;
             case MESH_VERTEX_NORMALS:
-                std::cout << "MESH_VERTEX_NORMALS" << std::endl;
                 computeNormals();
                 break;
             case MESH_BOUNDING_BOX:

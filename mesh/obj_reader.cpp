@@ -1,8 +1,10 @@
 // Wavefront OBJ reader: positions ("v", optionally followed by r g b),
-// per-vertex colours ("vc"), normals and texture coordinates ("vn", "vt",
-// read but unused: normals are computed from the faces) and faces ("f") with
-// any number of corners in the forms v, v/t, v/t/n, v//n, v/t/ and v//.
-// Everything else is ignored.
+// per-vertex colours ("vc"), normals ("vn", read but unused: normals are
+// computed from the faces), texture coordinates ("vt"), faces ("f") with any
+// number of corners in the forms v, v/t, v/t/n, v//n, v/t/ and v//, and
+// materials ("mtllib", "usemtl"). Everything else is ignored. Blanks (space
+// or tab) separate fields on every kind of line; lines end at LF, CR LF or a
+// lone CR.
 #include "mesh/obj_reader.h"
 
 #include <sys/stat.h>
@@ -14,10 +16,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <map>
 #include <vector>
 
+#include "mesh/obj_materials.h"
 #include "mesh/obj_number.h"
+#include "mesh/text_lines.h"
 
 namespace kubelmar {
 
@@ -29,6 +33,8 @@ using obj::scanInt;
 using obj::skipBlanks;
 
 const Vec4 kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+constexpr int kNoTexCoord = -1;
+constexpr int kBadTexCoord = -2;
 
 // A texture or normal number right after a slash: no blank may come between.
 const char* scanNumberHere(const char* p, const char* end, long long& out) {
@@ -47,6 +53,7 @@ public:
     // vertex and fills `mesh`. Call after a successful parse().
     bool buildMesh(Mesh& mesh, ObjReadResult& result);
     const std::string& error() const { return error_; }
+    std::vector<std::string>& warnings() { return warnings_; }
 
 private:
     void reserveFor(std::string_view text);
@@ -54,8 +61,12 @@ private:
     bool parseVertex(const char* p, const char* end);
     bool parseColor(const char* p, const char* end);
     void parseFace(const char* p, const char* end);
+    void parseMaterialLine(const char* p, const char* end);
     void countSkipped(std::int64_t line);
+    void countBadTexCoord(std::int64_t line);
     bool fail(const char* reason);
+    void dropSkippedPolygons();
+    void resolveTexCoords();
 
     // A polygon whose corners include a vertex not read yet when its line
     // was; it can only be checked once the whole file is in.
@@ -73,25 +84,42 @@ private:
     std::vector<Vec4> normals_;
     std::vector<Vec4> texCoords_;
     std::vector<int> faceIndices_;  // three 0-based indices per triangle
+    // Per corner: 0-based vt index, kNoTexCoord, or kBadTexCoord (counted);
+    // per triangle: index into materialNames_, or -1. Both stay empty until
+    // a face has a material or a texture number, so plain files pay nothing.
+    std::vector<int> cornerTexCoords_;
+    std::vector<int> faceMaterials_;
+    bool anyTexCoordIndex_ = false;
+    // usemtl names in order of first use, with that line; the current one.
+    std::vector<NamedLine> materialNames_;
+    std::map<std::string, int, std::less<>> materialSlots_;
+    int currentMaterial_ = -1;
+    // mtllib file names as written, with their line.
+    std::vector<NamedLine> libraries_;
+    std::vector<std::string> warnings_;
     std::vector<PendingPolygon> pending_;
+    std::vector<PendingPolygon> pendingTex_;  // polygons with a texture number not read yet
+    std::int64_t badTexFaces_ = 0;
+    std::int64_t firstBadTexLine_ = 0;
     std::vector<long long> corners_;  // scratch: vertex numbers of one face line
+    std::vector<long long> cornerTex_;  // scratch: their texture numbers (0: none given)
     std::int64_t skippedFaces_ = 0;
     std::int64_t firstSkippedLine_ = 0;
     std::string error_;
 };
 
 bool ObjParser::parse(std::string_view text) {
+    // A byte-order mark would hide the first line's keyword.
+    text = text::skipByteOrderMark(text);
     reserveFor(text);
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p < end) {
         ++line_;
-        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        // The last line may lack its line break.
-        const char* lineEnd = newline ? newline : end;
-        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;  // CRLF
+        const char* lineEnd = nullptr;
+        const char* next = text::nextLine(p, end, lineEnd);  // the last line may lack its break
         if (!parseLine(p, lineEnd)) return false;
-        p = newline ? newline + 1 : end;
+        p = next;
     }
     return true;
 }
@@ -105,10 +133,9 @@ void ObjParser::reserveFor(std::string_view text) {
     const char* const end = p + text.size();
     while (p < end) {
         if (*p == 'f') ++faces;
-        if (*p == 'v' && end - p > 1 && p[1] == ' ') ++vertices;
-        const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (!newline) break;
-        p = static_cast<const char*>(newline) + 1;
+        if (*p == 'v' && end - p > 1 && isBlank(p[1])) ++vertices;
+        const char* lineEnd = nullptr;
+        p = text::nextLine(p, end, lineEnd);
     }
     positions_.reserve(vertices);
     faceIndices_.reserve(3 * faces);  // one triangle per line; polygons grow it
@@ -120,10 +147,13 @@ bool ObjParser::parseLine(const char* p, const char* end) {
         parseFace(p + 1, end);
         return true;
     }
-    if (p[0] != 'v') return true;  // comments, groups, materials, blank lines...
+    if (p[0] == 'm' || p[0] == 'u') {
+        parseMaterialLine(p, end);
+        return true;
+    }
+    if (p[0] != 'v') return true;  // comments, groups, blank lines...
+    if (isBlank(p[1])) return parseVertex(p + 2, end);
     switch (p[1]) {
-        case ' ':  // exactly "v " (a tab after the v is not a position line)
-            return parseVertex(p + 2, end);
         case 'c':
             return parseColor(p + 2, end);
         case 'n': {
@@ -135,10 +165,14 @@ bool ObjParser::parseLine(const char* p, const char* end) {
             return true;
         }
         case 't': {
+            // "vt u [v [w]]": v defaults to 0. A line without a number is
+            // still counted, so that later indices keep pointing where the
+            // file meant; it reads as (0, 0).
             Vec4 t;
             const char* q = scanFloat(p + 2, end, t.x);
-            if (q) q = scanFloat(q, end, t.y);
-            if (q) texCoords_.push_back(t);
+            if (q && !scanFloat(q, end, t.y)) t.y = 0.0f;
+            if (!q || !std::isfinite(t.x) || !std::isfinite(t.y)) t = Vec4(0.0f, 0.0f);
+            texCoords_.push_back(t);
             return true;
         }
         default:
@@ -185,21 +219,24 @@ void ObjParser::parseFace(const char* p, const char* end) {
     // Corners are blank-separated tokens v[/[t][/[n]]]; only v is used. The
     // first token that is not a corner ends the list (a trailing comment, say).
     corners_.clear();
+    cornerTex_.clear();
     for (;;) {
         p = skipBlanks(p, end);
         if (p == end) break;
         long long vertex = 0;
+        long long texture = LLONG_MIN;  // none given
         long long unused = 0;
         const char* q = scanInt(p, end, vertex);
         if (!q) break;
         if (q < end && *q == '/') {
-            if (const char* t = scanNumberHere(++q, end, unused)) q = t;
+            if (const char* t = scanNumberHere(++q, end, texture)) q = t;
             if (q < end && *q == '/') {
                 if (const char* n = scanNumberHere(++q, end, unused)) q = n;
             }
         }
         if (q < end && !isBlank(*q)) break;
         corners_.push_back(vertex);
+        cornerTex_.push_back(texture);
         p = q;
     }
     if (corners_.size() < 3) return;  // malformed: skipped silently
@@ -224,15 +261,74 @@ void ObjParser::parseFace(const char* p, const char* end) {
         }
     }
 
+    // Texture numbers resolve like vertex numbers; a forward one is checked
+    // once the whole file is in (resolveTexCoords).
+    const auto texturesSoFar = static_cast<long long>(texCoords_.size());
+    bool forwardTexture = false;
+    bool badTexture = false;
+    for (long long& t : cornerTex_) {
+        if (t == LLONG_MIN) {
+            t = kNoTexCoord;  // "f 1 2 3", "f 1//1"
+            continue;
+        }
+        if (t > 0) {
+            t -= 1;
+            if (t >= texturesSoFar) forwardTexture = true;
+        } else if (t < 0) {
+            t += texturesSoFar;
+        } else {
+            t = -1;  // numbers start at 1
+        }
+        if (t < 0 || t >= INT_MAX) {
+            t = kBadTexCoord;
+            badTexture = true;
+        }
+        anyTexCoordIndex_ = true;
+    }
+
     // A fan around the first corner: (0 1 2), (0 2 3), ...
     const std::size_t firstTriangle = faceIndices_.size() / 3;
     const std::size_t triangles = corners_.size() - 2;
+    const bool materialLists = !faceMaterials_.empty() || currentMaterial_ >= 0 || anyTexCoordIndex_;
+    if (materialLists && faceMaterials_.size() < firstTriangle) {
+        // The first face that needs them: the faces before had neither.
+        cornerTexCoords_.assign(3 * firstTriangle, kNoTexCoord);
+        faceMaterials_.assign(firstTriangle, -1);
+    }
     for (std::size_t k = 1; k + 1 < corners_.size(); ++k) {
-        faceIndices_.push_back(static_cast<int>(corners_[0]));
-        faceIndices_.push_back(static_cast<int>(corners_[k]));
-        faceIndices_.push_back(static_cast<int>(corners_[k + 1]));
+        for (const std::size_t c : {std::size_t{0}, k, k + 1}) {
+            faceIndices_.push_back(static_cast<int>(corners_[c]));
+            if (materialLists) cornerTexCoords_.push_back(static_cast<int>(cornerTex_[c]));
+        }
+        if (materialLists) faceMaterials_.push_back(currentMaterial_);
     }
     if (forward) pending_.push_back({firstTriangle, triangles, line_});
+    if (badTexture) countBadTexCoord(line_);
+    if (forwardTexture) pendingTex_.push_back({firstTriangle, triangles, line_});
+}
+
+void ObjParser::parseMaterialLine(const char* p, const char* end) {
+    const char* keyEnd = p;
+    while (keyEnd < end && !isBlank(*keyEnd)) ++keyEnd;
+    const std::string_view key(p, static_cast<std::size_t>(keyEnd - p));
+    const std::string_view rest = text::trim(std::string_view(keyEnd, static_cast<std::size_t>(end - keyEnd)));
+    if (key == "usemtl") {
+        // The whole rest of the line is the name: names may hold blanks. A
+        // bare "usemtl" goes back to no material.
+        if (rest.empty()) {
+            currentMaterial_ = -1;
+            return;
+        }
+        const std::string name(rest);
+        auto it = materialSlots_.find(name);
+        if (it == materialSlots_.end()) {
+            it = materialSlots_.emplace(name, static_cast<int>(materialNames_.size())).first;
+            materialNames_.emplace_back(name, line_);
+        }
+        currentMaterial_ = it->second;
+    } else if (key == "mtllib" && !rest.empty()) {
+        libraries_.emplace_back(std::string(rest), line_);
+    }
 }
 
 void ObjParser::countSkipped(std::int64_t line) {
@@ -245,56 +341,107 @@ bool ObjParser::fail(const char* reason) {
     return false;
 }
 
+void ObjParser::countBadTexCoord(std::int64_t line) {
+    if (badTexFaces_ == 0 || line < firstBadTexLine_) firstBadTexLine_ = line;
+    ++badTexFaces_;
+}
+
+void ObjParser::dropSkippedPolygons() {
+    // Forward references: now that every vertex is known, drop the polygons
+    // that still name a missing one (all their triangles), compacting the
+    // per-corner and per-triangle lists alike.
+    const auto vertexCount = static_cast<int>(positions_.size());
+    std::vector<bool> dropped;
+    for (const PendingPolygon& polygon : pending_) {
+        const auto begin = faceIndices_.begin() + static_cast<std::ptrdiff_t>(polygon.firstTriangle * 3);
+        const bool bad = std::any_of(begin, begin + static_cast<std::ptrdiff_t>(polygon.triangleCount * 3),
+                                     [vertexCount](int i) { return i >= vertexCount; });
+        if (!bad) continue;
+        countSkipped(polygon.line);
+        if (dropped.empty()) dropped.assign(faceIndices_.size() / 3, false);
+        std::fill_n(dropped.begin() + static_cast<std::ptrdiff_t>(polygon.firstTriangle), polygon.triangleCount, true);
+    }
+    if (dropped.empty()) return;
+    const bool materialLists = !faceMaterials_.empty();
+    std::size_t write = 0;
+    for (std::size_t f = 0; f < dropped.size(); ++f) {
+        if (dropped[f]) continue;
+        for (std::size_t k = 0; k < 3; ++k) {
+            faceIndices_[3 * write + k] = faceIndices_[3 * f + k];
+            if (materialLists) cornerTexCoords_[3 * write + k] = cornerTexCoords_[3 * f + k];
+        }
+        if (materialLists) faceMaterials_[write] = faceMaterials_[f];
+        ++write;
+    }
+    faceIndices_.resize(3 * write);
+    if (materialLists) {
+        cornerTexCoords_.resize(3 * write);
+        faceMaterials_.resize(write);
+    }
+    // pendingTex_ triangle numbers are stale now; resolveTexCoords checks
+    // every corner instead of the pending list.
+    pendingTex_.clear();
+    pendingTex_.push_back({0, write, 0});
+}
+
+void ObjParser::resolveTexCoords() {
+    // A texture number past the last vt: that corner has no coordinate.
+    const auto count = static_cast<int>(texCoords_.size());
+    for (const PendingPolygon& polygon : pendingTex_) {
+        bool bad = false;
+        for (std::size_t i = polygon.firstTriangle * 3; i < (polygon.firstTriangle + polygon.triangleCount) * 3; ++i) {
+            if (cornerTexCoords_[i] >= count) {
+                cornerTexCoords_[i] = kBadTexCoord;
+                bad = true;
+            }
+        }
+        if (bad && polygon.line > 0) countBadTexCoord(polygon.line);
+        if (bad && polygon.line == 0) countBadTexCoord(line_);  // line unknown after compaction
+    }
+}
+
 bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     if (positions_.size() > static_cast<std::size_t>(INT_MAX) || faceIndices_.size() / 3 > static_cast<std::size_t>(INT_MAX)) {
         error_ = name_ + ": too many vertices or faces";
         return false;
     }
+    dropSkippedPolygons();
+    if (anyTexCoordIndex_) resolveTexCoords();
 
-    // Forward references: now that every vertex is known, drop the polygons
-    // that still name a missing one (all their triangles), compacting in place.
-    const auto vertexCount = static_cast<int>(positions_.size());
-    std::size_t write = 0;  // in ints
-    std::size_t read = 0;
-    for (const PendingPolygon& polygon : pending_) {
-        const std::size_t begin = polygon.firstTriangle * 3;
-        const std::size_t stop = begin + polygon.triangleCount * 3;
-        const bool bad = std::any_of(faceIndices_.begin() + static_cast<std::ptrdiff_t>(begin),
-                                     faceIndices_.begin() + static_cast<std::ptrdiff_t>(stop),
-                                     [vertexCount](int i) { return i >= vertexCount; });
-        if (!bad) continue;
-        countSkipped(polygon.line);
-        if (write != read) std::copy(faceIndices_.begin() + static_cast<std::ptrdiff_t>(read),
-                                     faceIndices_.begin() + static_cast<std::ptrdiff_t>(begin),
-                                     faceIndices_.begin() + static_cast<std::ptrdiff_t>(write));
-        write += begin - read;
-        read = stop;
-    }
-    if (read != 0) {
-        std::copy(faceIndices_.begin() + static_cast<std::ptrdiff_t>(read), faceIndices_.end(),
-                  faceIndices_.begin() + static_cast<std::ptrdiff_t>(write));
-        faceIndices_.resize(write + (faceIndices_.size() - read));
-    }
+    // "vc" colours where given (they take precedence over colours on the "v"
+    // lines); the rest (or all, without any) stay white.
+    const bool lineColours = !vertexColors_.empty() && colors_.empty();
+    const std::vector<Vec4>& colours = lineColours ? vertexColors_ : colors_;
 
-    if (vertexColors_.empty()) {
-        // "vc" colours where given; the rest (or all, without any) stay white.
-        mesh.build(positions_, normals_, colors_, texCoords_, faceIndices_);
-    } else if (colors_.empty()) {
-        mesh.build(positions_, normals_, {}, texCoords_, faceIndices_);
-        mesh.colors = vertexColors_;
+    std::vector<Material> materials;
+    std::vector<Texture> textures;
+    const std::vector<int> slotMaterial =
+        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_);
+    const bool plain = materials.empty() || faceMaterials_.empty();
+    if (plain) {
+        mesh.build(positions_, normals_, lineColours ? std::vector<Vec4>{} : colors_, texCoords_, faceIndices_);
+        if (lineColours) mesh.colors = vertexColors_;
     } else {
-        // "vc" lines take precedence over colours on the "v" lines.
-        mesh.build(positions_, normals_, colors_, texCoords_, faceIndices_);
+        for (int& m : faceMaterials_) m = m >= 0 ? slotMaterial[static_cast<std::size_t>(m)] : -1;
+        for (int& t : cornerTexCoords_) t = t < 0 ? -1 : t;
+        mesh.buildWithMaterials(positions_, colours, texCoords_, faceIndices_, cornerTexCoords_, faceMaterials_,
+                                std::move(materials), std::move(textures));
     }
 
     if (skippedFaces_ > 0) {
         result.skippedFaces = static_cast<int>(std::min<std::int64_t>(skippedFaces_, INT_MAX));
         result.firstSkippedLine = static_cast<int>(std::min<std::int64_t>(firstSkippedLine_, INT_MAX));
-        result.warning = name_ + ": skipped " + std::to_string(skippedFaces_) +
-                         (skippedFaces_ == 1 ? " face" : " faces") +
-                         " naming a vertex that does not exist (first on line " +
-                         std::to_string(firstSkippedLine_) + ")";
+        result.warnings.push_back(name_ + ": skipped " + std::to_string(skippedFaces_) +
+                                  (skippedFaces_ == 1 ? " face" : " faces") +
+                                  " naming a vertex that does not exist (first on line " +
+                                  std::to_string(firstSkippedLine_) + ")");
     }
+    if (badTexFaces_ > 0 && !plain) {  // without materials, texture numbers have no use
+        result.warnings.push_back(name_ + ":" + std::to_string(firstBadTexLine_) + ": " +
+                                  std::to_string(badTexFaces_) + (badTexFaces_ == 1 ? " face names" : " faces name") +
+                                  " a texture coordinate that does not exist; drawn untextured");
+    }
+    result.warnings.insert(result.warnings.end(), warnings_.begin(), warnings_.end());
     return true;
 }
 
@@ -333,6 +480,7 @@ ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& nam
         return result;
     }
     result.ok = true;
+    for (const std::string& w : result.warnings) result.log.push_back({LoadLogLine::Err, "WARNING: " + w});
     return result;
 }
 
@@ -350,23 +498,24 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path) {
         }
     }
     if (!file) {
-        std::cerr << "ERROR: Opening File: " << path << std::endl;
+        result.log.push_back({LoadLogLine::Err, "ERROR: Opening File: " + path});
         result.error = path + ": cannot open file: " + std::strerror(openError);
         return result;
     }
-    std::cout << "Opening: " << path << std::endl;
+    LoadLog log{{LoadLogLine::Out, "Opening: " + path}};
 
     std::string text;
     std::string reason;
     const bool read = readWholeFile(file, text, reason);
     std::fclose(file);
     if (!read) {
+        result.log = std::move(log);
         result.error = path + ": cannot read file: " + reason;
         return result;
     }
 
     result = parseOBJ(mesh, text, path);
-    if (!result.warning.empty()) std::cerr << "WARNING: " << result.warning << std::endl;
+    result.log.insert(result.log.begin(), log.begin(), log.end());
     return result;
 }
 

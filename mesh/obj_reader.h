@@ -2,7 +2,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -15,18 +17,23 @@ struct ObjReadResult {
     // Faces skipped for bad vertex numbers; with the first such line.
     int skippedFaces = 0;
     int firstSkippedLine = 0;
-    // One warning line naming file, count and first line; empty if none.
-    std::string warning;
+    // One line each, naming the file (OBJ, MTL or texture) and line: skipped
+    // faces, texture indices past the last vt, material files or textures
+    // that can't be read, undefined materials. Loading went on regardless.
+    std::vector<std::string> warnings;
+    // Console lines: "Opening: <path>" (Out) once the file is open, or
+    // "ERROR: Opening File: <path>" (Err) when it can't be; then
+    // "WARNING: <w>" (Err) for each warning.
+    LoadLog log;
 };
 
-// Reads an OBJ file into `mesh` (which the caller has cleared). Prints
-// "Opening: <path>" to stdout once the file is open; a file that can't be
-// opened prints "ERROR: Opening File: <path>" to stderr and returns !ok.
-// A warning line is printed to stderr when faces were skipped.
+// Reads an OBJ file into `mesh` (which the caller has cleared), with the
+// material libraries it names (relative to the OBJ file's folder) and their
+// textures. Prints nothing: see ObjReadResult::log.
 ObjReadResult readOBJ(Mesh& mesh, const std::string& path);
 
-// Parses OBJ text already in memory; `name` is used in messages only.
-// Prints nothing.
+// Parses OBJ text already in memory. `name` is used in messages, and
+// material libraries are looked up relative to its folder.
 ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name);
 
 }  // namespace kubelmar

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libpng-dev zlib1g-dev
   libopenvdb-dev libboost-iostreams-dev
+  libstb-dev libassimp-dev
   libgl-dev libopengl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   qt6-base-dev libqt6opengl6-dev
   xvfb xauth

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "mesh/mesh.h"
+#include "mesh/obj_reader.h"
+
+namespace kubelmar {
+
+// Reads STL, PLY, glTF 2.0 / GLB, 3MF or OFF through Open Asset Import into
+// `mesh` (cleared by the caller), in file units: every part with its node
+// transform applied, triangles only (points and lines are dropped, polygons
+// fanned), vertices shared where the file repeats them. Colour: vertex
+// colours (PLY, glTF COLOR_0) as mesh.colors, times a
+// glTF base colour factor; materials (glTF base colour, 3MF base materials)
+// and their base colour / diffuse textures, embedded (GLB) or beside the
+// file. Prints nothing; the log holds "Opening: <path>" and the warnings.
+ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path);
+
+}  // namespace kubelmar

@@ -1,0 +1,106 @@
+// An OBJ file's materials: its mtllib files and the textures they name.
+#include "mesh/obj_materials.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#include "mesh/mtl_reader.h"
+#include "mesh/obj_number.h"
+#include "mesh/texture_image.h"
+
+namespace kubelmar {
+
+using obj::isBlank;
+using obj::skipBlanks;
+
+std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
+                                  const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
+                                  std::vector<Texture>& textures, std::vector<std::string>& warnings) {
+    std::vector<int> slotMaterial(materialNames.size(), -1);
+    if (materialNames.empty()) return slotMaterial;
+
+    // Every library, in the order named; a later definition of a name wins.
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(objPath).parent_path();
+    std::map<std::string, MtlMaterial, std::less<>> defined;
+    std::map<std::string, std::string, std::less<>> definedIn;  // material -> MTL path
+    for (const auto& [written, line] : libraries) {
+        // Several names may share a line; a single name may hold blanks.
+        // The whole text is tried as one file first.
+        std::vector<std::string> files;
+        std::error_code ec;
+        if (fs::is_regular_file(folder / written, ec)) {
+            files.push_back(written);
+        } else {
+            const char* p = written.data();
+            const char* const end = p + written.size();
+            while ((p = skipBlanks(p, end)) < end) {
+                const char* e = p;
+                while (e < end && !isBlank(*e)) ++e;
+                files.emplace_back(p, e);
+                p = e;
+            }
+        }
+        for (std::string file : files) {
+            // Files written on Windows may name their libraries with '\'.
+            if (!fs::exists(folder / file, ec) && file.find('\\') != std::string::npos)
+                std::replace(file.begin(), file.end(), '\\', '/');
+            const std::string path = (folder / file).string();
+            MtlReadResult mtl = readMTL(path);
+            if (!mtl.ok) {
+                warnings.push_back(objPath + ":" + std::to_string(line) + ": material library " + mtl.error);
+                continue;
+            }
+            warnings.insert(warnings.end(), mtl.warnings.begin(), mtl.warnings.end());
+            for (MtlMaterial& m : mtl.materials) {
+                definedIn[m.material.name] = path;
+                defined[m.material.name] = std::move(m);
+            }
+        }
+    }
+
+    // Materials in order of first use, each texture loaded once.
+    std::map<std::string, int, std::less<>> loadedTextures;  // resolved path -> index, -1 failed
+    long long pixelsLeft = kMaxTotalTexturePixels;
+    for (std::size_t slot = 0; slot < materialNames.size(); ++slot) {
+        const auto& [materialName, line] = materialNames[slot];
+        const auto it = defined.find(materialName);
+        if (it == defined.end()) {
+            warnings.push_back(objPath + ":" + std::to_string(line) + ": material '" + materialName +
+                                "' is not defined" + (libraries.empty() ? " (no mtllib line)" : ""));
+            continue;
+        }
+        Material material = it->second.material;
+        const std::string& written = it->second.texturePath;
+        if (!written.empty()) {
+            const fs::path mtlFolder = fs::path(definedIn[materialName]).parent_path();
+            std::string file = written;
+            std::error_code ec;
+            if (!fs::exists(mtlFolder / file, ec) && file.find('\\') != std::string::npos)
+                std::replace(file.begin(), file.end(), '\\', '/');
+            const std::string path = (mtlFolder / file).string();
+            auto found = loadedTextures.find(path);
+            if (found == loadedTextures.end()) {
+                TextureLoadResult image = loadTextureFile(path, pixelsLeft);
+                int index = -1;
+                if (image.ok) {
+                    pixelsLeft -= static_cast<long long>(image.texture.width) * image.texture.height;
+                    index = static_cast<int>(textures.size());
+                    textures.push_back(std::move(image.texture));
+                } else {
+                    warnings.push_back(definedIn[materialName] + ":" + std::to_string(it->second.textureLine) +
+                                        ": texture " + path + ": " + image.reason);
+                }
+                found = loadedTextures.emplace(path, index).first;
+            }
+            material.texture = found->second;
+        }
+        slotMaterial[slot] = static_cast<int>(materials.size());
+        materials.push_back(std::move(material));
+    }
+    return slotMaterial;
+}
+
+}  // namespace kubelmar

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mesh/material.h"
+
+namespace kubelmar {
+
+// A name as an OBJ line gives it, with that line's number.
+using NamedLine = std::pair<std::string, std::int64_t>;
+
+// Reads the material libraries an OBJ file names (`libraries`: the text
+// after each mtllib, files relative to the OBJ's folder; several names on a
+// line, or one name holding blanks) and loads the textures (relative to
+// their MTL file's folder, each file once, within kMaxTotalTexturePixels).
+// Appends the materials named by `materialNames` (usemtl names in order of
+// first use) to `materials` and their textures to `textures`; returns the
+// index in `materials` of each name, or -1. Every file that can't be read,
+// texture that can't be loaded and name without a definition adds one
+// warning line naming file and line; the rest goes on.
+std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
+                                  const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
+                                  std::vector<Texture>& textures, std::vector<std::string>& warnings);
+
+}  // namespace kubelmar
