@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include "mesh/mesh_loader.h"
 #include "view/gl_widget.h"
 #include "view/qt_dialogs.h"
 
@@ -140,7 +141,10 @@ QAction* Window::createSettingAction(const char* name, const QString& text) {
 }
 
 void Window::open() {
-    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (*.obj)"));
+    QStringList patterns;
+    for (const std::string& extension : kubelmar::supportedMeshExtensions())
+        patterns << "*" + QString::fromStdString(extension);
+    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')));
     if (objFileName_.isEmpty()) return;
     glWidget_->loadMesh(objFileName_);
 }

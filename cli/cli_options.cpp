@@ -29,6 +29,8 @@ const char* cliUsage() {
            "  --format LIST    comma-separated outputs: png (the slice stack, default),\n"
            "                   binvox, nrrd, npy, vox, vdb; volume.json is always written\n"
            "  --crop           exchange formats cover the mesh's box only, not the N^3 cube\n"
+           "  --colour SOURCE  clipping colours from auto (the best the file has), texture,\n"
+           "                   material (Kd) or vertex colours\n"
            "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
            "  --quiet          no progress and no console lines; errors only\n"
            "  --timings        print each step's wall time (\"time: <step> <seconds>\")\n";
@@ -79,6 +81,10 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             const FormatList list = parseFormatList(v);
             if (!list.ok) return fail(list.error);
             options.formats = v;
+        } else if (arg == "--colour" || arg == "--color") {
+            if (!value(v)) return fail("--colour needs a value: auto, texture, material or vertex");
+            if (!parseColourSource(v, options.colour))
+                return fail("unknown colour source '" + v + "' (use auto, texture, material or vertex)");
         } else if (arg == "--crop") {
             options.crop = true;
         } else if (arg == "--voxel-size") {

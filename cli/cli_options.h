@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "mesh/material.h"
+
 namespace kubelmar {
 
 struct CliOptions {
@@ -12,6 +14,7 @@ struct CliOptions {
     bool fullDepthPrecision = false;  // --depth-precision full
     std::string formats = "png";      // --format: comma-separated, checked when parsed
     bool crop = false;                // --crop
+    ColourSource colour = ColourSource::Auto;  // --colour
     double voxelEdge = 0.0;           // --voxel-size S (file units); 0: --size decides
     bool quiet = false;
     bool timings = false;  // per-step wall times on stderr

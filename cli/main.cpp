@@ -24,12 +24,6 @@ using namespace kubelmar;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// Swallows what is written to it.
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return c; }
-};
-
 int fail(const std::string& message) {
     std::cout.flush();
     std::cerr << "kubelmar-cli: " << message << std::endl;
@@ -60,6 +54,7 @@ int run(const CliOptions& options) {
     settings.size = options.size;
     settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
     settings.voxelEdge = options.voxelEdge;
+    settings.colour = options.colour;
     OutputRequest output;
     output.formats = parseFormatList(options.formats).formats;
     output.crop = options.crop;
@@ -79,6 +74,7 @@ int run(const CliOptions& options) {
     if (options.command == CliOptions::Command::Voxelize) {
         const auto loadStart = std::chrono::steady_clock::now();
         const MeshLoadResult loaded = engine.loadMesh(options.input);
+        writeLoadLog(loaded.log, options.quiet ? nullptr : &std::cout, &std::cerr);
         if (options.timings)
             timer.report("Loading mesh", std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count());
         if (!loaded.ok) return fail(loaded.error);
@@ -150,11 +146,5 @@ int main(int argc, char** argv) {
         std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl;
         return 0;
     }
-    // The mesh reader still writes its "Opening: " lines to stdout itself.
-    NullBuffer nothing;
-    std::streambuf* saved = nullptr;
-    if (options.quiet) saved = std::cout.rdbuf(&nothing);
-    const int status = run(options);
-    if (saved) std::cout.rdbuf(saved);
-    return status;
+    return run(options);
 }

@@ -20,6 +20,7 @@ BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::str
     }
     for (const std::string& file : files) {
         const MeshLoadResult loaded = engine.loadMesh(file);
+        writeLoadLog(loaded.log, &engine.log(), &errors);
         if (!loaded.ok) {
             result.failures.push_back(loaded.error);  // names the file
             errors << "ERROR: " << loaded.error << std::endl;

@@ -30,7 +30,7 @@ Engine::~Engine() {
     }
 }
 
-std::ostream& Engine::log() { return log_ ? *log_ : nowhere(); }
+std::ostream& Engine::log() const { return log_ ? *log_ : nowhere(); }
 
 bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) {
     releaseGL();  // a second initialisation replaces the first one's objects
@@ -88,15 +88,17 @@ std::string Engine::checkVoxelSize(int n) const {
     return {};
 }
 
-void Engine::ensureMeshUploaded() {
-    if (!meshDirty_ && drawer_.uploaded()) return;
-    drawer_.upload(extensionLoader_, mesh_);
+void Engine::ensureMeshUploaded(ColourSource colour) {
+    if (!meshDirty_ && drawer_.uploaded() && colour == uploadedColour_) return;
+    for (const std::string& warning : drawer_.upload(extensionLoader_, mesh_, colour))
+        log() << "WARNING: " << warning << std::endl;
+    uploadedColour_ = colour;
     faces_ = distinctFaces(drawer_.faceIndices());
     meshDirty_ = false;
 }
 
-void Engine::paintGL(int width, int height) {
-    if (glReady_) ensureMeshUploaded();
+void Engine::paintGL(int width, int height, ColourSource colour) {
+    if (glReady_) ensureMeshUploaded(colour);
     view_.paint(glReady_ ? &drawer_ : nullptr, width, height);
 }
 
@@ -165,7 +167,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     const VolumeInfo info = volumeInfo(settings);
     VoxelizeResult result;
     try {
-        ensureMeshUploaded();
+        ensureMeshUploaded(settings.colour);
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log()};
         if (settings.mode == kModeClipping) {
             result = clipVoxelizer_.voxelizeClipping(context);

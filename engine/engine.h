@@ -41,6 +41,7 @@ public:
     // Where console lines go (the extension report, the grid lines); null:
     // nowhere. The stream must outlive the engine's use of it.
     void setLog(std::ostream* log) { log_ = log; }
+    std::ostream& log() const;
 
     // GL state, a fresh view rotation for a width x height view, the
     // extensions and the GL's size limits. False when a required extension
@@ -50,8 +51,9 @@ public:
     void releaseGL();
     bool glReady() const { return glReady_; }
     void resizeGL(int width, int height) { view_.resize(width, height); }
-    // Draws the mesh with the view rotation into the bound framebuffer.
-    void paintGL(int width, int height);
+    // Draws the mesh with the view rotation into the bound framebuffer, in
+    // the colours `colour` picks.
+    void paintGL(int width, int height, ColourSource colour = ColourSource::Auto);
     MeshView& view() { return view_; }
     // The entry points looked up by initializeGL (for GL objects the front
     // ends or tests make beside the engine's).
@@ -84,8 +86,8 @@ public:
     VoxelizeResult voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress);
 
 private:
-    std::ostream& log();
-    void ensureMeshUploaded();
+
+    void ensureMeshUploaded(ColourSource colour);
 
     std::ostream* log_ = nullptr;
     GL_Ext_Loader extensionLoader_;
@@ -97,6 +99,7 @@ private:
     MeshDrawer drawer_;
     std::vector<std::uint32_t> faces_;  // the faces worth drawing
     bool meshDirty_ = true;
+    ColourSource uploadedColour_ = ColourSource::Auto;
     ClipVoxelizer clipVoxelizer_;
     DepthVoxelizer depthVoxelizer_;
     bool glReady_ = false;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "mesh/material.h"
 #include "voxel/slice_consumer.h"
 
 namespace kubelmar {
@@ -23,6 +24,8 @@ struct RunSettings {
     // mesh's largest side over it, rounded up (1 .. 4096).
     double voxelEdge = 0.0;
     DepthPrecision depthPrecision = DepthPrecision::Byte;
+    // Where the clipping mode's colours come from (texture, material, vertex).
+    ColourSource colour = ColourSource::Auto;
     // The depth-buffer mode also writes its six pictures here when the
     // folder exists (relative paths against the working directory); empty:
     // never.

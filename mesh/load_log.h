@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,14 @@ struct LoadLogLine {
 };
 
 using LoadLog = std::vector<LoadLogLine>;
+
+// Hands each line to the stream of its kind, in order; a null stream drops
+// its lines. The front ends pass their console streams.
+inline void writeLoadLog(const LoadLog& log, std::ostream* out, std::ostream* err) {
+    for (const LoadLogLine& line : log) {
+        std::ostream* to = line.stream == LoadLogLine::Out ? out : err;
+        if (to) *to << line.text << std::endl;
+    }
+}
 
 }  // namespace kubelmar

@@ -95,7 +95,7 @@ void GLWidget::resizeGL(int w, int h) {
 void GLWidget::paintGL() {
     // Draws into the widget's framebuffer object, bound by Qt.
     const qreal ratio = devicePixelRatioF();
-    engine_.paintGL(qRound(width() * ratio), qRound(height() * ratio));
+    engine_.paintGL(qRound(width() * ratio), qRound(height() * ratio), settings_.colour);
 }
 
 void GLWidget::mousePressEvent(QMouseEvent* event) {
@@ -121,6 +121,7 @@ void GLWidget::mouseReleaseEvent(QMouseEvent*) { engine_.view().release(); }
 
 bool GLWidget::loadMesh(QString fileName) {
     const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
+    kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
     if (!result.ok) {
         std::cout.flush();
         std::cerr << "ERROR: " << result.error << std::endl;

@@ -88,8 +88,8 @@ TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
     ASSERT_TRUE(loaded.warnings.empty()) << loaded.warnings[0];
 
     MeshDrawer drawer;
-    EXPECT_TRUE(drawer.upload(f.engine.extensionLoader, mesh, ColourSource::Auto).empty());
-    std::vector<std::uint8_t> rgba = render(f.engine.extensionLoader, drawer);
+    EXPECT_TRUE(drawer.upload(f.engine.extensionLoader(), mesh, ColourSource::Auto).empty());
+    std::vector<std::uint8_t> rgba = render(f.engine.extensionLoader(), drawer);
     // The textured quad covers window rows 32..63, each texel cell 16 x 16
     // pixels; the image's top row is at the top (v = 1).
     for (int c = 0; c < 4; ++c) {
@@ -104,7 +104,7 @@ TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
     // (upper-left triangle) and the first flat one.
     const std::vector<std::uint32_t>& all = drawer.faceIndices();
     const std::vector<std::uint32_t> subset(all.begin() + 3, all.begin() + 9);
-    rgba = render(f.engine.extensionLoader, drawer, &subset);
+    rgba = render(f.engine.extensionLoader(), drawer, &subset);
     EXPECT_EQ(pixel(rgba, 4, 60), kCells[0]);     // inside face 2
     EXPECT_EQ(pixel(rgba, 60, 36), 0x000000FFu);  // face 1 not drawn
     EXPECT_EQ(pixel(rgba, 60, 4), 0x336699FFu);   // face 3 (lower-right)
@@ -112,11 +112,11 @@ TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
 
     // Colour sources: "material" skips the texture for Kd; "vertex" draws
     // the vertex colours (white here) everywhere.
-    drawer.upload(f.engine.extensionLoader, mesh, ColourSource::Material);
-    rgba = render(f.engine.extensionLoader, drawer);
+    drawer.upload(f.engine.extensionLoader(), mesh, ColourSource::Material);
+    rgba = render(f.engine.extensionLoader(), drawer);
     EXPECT_EQ(pixel(rgba, 8, 56), 0x336699FFu);
-    drawer.upload(f.engine.extensionLoader, mesh, ColourSource::Vertex);
-    rgba = render(f.engine.extensionLoader, drawer);
+    drawer.upload(f.engine.extensionLoader(), mesh, ColourSource::Vertex);
+    rgba = render(f.engine.extensionLoader(), drawer);
     EXPECT_EQ(pixel(rgba, 8, 56), 0xFFFFFFFFu);
     EXPECT_EQ(pixel(rgba, 20, 12), 0xFFFFFFFFu);
     saveOnFailure(rgba, "drawer-vertex");
@@ -149,11 +149,11 @@ TEST(MeshDrawer, TextureBeyondTheGLLimitIsScaledDownWithAWarning) {
     mesh.buildWithMaterials(corners, {}, {Vec4(0, 0), Vec4(1, 0), Vec4(1, 1), Vec4(0, 1)}, {0, 1, 2, 0, 2, 3},
                             {0, 1, 2, 0, 2, 3}, {0, 0}, {m}, {wide});
     MeshDrawer drawer;
-    const std::vector<std::string> warnings = drawer.upload(f.engine.extensionLoader, mesh);
+    const std::vector<std::string> warnings = drawer.upload(f.engine.extensionLoader(), mesh);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("wide.png"), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[0].find("scaled down"), std::string::npos) << warnings[0];
-    const std::vector<std::uint8_t> rgba = render(f.engine.extensionLoader, drawer);
+    const std::vector<std::uint8_t> rgba = render(f.engine.extensionLoader(), drawer);
     EXPECT_EQ(pixel(rgba, 8, 32), 0xFF0000FFu);
     EXPECT_EQ(pixel(rgba, 56, 32), 0x0000FFFFu);
 }
