@@ -1,6 +1,7 @@
 # File-system plumbing: the output stage and the batch listing. No GL, no Qt.
 add_executable(kubelmar_io_tests
   io/output_stage_test.cpp
+  io/checked_file_test.cpp
   io/batch_listing_test.cpp
   io/regression_inputs_test.cpp
 )
