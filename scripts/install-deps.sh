@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Kubelmar builds and tests with; only what is
-# missing. Needs root (or sudo).
+# missing. Needs root (or sudo). clang-15 and its libFuzzer runtime
+# (libclang-common-15-dev) build the fuzz targets; llvm-15 symbolizes their
+# reports.
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,7 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   qt6-base-dev libqt6opengl6-dev
   xvfb xauth
+  clang-15 libclang-common-15-dev llvm-15
 )
 
 missing=()

@@ -31,8 +31,10 @@ bool batchNameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-bool listObjFiles(const std::string& directory, std::vector<std::string>& files, std::string* error) {
+bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
+                  std::vector<UnreadableEntry>& unreadable, std::string* error) {
     files.clear();
+    unreadable.clear();
     std::error_code ec;
     fs::directory_iterator it(directory, ec);
     if (ec) {
@@ -40,22 +42,37 @@ bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
         return false;
     }
     std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> failed;  // name, reason
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         const std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.' || !hasObjExtension(name)) continue;
+        // status() follows links: a dangling link (ENOENT) or a loop (ELOOP)
+        // fails here, where is_regular_file() would just say "no".
         std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        names.push_back(name);
+        const fs::file_status status = it->status(typeError);
+        if (typeError) {
+            failed.emplace_back(name, typeError.message());
+            continue;
+        }
+        if (fs::is_regular_file(status)) names.push_back(name);
     }
     if (ec) {
         if (error) *error = ec.message();
         return false;
     }
     std::sort(names.begin(), names.end(), batchNameLess);
+    std::sort(failed.begin(), failed.end(), [](const auto& a, const auto& b) { return batchNameLess(a.first, b.first); });
     const fs::path base = fs::absolute(fs::path(directory), ec);
     for (const std::string& name : names) files.push_back((base / name).lexically_normal().string());
+    for (const auto& [name, reason] : failed)
+        unreadable.push_back({(base / name).lexically_normal().string(), reason});
     return true;
+}
+
+bool listObjFiles(const std::string& directory, std::vector<std::string>& files, std::string* error) {
+    std::vector<UnreadableEntry> unreadable;
+    return listObjFiles(directory, files, unreadable, error);
 }
 
 std::string batchOutputDirectory(const std::string& objPath) {

@@ -1,0 +1,76 @@
+// Replays the fuzzers' committed inputs (seeds and every input that once
+// crashed, named after its fault) through the same calls the fuzz targets
+// make, so the ordinary and the sanitizer test runs keep them fixed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "mesh/mesh_loader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kCorpus = KUBELMAR_FUZZ_CORPUS_DIR;
+
+std::vector<fs::path> inputs(const fs::path& dir) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    return files;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(FuzzInputs, LoadEitherFailsWithAReasonOrGivesAConsistentMesh) {
+    const auto files = inputs(kCorpus / "obj");
+    ASSERT_FALSE(files.empty());
+    // The load sequence prints progress lines; keep the test log readable.
+    std::ostringstream sink;
+    std::streambuf* out = std::cout.rdbuf(sink.rdbuf());
+    std::streambuf* err = std::cerr.rdbuf(sink.rdbuf());
+    for (const fs::path& file : files) {
+        kubelmar::Mesh mesh;
+        const kubelmar::MeshLoadResult result = kubelmar::loadPreparedMesh(file.string(), mesh);
+        if (!result.ok) {
+            EXPECT_FALSE(result.error.empty()) << file;
+            continue;
+        }
+        for (const kubelmar::Face& face : mesh.faces)
+            for (const int i : face.index) EXPECT_TRUE(i >= 0 && i < mesh.vertexCount) << file;
+    }
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+}
+
+TEST(FuzzInputs, CommandLinesEitherParseOrSayWhy) {
+    const auto files = inputs(kCorpus / "cli_options");
+    ASSERT_FALSE(files.empty());
+    for (const fs::path& file : files) {
+        // One argument per line, as the fuzz target splits them.
+        std::vector<std::string> args{"kubelmar-cli"};
+        std::istringstream lines(readFile(file));
+        for (std::string line; std::getline(lines, line);) args.push_back(line);
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        argv.push_back(nullptr);
+        kubelmar::CliOptions options;
+        std::string error;
+        if (!kubelmar::parseCliOptions(static_cast<int>(args.size()), argv.data(), options, &error)) {
+            EXPECT_FALSE(error.empty()) << file;
+        }
+    }
+}
