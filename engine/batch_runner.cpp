@@ -11,12 +11,18 @@ BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::str
                      std::ostream& errors) {
     BatchResult result;
     std::vector<std::string> files;
+    std::vector<UnreadableEntry> unreadable;
     std::string error;
-    if (!listObjFiles(directory, files, &error)) {
+    if (!listObjFiles(directory, files, unreadable, &error)) {
         result.listed = false;
         result.error = "ERROR: Can't list directory " + directory + ": " + error;
         errors << result.error << std::endl;
         return result;
+    }
+    // A dangling link or a link loop named like a mesh is a file that failed.
+    for (const UnreadableEntry& entry : unreadable) {
+        result.failures.push_back(entry.path + ": " + entry.reason);
+        errors << "ERROR: " << entry.path << ": " << entry.reason << std::endl;
     }
     for (const std::string& file : files) {
         const MeshLoadResult loaded = engine.loadMesh(file);

@@ -4,36 +4,69 @@
 
 namespace kubelmar {
 
-RunOutput::RunOutput(const OutputRequest& request) : request_(request) {
-    const FormatOutput output{request.directory, outputStem(request.meshPath), request.crop};
-    if (std::find(request.formats.begin(), request.formats.end(), OutputFormat::Png) != request.formats.end()) {
-        png_ = std::make_unique<PngStackWriter>(request.directory);
-        fan_.add(*png_);
+RunOutput::RunOutput(const OutputRequest& request) : request_(request) {}
+
+WriteResult RunOutput::outsideNames(WriteResult result) const {
+    const std::string& staged = stage_.directory();
+    if (!result.ok && !staged.empty()) {
+        const std::size_t at = result.error.find(staged);
+        if (at != std::string::npos) result.error.replace(at, staged.size(), request_.directory);
     }
-    std::unique_ptr<WholeVolumeConsumer> formats = makeFormatConsumer(request.formats, output);
-    formats_ = formats.get();
-    if (formats) fan_.add(std::move(formats));
-    auto json = std::make_unique<VolumeJsonConsumer>(request.directory, request.programVersion,
-                                                     std::vector<std::string>{}, request.crop);
-    json_ = json.get();
-    fan_.add(std::move(json));
+    return result;
 }
 
 WriteResult RunOutput::begin(const VolumeInfo& info) {
-    // The file list depends on N and the mode, known only now.
+    const std::string stem = outputStem(request_.meshPath);
+    if (const IoResult opened = stage_.open(request_.directory, stackFileNames(stem)); !opened.ok)
+        return writeFailure(opened.path, opened.reason);
+
+    // Writers are made for each run: they write into the hidden folder.
+    const std::string& dir = stage_.directory();
+    fan_ = std::make_unique<FanOutConsumer>();
+    png_.reset();
+    formats_ = nullptr;
     std::vector<std::string> files;
-    if (png_) {
+    if (std::find(request_.formats.begin(), request_.formats.end(), OutputFormat::Png) != request_.formats.end()) {
+        png_ = std::make_unique<PngStackWriter>(dir);
+        fan_->add(*png_);
         for (int s = 0; s < info.size; ++s) files.push_back(sliceFileName("", s).substr(1));
         if (info.mode == kModeClipping) files.push_back("voxelscale.txt");
     }
-    for (const std::string& name : formatFileNames(request_.formats, outputStem(request_.meshPath)))
-        files.push_back(name);
+    std::unique_ptr<WholeVolumeConsumer> formats =
+        makeFormatConsumer(request_.formats, FormatOutput{dir, stem, request_.crop});
+    formats_ = formats.get();
+    if (formats) fan_->add(std::move(formats));
+    for (const std::string& name : formatFileNames(request_.formats, stem)) files.push_back(name);
     files.push_back("volume.json");
-    json_->setFiles(std::move(files));
-    return fan_.begin(info);
+    fan_->add(std::make_unique<VolumeJsonConsumer>(dir, request_.programVersion, std::move(files), request_.crop));
+
+    WriteResult begun = fan_->begin(info);
+    if (!begun.ok) stage_.abort();
+    return outsideNames(begun);
 }
 
-WriteResult RunOutput::end() { return fan_.end(); }
+WriteResult RunOutput::slice(int s, const std::uint8_t* rgba) {
+    WriteResult written = fan_->slice(s, rgba);
+    return written.ok ? written : outsideNames(written);
+}
+
+WriteResult RunOutput::end() {
+    WriteResult ended = outsideNames(fan_->end());
+    if (!ended.ok) {
+        stage_.abort();
+        return ended;
+    }
+    if (const IoResult committed = stage_.commit(); !committed.ok) {
+        WriteResult failed = writeFailure(committed.path, committed.reason);
+        return failed;
+    }
+    return ended;
+}
+
+void RunOutput::abort() {
+    if (fan_) fan_->abort();
+    stage_.abort();
+}
 
 std::vector<std::string> RunOutput::notes() const {
     return formats_ ? formats_->notes() : std::vector<std::string>{};

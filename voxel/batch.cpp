@@ -70,11 +70,6 @@ bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
     return true;
 }
 
-bool listObjFiles(const std::string& directory, std::vector<std::string>& files, std::string* error) {
-    std::vector<UnreadableEntry> unreadable;
-    return listObjFiles(directory, files, unreadable, error);
-}
-
 std::string batchOutputDirectory(const std::string& objPath) {
     std::string stem = objPath;
     const std::string name = fs::path(objPath).filename().string();

@@ -21,10 +21,6 @@ struct UnreadableEntry {
 bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
                   std::vector<UnreadableEntry>& unreadable, std::string* error);
 
-// As above, dropping the unreadable entries; kept until every caller counts them.
-bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
-                  std::string* error);
-
 // Output directory of one batch file: the path without its final ".obj"
 // extension (any case) plus "/": /my.objects/chair.obj -> /my.objects/chair/,
 // MODEL.OBJ -> MODEL/.

@@ -144,7 +144,8 @@ private slots:
         QCOMPARE(mesh.vertexCount, 1839);
 
         action("size64Act")->trigger();
-        action("saveAct")->trigger();  // into a directory that isn't there
+        QVERIFY(writeFile(dir.filePath("gone"), "a file where the folder should be"));
+        action("saveAct")->trigger();  // into a folder that can't be made
         QCOMPARE(dialogs_.captions, QStringList({"Open OBJ file.", "Open OBJ file.", "Open OBJ file.", "Select Directory."}));
         QCOMPARE(dialogs_.messages.size(), 3);
         QVERIFY2(dialogs_.messages[2].text.contains(dir.filePath("gone")), qPrintable(dialogs_.messages[2].text));

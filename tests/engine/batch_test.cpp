@@ -25,12 +25,13 @@ TEST(BatchListing, MatchesObjInAnyCaseSortedWithoutRegardToCase) {
     for (const char* name : {"c.obj", "b.obj", "A.obj", "MODEL.OBJ", ".hidden.obj", "notes.txt", "obj"})
         std::ofstream(dir / name) << "v 0 0 0\n";
     std::vector<std::string> files;
-    ASSERT_TRUE(listObjFiles(dir.string(), files, nullptr));
+    std::vector<UnreadableEntry> unreadable;
+    ASSERT_TRUE(listObjFiles(dir.string(), files, unreadable, nullptr));
     const std::vector<std::string> expected = {(dir / "A.obj").string(), (dir / "b.obj").string(),
                                                (dir / "c.obj").string(), (dir / "MODEL.OBJ").string()};
     EXPECT_EQ(files, expected);
     std::string error;
-    EXPECT_FALSE(listObjFiles((dir / "nope").string(), files, &error));
+    EXPECT_FALSE(listObjFiles((dir / "nope").string(), files, unreadable, &error));
     EXPECT_FALSE(error.empty());
     fs::remove_all(dir);
 }

@@ -87,6 +87,40 @@ TEST(Cli, VoxelScaleIsTheLargestSideOverN) {
     EXPECT_EQ(text.str(), "x 1.5625\ny 1.5625\nz 1.5625\n");
 }
 
+// Counts the slice files of a folder.
+int sliceCount(const std::filesystem::path& dir) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        count += entry.path().filename().string().rfind("slice1", 0) == 0;
+    return count;
+}
+
+TEST(Cli, ARunReplacesTheEarlierStackWholeOrNotAtAll) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("cli");
+    const std::string mesh = writeFile(dir / "box.obj", boxObj(0, 0, 0, 2, 1, 1));
+    const auto out = dir / "out";
+    ASSERT_EQ(runCli("--size 64 --quiet " + shellQuote(mesh) + " " + shellQuote(out)).status, 0);
+    writeFile(out / "notes.txt", "mine");
+    // A smaller run leaves no slice of the larger one behind.
+    ASSERT_EQ(runCli("--size 32 --quiet " + shellQuote(mesh) + " " + shellQuote(out)).status, 0);
+    EXPECT_EQ(sliceCount(out), 32);
+    // A depth run takes the clipping run's voxelscale.txt away with its stack.
+    ASSERT_EQ(runCli("--mode depth --size 24 --quiet " + shellQuote(mesh) + " " + shellQuote(out)).status, 0);
+    EXPECT_EQ(sliceCount(out), 24);
+    EXPECT_FALSE(std::filesystem::exists(out / "voxelscale.txt"));
+    EXPECT_TRUE(std::filesystem::exists(out / "volume.json"));
+    // A folder where a slice goes fails the run, which changes nothing.
+    std::filesystem::create_directories(out / "slice100030.png");
+    const CliRun failed = runCli("--size 40 --quiet " + shellQuote(mesh) + " " + shellQuote(out));
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.output.find("slice100030.png"), std::string::npos) << failed.output;
+    EXPECT_EQ(sliceCount(out), 25);  // the 24 slices and the folder
+    EXPECT_TRUE(std::filesystem::exists(out / "notes.txt"));  // never anyone else's files
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+        EXPECT_NE(entry.path().filename().string().rfind(".kubelmar-tmp-", 0), 0u) << entry.path();
+}
+
 TEST(Cli, UnwritableOutputExitsNonZero) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("cli");
