@@ -1,35 +1,31 @@
 #!/usr/bin/env bash
-# Times kubelmar-cli step by step (load, GL start, render + read back, build,
-# write) in both modes at several sizes. Usage:
-#   bench/bench_engine.sh [BUILD_DIR] [MESH] [SIZES...]
-# Defaults: build/, ../shared/meshes/gargoyle_vc.obj when present (else the
-# bundled bunny), sizes 128 256 512. Output goes to a temporary directory.
+# Wall time and memory per phase of the engine, each configuration in a
+# process of its own. Usage:
+#   bench/bench_engine.sh [BUILD_DIR] [SIZES...]
+# Meshes: ../shared/meshes/gargoyle_vc.obj when present (else the bundled
+# bunny) and a generated 1,000,000-triangle torus; both modes; sizes default
+# to 512 1024 2048. Output goes to a temporary folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
-mesh="${2:-}"
-shift $(( $# > 2 ? 2 : $# )) || true
+shift $(( $# > 0 ? 1 : 0 )) || true
 sizes=("$@")
-[ ${#sizes[@]} -eq 0 ] && sizes=(128 256 512)
-if [ -z "$mesh" ]; then
-  mesh="$here/../shared/meshes/gargoyle_vc.obj"
-  [ -f "$mesh" ] || mesh="$here/samples/bunny.obj"
-fi
-cli="$build/cli/kubelmar-cli"
-out="$(mktemp -d)"
-trap 'rm -rf "$out"' EXIT
+[ ${#sizes[@]} -eq 0 ] && sizes=(512 1024 2048)
+bench="$build/bench/kubelmar_bench_engine"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
 
-echo "mesh: $mesh"
-for mode in clipping depth; do
-  for n in "${sizes[@]}"; do
-    rm -rf "$out/run"
-    start=$(date +%s.%N)
-    "$cli" --mode "$mode" --size "$n" --timings "$mesh" "$out/run" >/dev/null 2>"$out/log"
-    end=$(date +%s.%N)
-    grep '^renderer:' "$out/log" | head -1 | sed 's/^/  /' > "$out/renderer"
-    printf '%-8s N=%-5s total %6.2f s |' "$mode" "$n" "$(echo "$end - $start" | bc)"
-    grep '^time:' "$out/log" | sed -E 's/^time: (.*) ([0-9.]+)$/ \1 \2;/' | sed -E 's/: \(Step [0-9] of [0-9]\)//' | tr -d '\n'
-    echo
+meshes=("$here/../shared/meshes/gargoyle_vc.obj")
+[ -f "${meshes[0]}" ] || meshes=("$here/samples/bunny.obj")
+"$bench" --make-torus "$tmp/torus_1m.obj" 1000000 >/dev/null
+meshes+=("$tmp/torus_1m.obj")
+
+for mesh in "${meshes[@]}"; do
+  for mode in clipping depth; do
+    for n in "${sizes[@]}"; do
+      echo "$(basename "$mesh") $mode N=$n"
+      "$bench" "$mesh" "$mode" "$n" "$tmp/out" || echo "  failed"
+      rm -rf "$tmp/out"
+    done
   done
 done
-cat "$out/renderer"

@@ -42,6 +42,18 @@ IoResult syncPath(const std::string& path) {
     return {};
 }
 
+IoResult syncFileSystem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return IoResult::failure(path, reason(errno));
+    // syncfs reports write-back errors of any file of the file system since
+    // the last call, so a full disk found at flush time fails the commit.
+    const bool synced = syncfs(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!synced) return IoResult::failure(path, reason(error));
+    return {};
+}
+
 IoResult removeTree(const std::string& path) {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) {

@@ -17,6 +17,8 @@ IoResult listNames(const std::string& directory, std::vector<std::string>& names
 // fsync on `path` (a file or a folder), so its data or its entries survive a
 // power cut. Opened read-only: Linux flushes through any descriptor.
 IoResult syncPath(const std::string& path);
+// Flushes the whole file system that holds `path` (one syncfs call).
+IoResult syncFileSystem(const std::string& path);
 
 // Removes `path` and, for a folder, everything below it; does not follow
 // symbolic links. A missing path is not an error.

@@ -77,6 +77,24 @@ bool writePngRGBA(const std::string& path, int width, int height, const std::uin
     return true;
 }
 
+bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size, std::string* error) {
+    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    if (!raw) {
+        setError(error, errnoText());
+        return false;
+    }
+    File file(raw);
+    if (std::fwrite(bytes, 1, size, file.get()) != size || std::fflush(file.get()) != 0) {
+        setError(error, errnoText());
+        return false;
+    }
+    if (std::fclose(file.release()) != 0) {
+        setError(error, errnoText());
+        return false;
+    }
+    return true;
+}
+
 bool readPngRGBA(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgba,
                  std::string* error) {
     png_image image;

@@ -14,6 +14,10 @@ namespace kubelmar {
 bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,
                   std::string* error, bool keepAlpha = true);
 
+// Writes `size` bytes as the whole file at `path`, checking the write, the
+// flush and the close; false with the reason otherwise. Thread-safe.
+bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size, std::string* error);
+
 // Reads any 8-bit PNG as RGBA (top row first). Used by tests and tools.
 bool readPngRGBA(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgba,
                  std::string* error);

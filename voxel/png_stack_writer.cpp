@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "voxel/png_io.h"
+#include "voxel/slice_png_encoder.h"
 
 namespace kubelmar {
 
@@ -46,6 +47,7 @@ WriteResult PngStackWriter::begin(const VolumeInfo& info) {
 
 void PngStackWriter::work() {
     const int n = info_.size;
+    std::vector<std::uint8_t> png;
     for (;;) {
         Job job;
         {
@@ -62,7 +64,8 @@ void PngStackWriter::work() {
         }
         std::string reason;
         const std::string path = sliceFileName(directory_, job.slice);
-        const bool ok = writePngRGBA(path, n, n, job.pixels.data(), &reason);
+        encodeSlicePng(job.pixels.data(), n, n, png);
+        const bool ok = writeFileBytes(path, png.data(), png.size(), &reason);
         std::lock_guard<std::mutex> lock(mutex_);
         spare_.push_back(std::move(job.pixels));
         if (ok) {

@@ -2,11 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
 #include "voxel/png_io.h"
 #include "voxel/png_stack_writer.h"
+#include "voxel/slice_png_encoder.h"
 
 namespace kubelmar {
 namespace {
@@ -101,6 +103,41 @@ TEST(PngIo, AFullDiskAtFlushOrCloseIsAFailure) {
     std::string reason;
     EXPECT_FALSE(writePngRGBA("/dev/full", 8, 8, rgba.data(), &reason));
     EXPECT_FALSE(reason.empty());
+}
+
+TEST(SlicePngEncoder, LibpngDecodesEveryKindOfSliceExactly) {
+    // Noise (all literals), runs of one pixel, rows repeating the row above,
+    // sparse dots, a 1 x 1 image and rows longer than deflate's 32K window.
+    std::mt19937 random(5);
+    const fs::path dir = freshDir("encoder");
+    struct Shape {
+        int width, height, kind;
+    };
+    const Shape shapes[] = {{1, 1, 0}, {3, 7, 0}, {64, 64, 1}, {130, 65, 2}, {97, 120, 3}, {8193, 3, 3}, {300, 2, 1}};
+    for (const Shape& shape : shapes) {
+        std::vector<std::uint8_t> rgba(std::size_t(shape.width) * shape.height * 4);
+        for (std::size_t i = 0; i < rgba.size(); ++i) {
+            const std::size_t row = i / (4 * shape.width);
+            switch (shape.kind) {
+            case 0: rgba[i] = static_cast<std::uint8_t>(random()); break;
+            case 1: rgba[i] = i % 4 == 3 ? 255 : 0; break;
+            case 2: rgba[i] = row % 5 == 0 ? static_cast<std::uint8_t>(random() % 3) : rgba[i - 4 * shape.width * (row > 0)]; break;
+            default: rgba[i] = random() % 40 == 0 ? static_cast<std::uint8_t>(random()) : (i % 4 == 3 ? 255 : 0);
+            }
+        }
+        std::vector<std::uint8_t> png;
+        encodeSlicePng(rgba.data(), shape.width, shape.height, png);
+        const fs::path file = dir / "slice.png";
+        std::string error;
+        ASSERT_TRUE(writeFileBytes(file.string(), png.data(), png.size(), &error)) << error;
+        int w = 0, h = 0;
+        std::vector<std::uint8_t> back;
+        ASSERT_TRUE(readPngRGBA(file.string(), w, h, back, &error)) << error << " kind " << shape.kind;
+        EXPECT_EQ(w, shape.width);
+        EXPECT_EQ(h, shape.height);
+        EXPECT_TRUE(back == rgba) << shape.width << " x " << shape.height << " kind " << shape.kind;
+    }
+    fs::remove_all(dir);
 }
 
 TEST(VoxelScale, ThreeLinesWithSixSignificantDigits) {

@@ -1,0 +1,2 @@
+add_executable(kubelmar_bench_engine bench_engine.cpp)
+target_link_libraries(kubelmar_bench_engine PRIVATE kubelmar_engine kubelmar_formats kubelmar_egl kubelmar_warnings)
