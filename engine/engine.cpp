@@ -106,7 +106,14 @@ MeshLoadResult Engine::loadMesh(const std::string& path) {
     // A file without a usable vertex gives no mesh: it must not replace the
     // one loaded before, so it is read into a scratch mesh first.
     Mesh loaded;
-    MeshLoadResult result = loadPreparedMesh(path, loaded);
+    MeshLoadResult result;
+    try {
+        result = loadPreparedMesh(path, loaded);
+    } catch (const std::bad_alloc&) {
+        result = MeshLoadResult{};
+        result.error = path + ": out of memory reading the mesh";
+        return result;
+    }
     if (result.ok && loaded.vertexCount == 0) {
         result.ok = false;
         result.error = path + ": no usable vertex (no mesh in the file)";
