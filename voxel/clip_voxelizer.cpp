@@ -71,17 +71,32 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
     glDisable(GL_SCISSOR_TEST);
 }
 
-// Draws slab k and reads back the rectangle its faces can cover; false when
-// no face can reach the slab (nothing is drawn then).
-bool ClipVoxelizer::renderAndRead(const VoxelizeContext& context, const SlabState& slab, int k) {
-    const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(k);
-    rect_ = slabFaces_.coverage(slab.axis);
-    if (rect_.width == 0) return false;
-    target_.bind();
-    renderClipSlab(context, slab, indices.data(), indices.size(), rect_);
-    target_.readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
-    target_.unbind();
-    return true;
+// Draws the slabs `first` .. `first + count - 1` of the current pass, each
+// into a target of its own, before reading any back: llvmpipe rasterizes a
+// slab while the next one is drawn instead of stopping at every read. Then
+// hands each slab in order to `use(k, drawn)`, with its rectangle in rect_
+// and its pixels in pixels_ when drawn (no face can reach an undrawn slab).
+template <typename Use>
+void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
+    for (int j = 0; j < count; ++j) {
+        placeSlab(slab, first + j);
+        const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
+        rects_[j] = slabFaces_.coverage(slab.axis);
+        if (rects_[j].width == 0) continue;
+        targets_[j].bind();
+        renderClipSlab(context, slab, indices.data(), indices.size(), rects_[j]);
+        targets_[j].unbind();
+    }
+    for (int j = 0; j < count; ++j) {
+        rect_ = rects_[j];
+        const bool drawn = rect_.width != 0;
+        if (drawn) {
+            targets_[j].bind();
+            targets_[j].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
+            targets_[j].unbind();
+        }
+        if (!use(first + j, drawn)) return;
+    }
 }
 
 void ClipVoxelizer::keepSurface(int axis, int k, int n) {
@@ -95,19 +110,26 @@ void ClipVoxelizer::keepSurface(int axis, int k, int n) {
 
 WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int n = context.info.size;
-    if (target_.size() != n && !target_.create(context.loader, n))
-        return {false, "ERROR: No usable OpenGL render target of " + std::to_string(n) + " x " +
-                           std::to_string(n) + " pixels", 0};
+    // Fewer targets in flight at large N: each holds 8 bytes a pixel.
+    const int batch = n > 2048 ? 2 : kSlabBatch;
+    for (int j = 0; j < batch; ++j) {
+        if (targets_[j].size() != n && !targets_[j].create(context.loader, n))
+            return {false, "ERROR: No usable OpenGL render target of " + std::to_string(n) + " x " +
+                               std::to_string(n) + " pixels", 0};
+    }
+    for (int j = batch; j < kSlabBatch; ++j) targets_[j].release();
     SlabState slab;
     stored_.reset(n);
     for (int axis : {1, 2}) {
         ProgressStep step(context.progress, kClipPasses[axis].label, n);
         fitGrid(slab, context.mesh, n, axis, context.log);
         slabFaces_.build(context.mesh.positions, context.faces, slab);
-        for (int k = 0; k < n; ++k) {
-            step.setValue(k);
-            placeSlab(slab, k);
-            if (renderAndRead(context, slab, k)) keepSurface(axis, k, n);
+        for (int k = 0; k < n; k += batch) {
+            drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
+                step.setValue(slabIndex);
+                if (drawn) keepSurface(axis, slabIndex, n);
+                return true;
+            });
         }
     }
 
@@ -118,23 +140,26 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         fitGrid(slab, context.mesh, n, 0, context.log);
         slabFaces_.build(context.mesh.positions, context.faces, slab);
         slice_.resize(static_cast<std::size_t>(n) * n);
-        for (int k = 0; k < n; ++k) {
-            step.setValue(k);
-            placeSlab(slab, k);
-            std::fill(slice_.begin(), slice_.end(), opaqueBlack());
-            auto* rgba = reinterpret_cast<std::uint8_t*>(slice_.data());
-            if (renderAndRead(context, slab, k)) {
-                // The XY picture is the slice transposed: window column x is
-                // the slice row, image row (from the top) the slice column.
-                forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
-                    std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * n + (n - 1 - y)), p, 3);
-                });
-            }
-            stored_.paint(k, rgba);
-            stored_.release(k);
-            WriteResult written = context.consumer.slice(k, rgba);
-            if (!written.ok) return written;
+        WriteResult written;
+        for (int k = 0; k < n && written.ok; k += batch) {
+            drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
+                step.setValue(slabIndex);
+                std::fill(slice_.begin(), slice_.end(), opaqueBlack());
+                auto* rgba = reinterpret_cast<std::uint8_t*>(slice_.data());
+                if (drawn) {
+                    // The XY picture is the slice transposed: window column x
+                    // is the slice row, image row (from the top) the column.
+                    forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
+                        std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * n + (n - 1 - y)), p, 3);
+                    });
+                }
+                stored_.paint(slabIndex, rgba);
+                stored_.release(slabIndex);
+                written = context.consumer.slice(slabIndex, rgba);
+                return written.ok;
+            });
         }
+        if (!written.ok) return written;
     }
     ProgressStep step(context.progress, "Saving Voxels: (Step 4 of 4)", n);
     fitGrid(slab, context.mesh, n, 2, context.log);

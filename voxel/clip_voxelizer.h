@@ -24,21 +24,29 @@ namespace kubelmar {
 // consumer at once.
 class ClipVoxelizer {
 public:
-    // Renders into a target of its own (N x N, created on first use) and
+    // Renders into targets of its own (N x N, created on first use) and
     // rebinds whatever framebuffer was bound before. Context current.
     WriteResult voxelizeClipping(const VoxelizeContext& context);
     // Renders slab `slab` of its axis with `indices` (3 per face) into the
     // bound N x N framebuffer; only `rect` is cleared and drawn.
     void renderClipSlab(const VoxelizeContext& context, const SlabState& slab, const std::uint32_t* indices,
                         std::size_t count, const SlabFaces::Rect& rect);
-    void releaseGL() { target_.release(); }
-    void abandonGL() { target_.abandon(); }
+    void releaseGL() {
+        for (RenderTarget& target : targets_) target.release();
+    }
+    void abandonGL() {
+        for (RenderTarget& target : targets_) target.abandon();
+    }
 
 private:
-    bool renderAndRead(const VoxelizeContext& context, const SlabState& slab, int k);
+    static constexpr int kSlabBatch = 4;  // slabs drawn before the first is read back
+
+    template <typename Use>
+    void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
     void keepSurface(int axis, int k, int n);
 
-    RenderTarget target_;
+    RenderTarget targets_[kSlabBatch];
+    SlabFaces::Rect rects_[kSlabBatch];
     SlabFaces slabFaces_;
     SurfaceVoxels stored_;
     SlabFaces::Rect rect_;
