@@ -104,19 +104,24 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int pass) {
     glPopAttrib();
 }
 
-void ParityVoxelizer::extractSlice(int s, int base) {
-    const int n = static_cast<int>(target_.size());
-    const int word = (s - base) / 32, bit = (s - base) % 32;
+void ParityVoxelizer::gatherWord(int word) {
+    const int n = target_.size();
+    plane_.resize(static_cast<std::size_t>(n) * n);
     // Stack row j runs down from +y (window row n-1-j), column k down from
     // +x (window column n-1-k): the depth-buffer mode's orientation.
     for (int j = 0; j < n; ++j) {
         const std::uint32_t* line = masks_.data() + static_cast<std::size_t>(n - 1 - j) * n * 4 + word;
-        std::uint32_t* out = slice_.data() + static_cast<std::size_t>(j) * n;
-        for (int k = 0; k < n; ++k) {
-            const std::uint32_t inside = (line[4 * (n - 1 - k)] >> bit) & 1u;
-            out[k] = 0u - inside;  // (255, 255, 255, 255) or (0, 0, 0, 0)
-        }
+        std::uint32_t* out = plane_.data() + static_cast<std::size_t>(j) * n;
+        for (int k = 0; k < n; ++k) out[k] = line[4 * (n - 1 - k)];
     }
+}
+
+void ParityVoxelizer::extractSlice(int bit) {
+    const std::size_t pixels = plane_.size();
+    const std::uint32_t* in = plane_.data();
+    std::uint32_t* out = slice_.data();
+    // (255, 255, 255, 255) where the bit is set, (0, 0, 0, 0) elsewhere.
+    for (std::size_t p = 0; p < pixels; ++p) out[p] = 0u - ((in[p] >> bit) & 1u);
 }
 
 WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context) {
@@ -143,7 +148,10 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context) {
         target_.unbind();
         const int last = std::min(n, base + kSlicesPerPass);
         for (int s = base; s < last; ++s) {
-            extractSlice(s, base);
+            // The pass's words one at a time, in stack order, so each slice is
+            // a sequential sweep over N x N words.
+            if ((s - base) % 32 == 0) gatherWord((s - base) / 32);
+            extractSlice((s - base) % 32);
             WriteResult written = context.consumer.slice(s, rgba);
             if (!written.ok) return written;
         }

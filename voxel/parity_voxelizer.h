@@ -50,14 +50,18 @@ private:
     // Empty when the GL has what the mode needs (programs built, target
     // ready), else the one-line reason.
     std::string prepareGL(GL_Ext_Loader& loader, int n);
-    // Slice s of the pass in masks_ as occupancy pixels into slice_.
-    void extractSlice(int s, int base);
+    // Word `word` (slices 32 word .. 32 word + 31 of the pass) of every
+    // pixel of masks_ into plane_, in stack order: row j, column k at j N + k.
+    void gatherWord(int word);
+    // Bit `bit` of plane_ as occupancy pixels into slice_.
+    void extractSlice(int bit);
 
     ShaderProgram program_;
     GLint firstSliceUniform_ = -1;
     GLint sliceScaleUniform_ = -1;
     IntegerRenderTarget target_;
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
+    std::vector<std::uint32_t> plane_;  // one word of every pixel, stack order
     std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
 };
 
