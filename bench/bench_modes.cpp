@@ -1,6 +1,6 @@
 // Times one voxelization mode on a mesh at several N on a headless context,
 // slices discarded (no file writing), each step timed:
-//   kubelmar_bench_modes MESH depth|depth-full|clipping|parity N...
+//   kubelmar_bench_modes MESH depth|depth-full|clipping|parity|parity3 N...
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -61,7 +61,7 @@ private:
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s MESH depth|depth-full|clipping|parity N...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s MESH depth|depth-full|clipping|parity|parity3 N...\n", argv[0]);
         return 2;
     }
     std::string error;
@@ -83,9 +83,10 @@ int main(int argc, char** argv) {
                 context->description().c_str());
     kubelmar::RunSettings settings;
     const std::string mode = argv[2];
-    settings.mode = mode == "parity" ? kubelmar::kModeParity
+    settings.mode = mode.rfind("parity", 0) == 0 ? kubelmar::kModeParity
                     : mode == "clipping" ? kubelmar::kModeClipping
                                          : kubelmar::kModeDepthBuffer;
+    settings.parityVotes = mode == "parity3" ? 3 : 1;
     if (mode == "depth-full") settings.depthPrecision = kubelmar::DepthPrecision::Full;
     settings.depthPictureDirectory.clear();
     for (int a = 3; a < argc; ++a) {

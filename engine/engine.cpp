@@ -176,7 +176,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         if (settings.mode == kModeClipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
         } else if (settings.mode == kModeParity) {
-            result = parityVoxelizer_.voxelizeParity(context);
+            result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes);
         } else {
             DepthVoxelizer::Options options;
             options.fullPrecision = settings.depthPrecision == DepthPrecision::Full;

@@ -58,9 +58,9 @@ void IntegerRenderTarget::clear() {
     loader_->glClearBufferuiv(GL_COLOR, 0, zero);
 }
 
-void IntegerRenderTarget::readPixels(std::vector<std::uint32_t>& words) const {
-    words.resize(static_cast<std::size_t>(size_) * size_ * 4);
-    glReadPixels(0, 0, size_, size_, GL_RGBA_INTEGER, GL_UNSIGNED_INT, words.data());
+void IntegerRenderTarget::readRows(int first, int count, std::vector<std::uint32_t>& words) const {
+    words.resize(static_cast<std::size_t>(size_) * count * 4);
+    glReadPixels(0, first, size_, count, GL_RGBA_INTEGER, GL_UNSIGNED_INT, words.data());
 }
 
 }  // namespace kubelmar

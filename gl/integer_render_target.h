@@ -33,7 +33,10 @@ public:
     void clear();
     // Reads the bound target, bottom row first (GL window order): the four
     // words of pixel (column c, window row y) at 4 * (y * size + c).
-    void readPixels(std::vector<std::uint32_t>& words) const;
+    void readPixels(std::vector<std::uint32_t>& words) const { readRows(0, size_, words); }
+    // Reads window rows first .. first + count - 1 the same way, row first
+    // at the front.
+    void readRows(int first, int count, std::vector<std::uint32_t>& words) const;
 
 private:
     GL_Ext_Loader* loader_ = nullptr;

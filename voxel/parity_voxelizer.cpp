@@ -1,7 +1,7 @@
 #include "voxel/parity_voxelizer.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <utility>
 
 #include "voxel/open_edges.h"
 
@@ -9,16 +9,20 @@ namespace kubelmar {
 
 namespace {
 
-// Prepared mesh (cube -1024..1024) straight to clip space: window x = mesh
-// x, window y = mesh y, so on an N x N viewport pixel centre p sits on voxel
-// centre -1024 + (p + 0.5) 2048 / N. sliceDepth is mesh z in slice units:
-// slice i's centre at i. No matrices, so no matrix state to keep.
+// Prepared mesh (cube -1024..1024) straight to clip space, the ray's axis
+// as depth: window (x, y) is mesh (y, z) along x, (x, z) along y, (x, y)
+// along z, so on an N x N viewport pixel centre p sits on voxel centre
+// -1024 + (p + 0.5) 2048 / N. sliceDepth is the ray coordinate in slice
+// units: slice i's centre at i. No matrices, so no matrix state to keep.
 constexpr const char* kVertexShader = R"(#version 130
+uniform int axis;          // 0 x, 1 y, 2 z
 uniform float sliceScale;  // N / 2048: slices per mesh unit
 out float sliceDepth;
 void main() {
-    gl_Position = vec4(gl_Vertex.x / 1024.0, gl_Vertex.y / 1024.0, gl_Vertex.z / 2048.0, 1.0);
-    sliceDepth = (gl_Vertex.z + 1024.0) * sliceScale - 0.5;
+    vec3 p = gl_Vertex.xyz;
+    vec3 q = axis == 0 ? p.yzx : axis == 1 ? p.xzy : p;
+    gl_Position = vec4(q.x / 1024.0, q.y / 1024.0, q.z / 2048.0, 1.0);
+    sliceDepth = (q.z + 1024.0) * sliceScale - 0.5;
 }
 )";
 
@@ -39,6 +43,8 @@ void main() {
 }
 )";
 
+std::uint32_t bitOf(const std::uint32_t* words, int bit) { return (words[bit >> 5] >> (bit & 31)) & 1u; }
+
 }  // namespace
 
 std::pair<int, int> glVersionNumber(const char* text) {
@@ -58,6 +64,7 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
             return "ERROR: The parity mode's shaders did not build: " + why;
         firstSliceUniform_ = program_.uniform("firstSlice");
         sliceScaleUniform_ = program_.uniform("sliceScale");
+        axisUniform_ = program_.uniform("axis");
     }
     if (target_.size() != n && !target_.create(loader, n))
         return "ERROR: No usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
@@ -75,20 +82,22 @@ void ParityVoxelizer::abandonGL() {
     target_.abandon();
 }
 
-void ParityVoxelizer::renderPass(const VoxelizeContext& context, int pass) {
+void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
+                                 int rowCount) {
     const int n = context.info.size;
     // Everything changed below is in these groups; the fixed-function modes
     // find their state as they left it.
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT);
-    target_.clear();
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
     glViewport(0, 0, n, n);
+    glEnable(GL_SCISSOR_TEST);  // the clear too
+    glScissor(0, rowFirst, n, rowCount);
+    target_.clear();
     // Every fragment must reach the target exactly once: no depth test,
-    // culling, smoothing (edge coverage) or scissor.
+    // culling, smoothing (edge coverage) or blending.
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_SMOOTH);
     glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_SCISSOR_TEST);
     glDisable(GL_STENCIL_TEST);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_BLEND);
@@ -97,7 +106,8 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int pass) {
     glEnable(GL_COLOR_LOGIC_OP);
     glLogicOp(GL_XOR);
     program_.use();
-    context.loader.glUniform1iARB(firstSliceUniform_, pass * kSlicesPerPass);
+    context.loader.glUniform1iARB(axisUniform_, axis);
+    context.loader.glUniform1iARB(firstSliceUniform_, firstSlice);
     context.loader.glUniform1fARB(sliceScaleUniform_, static_cast<float>(n / 2048.0));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     program_.done();
@@ -124,7 +134,68 @@ void ParityVoxelizer::extractSlice(int bit) {
     for (std::size_t p = 0; p < pixels; ++p) out[p] = 0u - ((in[p] >> bit) & 1u);
 }
 
-WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context) {
+WriteResult ParityVoxelizer::streamBand(const VoxelizeContext& context, int base, int count) {
+    const int n = context.info.size;
+    target_.bind();
+    renderPass(context, 2, base, 0, n);
+    target_.readPixels(masks_);
+    target_.unbind();
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
+    for (int b = 0; b < count; ++b) {
+        // The pass's words one at a time, in stack order, so each slice is a
+        // sequential sweep over N x N words.
+        if (b % 32 == 0) gatherWord(b / 32);
+        extractSlice(b % 32);
+        WriteResult written = context.consumer.slice(base + b, rgba);
+        if (!written.ok) return written;
+    }
+    return {};
+}
+
+void ParityVoxelizer::sideBits(const VoxelizeContext& context, int axis, int base, int count,
+                               std::vector<std::uint32_t>& bits) {
+    const int n = context.info.size;
+    const int words = (n + 31) / 32;
+    bits.assign(static_cast<std::size_t>(n) * count * words, 0);
+    for (int first = 0; first < n; first += kSlicesPerPass) {
+        target_.bind();
+        renderPass(context, axis, first, base, count);
+        target_.readRows(base, count, masks_);
+        target_.unbind();
+        const int passWords = std::min(4, words - first / 32);
+        for (std::size_t pixel = 0; pixel < static_cast<std::size_t>(n) * count; ++pixel)
+            std::copy_n(&masks_[4 * pixel], passWords, &bits[pixel * words + first / 32]);
+    }
+}
+
+WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int base, int count) {
+    const int n = context.info.size;
+    const int words = (n + 31) / 32;
+    target_.bind();
+    renderPass(context, 2, base, 0, n);
+    target_.readPixels(zMasks_);
+    target_.unbind();
+    sideBits(context, 0, base, count, xBits_);  // window (y, z - base), bits along x
+    sideBits(context, 1, base, count, yBits_);  // window (x, z - base), bits along y
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
+    for (int b = 0; b < count; ++b) {
+        for (int y = 0; y < n; ++y) {
+            const std::uint32_t* xRow = &xBits_[(static_cast<std::size_t>(b) * n + y) * words];
+            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(n - 1 - y) * n;
+            for (int x = 0; x < n; ++x) {
+                const std::uint32_t votes = bitOf(&zMasks_[(static_cast<std::size_t>(y) * n + x) * 4], b) +
+                                            bitOf(xRow, x) +
+                                            bitOf(&yBits_[(static_cast<std::size_t>(b) * n + x) * words], y);
+                out[n - 1 - x] = votes >= 2 ? 0xFFFFFFFFu : 0u;
+            }
+        }
+        WriteResult written = context.consumer.slice(base + b, rgba);
+        if (!written.ok) return written;
+    }
+    return {};
+}
+
+WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes) {
     const int n = context.info.size;
     {
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
@@ -132,6 +203,10 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context) {
         if (open > 0)
             context.log << "WARNING: " << open << " boundary edges: the mesh is not closed; the parity solid may leak"
                         << std::endl;
+        const char* why = votes == 1 || votes == 3 ? "as asked" : open > 0 ? "the mesh is not closed" : "the mesh is closed";
+        if (votes != 1 && votes != 3) votes = open > 0 ? 3 : 1;
+        context.log << "Parity votes: " << votes << (votes == 3 ? " (rays along x, y and z; " : " (rays along z; ")
+                    << why << ")" << std::endl;
     }
     if (const std::string why = prepareGL(context.loader, n); !why.empty()) return {false, why, 0};
 
@@ -139,22 +214,11 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context) {
     WriteResult begun = context.consumer.begin(context.info);
     if (!begun.ok) return begun;
     slice_.resize(static_cast<std::size_t>(n) * n);
-    const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
-    for (int base = 0, pass = 0; base < n; base += kSlicesPerPass, ++pass) {
+    for (int base = 0; base < n; base += kSlicesPerPass) {
         step.setValue(base);
-        target_.bind();
-        renderPass(context, pass);
-        target_.readPixels(masks_);
-        target_.unbind();
-        const int last = std::min(n, base + kSlicesPerPass);
-        for (int s = base; s < last; ++s) {
-            // The pass's words one at a time, in stack order, so each slice is
-            // a sequential sweep over N x N words.
-            if ((s - base) % 32 == 0) gatherWord((s - base) / 32);
-            extractSlice((s - base) % 32);
-            WriteResult written = context.consumer.slice(s, rgba);
-            if (!written.ok) return written;
-        }
+        const int count = std::min(kSlicesPerPass, n - base);
+        WriteResult band = votes == 3 ? streamVotedBand(context, base, count) : streamBand(context, base, count);
+        if (!band.ok) return band;
     }
     return context.consumer.end();
 }

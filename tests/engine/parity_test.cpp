@@ -150,8 +150,12 @@ std::string tiltedShapes() {
 
 TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
     KUBELMAR_REQUIRE_GL();
-    for (int n : {1, 37, 100, 129}) {
+    const int sizes[6] = {1, 37, 100, 129, 37, 100};
+    for (int run = 0; run < 6; ++run) {
+        const int n = sizes[run];
+        const int votes = run < 4 ? 1 : 3;
         EngineFixture f(n, kModeParity);
+        f.settings.parityVotes = votes;
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(boxWithTwoCavities()));
         const VoxelizeResult result = f.run();
@@ -161,8 +165,10 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
         EXPECT_EQ(f.log.str().find("boundary edges"), std::string::npos) << f.log.str();
         const ParityReference reference(f.engine.mesh(), n);
         const Disagreement d = compare(f.volume, reference);
-        EXPECT_EQ(d.far, 0) << "N=" << n;
-        EXPECT_LE(d.total, std::max(1L, d.filled / 1000)) << "N=" << n;
+        // Each ray is exact but for centres on the surface; with three, a
+        // centre close to a face steep to z may differ far along z.
+        if (votes == 1) EXPECT_EQ(d.far, 0) << "N=" << n;
+        EXPECT_LE(d.total, std::max(1L, d.filled / 1000)) << "N=" << n << " votes " << votes;
         if (n == 1) {
             EXPECT_TRUE(f.volume.filled(0, 0, 0));  // the box's centre lies in neither cavity
             continue;
@@ -172,7 +178,7 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
         EXPECT_FALSE(f.volume.filled(voxel(0.28), voxel(1 - 0.35), voxel(1 - 0.3))) << "N=" << n;
         EXPECT_FALSE(f.volume.filled(voxel(0.69), voxel(1 - 0.66), voxel(1 - 0.7))) << "N=" << n;
         EXPECT_TRUE(f.volume.filled(voxel(0.69), voxel(1 - 0.35), voxel(1 - 0.3))) << "N=" << n;
-        if (n == 100) {
+        if (n == 100 && votes == 1) {
             EngineFixture depth(n, kModeDepthBuffer);
             ASSERT_TRUE(depth.load(boxWithTwoCavities()));
             ASSERT_TRUE(depth.run().ok);
@@ -243,6 +249,64 @@ TEST(ParityMode, LeavesTheFixedFunctionModesAsTheyWere) {
                 ASSERT_EQ(std::memcmp(runs[0].at(i, j, k), runs[3].at(i, j, k), 4), 0) << i << ' ' << j << ' ' << k;
                 ASSERT_EQ(runs[1].filled(i, j, k), depthAgain.filled(i, j, k)) << i << ' ' << j << ' ' << k;
             }
+}
+
+// One triangle of the torus missing: along z alone the hole leaks a streak;
+// with three rays a voxel goes wrong only where two of its rays meet the
+// hole.
+TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
+    KUBELMAR_REQUIRE_GL();
+    const int n = 96;
+    const std::string closed = tiltedShapes();
+    std::string open = closed;
+    const std::size_t torusFace = open.find("f 9 ");
+    ASSERT_NE(torusFace, std::string::npos);
+    const std::size_t lineEnd = open.find('\n', torusFace);
+    // Keep one of the quad's two triangles.
+    std::istringstream quad(open.substr(torusFace + 2, lineEnd - torusFace - 2));
+    int a, b, c, d;
+    quad >> a >> b >> c >> d;
+    open.replace(torusFace, lineEnd - torusFace,
+                 "f " + std::to_string(a) + ' ' + std::to_string(b) + ' ' + std::to_string(c));
+
+    EngineFixture exact(n, kModeParity);
+    exact.settings.parityVotes = 1;
+    ASSERT_TRUE(exact.load(closed));
+    ASSERT_TRUE(exact.run().ok);
+    EXPECT_NE(exact.log.str().find("Parity votes: 1 (rays along z; as asked)"), std::string::npos) << exact.log.str();
+
+    auto differences = [&](const VolumeCapture& v) {
+        long differ = 0;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k) differ += v.filled(i, j, k) != exact.volume.filled(i, j, k);
+        return differ;
+    };
+    const long volume = long(n) * n * n;
+    {
+        EngineFixture voted(n, kModeParity);  // votes left to the mode: 3 for an open mesh
+        ASSERT_TRUE(voted.load(open));
+        ASSERT_TRUE(voted.run().ok);
+        EXPECT_NE(voted.log.str().find("WARNING: 3 boundary edges"), std::string::npos) << voted.log.str();
+        EXPECT_NE(voted.log.str().find("Parity votes: 3 (rays along x, y and z; the mesh is not closed)"),
+                  std::string::npos);
+        EXPECT_LE(differences(voted.volume), volume / 200);
+    }
+    {
+        EngineFixture leaky(n, kModeParity);
+        leaky.settings.parityVotes = 1;
+        ASSERT_TRUE(leaky.load(open));
+        ASSERT_TRUE(leaky.run().ok);
+        EXPECT_GT(differences(leaky.volume), 0);  // the streak the votes remove
+    }
+    {
+        // On the closed mesh the three rays agree but for centres on the surface.
+        EngineFixture votedClosed(n, kModeParity);
+        votedClosed.settings.parityVotes = 3;
+        ASSERT_TRUE(votedClosed.load(closed));
+        ASSERT_TRUE(votedClosed.run().ok);
+        EXPECT_LE(differences(votedClosed.volume), exact.volume.count() / 1000);
+    }
 }
 
 TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {
