@@ -43,7 +43,18 @@ void main() {
 }
 )";
 
-std::uint32_t bitOf(const std::uint32_t* words, int bit) { return (words[bit >> 5] >> (bit & 31)) & 1u; }
+// Transposes a 32 x 32 bit matrix in place: bit j of a[i] goes to bit i of
+// a[j] (bit 0 the least significant).
+void transpose32(std::uint32_t* a) {
+    std::uint32_t m = 0x0000FFFFu;
+    for (int j = 16; j != 0; j >>= 1, m ^= m << j) {
+        for (int k = 0; k < 32; k = (k + j + 1) & ~j) {
+            const std::uint32_t t = ((a[k] >> j) ^ a[k + j]) & m;
+            a[k] ^= t << j;
+            a[k + j] ^= t;
+        }
+    }
+}
 
 }  // namespace
 
@@ -168,25 +179,59 @@ void ParityVoxelizer::sideBits(const VoxelizeContext& context, int axis, int bas
     }
 }
 
+void ParityVoxelizer::transposeSideBits(int n, int b) {
+    const int words = (n + 31) / 32;
+    yRows_.resize(static_cast<std::size_t>(n) * words);
+    std::uint32_t block[32];
+    for (int xb = 0; xb < words; ++xb) {
+        for (int yb = 0; yb < words; ++yb) {
+            for (int i = 0; i < 32; ++i) {
+                const int x = 32 * xb + i;
+                block[i] = x < n ? yBits_[(static_cast<std::size_t>(b) * n + x) * words + yb] : 0u;
+            }
+            transpose32(block);
+            for (int t = 0; t < 32 && 32 * yb + t < n; ++t)
+                yRows_[static_cast<std::size_t>(32 * yb + t) * words + xb] = block[t];
+        }
+    }
+}
+
 WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int base, int count) {
     const int n = context.info.size;
     const int words = (n + 31) / 32;
-    target_.bind();
-    renderPass(context, 2, base, 0, n);
-    target_.readPixels(zMasks_);
-    target_.unbind();
     sideBits(context, 0, base, count, xBits_);  // window (y, z - base), bits along x
     sideBits(context, 1, base, count, yBits_);  // window (x, z - base), bits along y
+    target_.bind();
+    renderPass(context, 2, base, 0, n);
+    target_.readPixels(masks_);
+    target_.unbind();
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
+    std::vector<std::uint32_t> zRow(words);
     for (int b = 0; b < count; ++b) {
-        for (int y = 0; y < n; ++y) {
+        if (b % 32 == 0) gatherWord(b / 32);
+        const int bit = b % 32;
+        // Every ray's verdicts for one row of voxels packed along +x, so
+        // "two of three" is (z & x) | (z & y) | (x & y) a word at a time.
+        transposeSideBits(n, b);
+        for (int j = 0; j < n; ++j) {
+            const int y = n - 1 - j;
+            const std::uint32_t* z = plane_.data() + static_cast<std::size_t>(j) * n;
+            // Column k holds x = n-1-k: read the row backwards, 32 x at a time.
+            for (int w = 0; w < words; ++w) {
+                std::uint32_t packed = 0;
+                const int lanes = std::min(32, n - 32 * w);
+                const std::uint32_t* from = z + (n - 1 - 32 * w);
+                for (int t = 0; t < lanes; ++t) packed |= ((from[-t] >> bit) & 1u) << t;
+                zRow[w] = packed;
+            }
             const std::uint32_t* xRow = &xBits_[(static_cast<std::size_t>(b) * n + y) * words];
-            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(n - 1 - y) * n;
-            for (int x = 0; x < n; ++x) {
-                const std::uint32_t votes = bitOf(&zMasks_[(static_cast<std::size_t>(y) * n + x) * 4], b) +
-                                            bitOf(xRow, x) +
-                                            bitOf(&yBits_[(static_cast<std::size_t>(b) * n + x) * words], y);
-                out[n - 1 - x] = votes >= 2 ? 0xFFFFFFFFu : 0u;
+            const std::uint32_t* yRow = &yRows_[static_cast<std::size_t>(y) * words];
+            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(j) * n;
+            for (int w = 0; w < words; ++w) {
+                const std::uint32_t two = (zRow[w] & xRow[w]) | (zRow[w] & yRow[w]) | (xRow[w] & yRow[w]);
+                const int lanes = std::min(32, n - 32 * w);
+                std::uint32_t* to = out + (n - 1 - 32 * w);
+                for (int t = 0; t < lanes; ++t) to[-t] = 0u - ((two >> t) & 1u);
             }
         }
         WriteResult written = context.consumer.slice(base + b, rgba);

@@ -68,6 +68,9 @@ private:
     // packed into bits: N / 32 words (rounded up) per (row, column), slice
     // bit s % 32 of word s / 32.
     void sideBits(const VoxelizeContext& context, int axis, int base, int count, std::vector<std::uint32_t>& bits);
+    // Slice b's bits along y (yBits_) transposed into yRows_: for each y,
+    // N / 32 words (rounded up) packed along x.
+    void transposeSideBits(int n, int b);
     // Word `word` (slices 32 word .. 32 word + 31 of the pass) of every
     // pixel of masks_ into plane_, in stack order: row j, column k at j N + k.
     void gatherWord(int word);
@@ -80,7 +83,8 @@ private:
     GLint axisUniform_ = -1;
     IntegerRenderTarget target_;
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
-    std::vector<std::uint32_t> zMasks_, xBits_, yBits_;  // a voted band's three rays
+    std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
+    std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y
     std::vector<std::uint32_t> plane_;  // one word of every pixel, stack order
     std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
 };
