@@ -27,6 +27,7 @@ Engine::~Engine() {
         drawer_.abandon();
         clipVoxelizer_.abandonGL();
         depthVoxelizer_.abandonGL();
+        parityVoxelizer_.abandonGL();
     }
 }
 
@@ -75,6 +76,7 @@ void Engine::releaseGL() {
     drawer_.release();
     clipVoxelizer_.releaseGL();
     depthVoxelizer_.releaseGL();
+    parityVoxelizer_.releaseGL();
     glReady_ = false;
 }
 
@@ -147,6 +149,8 @@ VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
         info.rowAxis = {0, 1};      // along +x
         info.columnAxis = {2, 1};   // along +z
     } else {
+        // The depth-buffer and parity modes share one orientation, so their
+        // stacks can be compared voxel for voxel.
         info.sliceAxis = {2, 1};    // along +z
         info.rowAxis = {1, -1};     // from the top of y down
         info.columnAxis = {0, -1};  // from the largest x down
@@ -178,6 +182,8 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log()};
         if (settings.mode == kModeClipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
+        } else if (settings.mode == kModeParity) {
+            result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes);
         } else {
             DepthVoxelizer::Options options;
             options.fullPrecision = settings.depthPrecision == DepthPrecision::Full;

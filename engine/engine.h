@@ -13,6 +13,7 @@
 #include "mesh/mesh_loader.h"
 #include "voxel/clip_voxelizer.h"
 #include "voxel/depth_voxelizer.h"
+#include "voxel/parity_voxelizer.h"
 #include "voxel/progress.h"
 #include "voxel/slice_consumer.h"
 
@@ -102,6 +103,7 @@ private:
     ColourSource uploadedColour_ = ColourSource::Auto;
     ClipVoxelizer clipVoxelizer_;
     DepthVoxelizer depthVoxelizer_;
+    ParityVoxelizer parityVoxelizer_;
     bool glReady_ = false;
     bool depthClampSupported_ = false;
     int maxVoxelSize_ = 0;

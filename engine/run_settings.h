@@ -24,6 +24,10 @@ struct RunSettings {
     // mesh's largest side over it, rounded up (1 .. 4096).
     double voxelEdge = 0.0;
     DepthPrecision depthPrecision = DepthPrecision::Byte;
+    // The parity mode's rays per voxel: 1 (along z) or 3 (along x, y and z,
+    // a voxel kept when two agree: closes small holes). 0: 1 for a closed
+    // mesh, 3 when it has boundary edges.
+    int parityVotes = 0;
     // Where the clipping mode's colours come from (texture, material, vertex).
     ColourSource colour = ColourSource::Auto;
     // The depth-buffer mode also writes its six pictures here when the

@@ -89,6 +89,12 @@ namespace kubelmar {
     X(glClientActiveTextureARB, PFNGLCLIENTACTIVETEXTUREARBPROC)      \
     X(glMultiTexCoord2fARB, PFNGLMULTITEXCOORD2FARBPROC)
 
+// GL 3.0 entry points the parity mode needs for its integer render target;
+// fetched when present, never required (that mode checks them itself).
+#define KUBELMAR_GL_INTEGER_TARGET_PROCS(X)                           \
+    X(glClearBufferuiv, PFNGLCLEARBUFFERUIVPROC)                      \
+    X(glBindFragDataLocation, PFNGLBINDFRAGDATALOCATIONPROC)
+
 // The GL entry points beyond 1.1 that the voxelization needs, looked up by
 // name in the current context. Every line of the report goes to `out`.
 class GL_Ext_Loader {
@@ -120,6 +126,7 @@ public:
     int pixelBufferObjectSupported = 0;
     int multitextureSupported = 0;
     KUBELMAR_GL_MULTITEXTURE_PROCS(KUBELMAR_DECLARE)
+    KUBELMAR_GL_INTEGER_TARGET_PROCS(KUBELMAR_DECLARE)  // null where the GL lacks them
 #undef KUBELMAR_DECLARE
 
 private:

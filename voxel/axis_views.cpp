@@ -29,7 +29,10 @@ Mat4 axisRotation(const AxisView& view) {
 }
 
 AxisView lastAxisView(int mode) {
-    return mode == kModeClipping ? kClipPasses[2].view : kDepthViews[5].view;
+    if (mode == kModeClipping) return kClipPasses[2].view;
+    // The parity mode looks along z with the mesh unrotated: depth view 0.
+    if (mode == kModeParity) return kDepthViews[0].view;
+    return kDepthViews[5].view;
 }
 
 }  // namespace kubelmar

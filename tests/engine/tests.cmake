@@ -21,6 +21,7 @@ add_executable(kubelmar_engine_tests
   engine/cli_test.cpp
   engine/regression_test.cpp
   engine/streaming_test.cpp
+  engine/parity_test.cpp
   engine/mesh_drawer_test.cpp core/test_images.cpp
 )
 target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl

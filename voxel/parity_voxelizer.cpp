@@ -1,0 +1,271 @@
+#include "voxel/parity_voxelizer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "voxel/open_edges.h"
+
+namespace kubelmar {
+
+namespace {
+
+// Prepared mesh (cube -1024..1024) straight to clip space, the ray's axis
+// as depth: window (x, y) is mesh (y, z) along x, (x, z) along y, (x, y)
+// along z, so on an N x N viewport pixel centre p sits on voxel centre
+// -1024 + (p + 0.5) 2048 / N. sliceDepth is the ray coordinate in slice
+// units: slice i's centre at i. No matrices, so no matrix state to keep.
+constexpr const char* kVertexShader = R"(#version 130
+uniform int axis;          // 0 x, 1 y, 2 z
+uniform float sliceScale;  // N / 2048: slices per mesh unit
+out float sliceDepth;
+void main() {
+    vec3 p = gl_Vertex.xyz;
+    vec3 q = axis == 0 ? p.yzx : axis == 1 ? p.xzy : p;
+    gl_Position = vec4(q.x / 1024.0, q.y / 1024.0, q.z / 2048.0, 1.0);
+    sliceDepth = (q.z + 1024.0) * sliceScale - 0.5;
+}
+)";
+
+// Sets the bits of the pass's slices whose centres lie strictly beyond the
+// fragment: slice firstSlice + b is bit b % 32 of word b / 32.
+constexpr const char* kFragmentShader = R"(#version 130
+uniform int firstSlice;
+in float sliceDepth;
+out uvec4 sliceMask;
+uint bitsFrom(int first) {
+    if (first <= 0) return 0xFFFFFFFFu;
+    if (first >= 32) return 0u;
+    return 0xFFFFFFFFu << uint(first);
+}
+void main() {
+    int beyond = int(floor(sliceDepth)) + 1 - firstSlice;
+    sliceMask = uvec4(bitsFrom(beyond), bitsFrom(beyond - 32), bitsFrom(beyond - 64), bitsFrom(beyond - 96));
+}
+)";
+
+// Transposes a 32 x 32 bit matrix in place: bit j of a[i] goes to bit i of
+// a[j] (bit 0 the least significant).
+void transpose32(std::uint32_t* a) {
+    std::uint32_t m = 0x0000FFFFu;
+    for (int j = 16; j != 0; j >>= 1, m ^= m << j) {
+        for (int k = 0; k < 32; k = (k + j + 1) & ~j) {
+            const std::uint32_t t = ((a[k] >> j) ^ a[k + j]) & m;
+            a[k] ^= t << j;
+            a[k + j] ^= t;
+        }
+    }
+}
+
+}  // namespace
+
+std::pair<int, int> glVersionNumber(const char* text) {
+    int major = 0, minor = 0;
+    if (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2) return {0, 0};
+    return {major, minor};
+}
+
+std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (glVersionNumber(version) < std::pair(3, 0) || !loader.glClearBufferuiv)
+        return "ERROR: The parity mode needs OpenGL 3.0 (integer render targets, GLSL 1.30); this is OpenGL " +
+               std::string(version ? version : "(unknown)");
+    if (!program_.built()) {
+        std::string why;
+        if (!program_.build(loader, kVertexShader, kFragmentShader, "sliceMask", &why))
+            return "ERROR: The parity mode's shaders did not build: " + why;
+        firstSliceUniform_ = program_.uniform("firstSlice");
+        sliceScaleUniform_ = program_.uniform("sliceScale");
+        axisUniform_ = program_.uniform("axis");
+    }
+    if (target_.size() != n && !target_.create(loader, n))
+        return "ERROR: No usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
+               std::to_string(n) + " pixels";
+    return {};
+}
+
+void ParityVoxelizer::releaseGL() {
+    program_.release();
+    target_.release();
+}
+
+void ParityVoxelizer::abandonGL() {
+    program_.abandon();
+    target_.abandon();
+}
+
+void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
+                                 int rowCount) {
+    const int n = context.info.size;
+    // Everything changed below is in these groups; the fixed-function modes
+    // find their state as they left it.
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
+    glViewport(0, 0, n, n);
+    glEnable(GL_SCISSOR_TEST);  // the clear too
+    glScissor(0, rowFirst, n, rowCount);
+    target_.clear();
+    // Every fragment must reach the target exactly once: no depth test,
+    // culling, smoothing (edge coverage) or blending.
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_SMOOTH);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_COLOR_LOGIC_OP);
+    glLogicOp(GL_XOR);
+    program_.use();
+    context.loader.glUniform1iARB(axisUniform_, axis);
+    context.loader.glUniform1iARB(firstSliceUniform_, firstSlice);
+    context.loader.glUniform1fARB(sliceScaleUniform_, static_cast<float>(n / 2048.0));
+    context.drawer.drawIndices(context.faces.data(), context.faces.size());
+    program_.done();
+    glPopAttrib();
+}
+
+void ParityVoxelizer::gatherWord(int word) {
+    const int n = target_.size();
+    plane_.resize(static_cast<std::size_t>(n) * n);
+    // Stack row j runs down from +y (window row n-1-j), column k down from
+    // +x (window column n-1-k): the depth-buffer mode's orientation.
+    for (int j = 0; j < n; ++j) {
+        const std::uint32_t* line = masks_.data() + static_cast<std::size_t>(n - 1 - j) * n * 4 + word;
+        std::uint32_t* out = plane_.data() + static_cast<std::size_t>(j) * n;
+        for (int k = 0; k < n; ++k) out[k] = line[4 * (n - 1 - k)];
+    }
+}
+
+void ParityVoxelizer::extractSlice(int bit) {
+    const std::size_t pixels = plane_.size();
+    const std::uint32_t* in = plane_.data();
+    std::uint32_t* out = slice_.data();
+    // (255, 255, 255, 255) where the bit is set, (0, 0, 0, 0) elsewhere.
+    for (std::size_t p = 0; p < pixels; ++p) out[p] = 0u - ((in[p] >> bit) & 1u);
+}
+
+WriteResult ParityVoxelizer::streamBand(const VoxelizeContext& context, int base, int count) {
+    const int n = context.info.size;
+    target_.bind();
+    renderPass(context, 2, base, 0, n);
+    target_.readPixels(masks_);
+    target_.unbind();
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
+    for (int b = 0; b < count; ++b) {
+        // The pass's words one at a time, in stack order, so each slice is a
+        // sequential sweep over N x N words.
+        if (b % 32 == 0) gatherWord(b / 32);
+        extractSlice(b % 32);
+        WriteResult written = context.consumer.slice(base + b, rgba);
+        if (!written.ok) return written;
+    }
+    return {};
+}
+
+void ParityVoxelizer::sideBits(const VoxelizeContext& context, int axis, int base, int count,
+                               std::vector<std::uint32_t>& bits) {
+    const int n = context.info.size;
+    const int words = (n + 31) / 32;
+    bits.assign(static_cast<std::size_t>(n) * count * words, 0);
+    for (int first = 0; first < n; first += kSlicesPerPass) {
+        target_.bind();
+        renderPass(context, axis, first, base, count);
+        target_.readRows(base, count, masks_);
+        target_.unbind();
+        const int passWords = std::min(4, words - first / 32);
+        for (std::size_t pixel = 0; pixel < static_cast<std::size_t>(n) * count; ++pixel)
+            std::copy_n(&masks_[4 * pixel], passWords, &bits[pixel * words + first / 32]);
+    }
+}
+
+void ParityVoxelizer::transposeSideBits(int n, int b) {
+    const int words = (n + 31) / 32;
+    yRows_.resize(static_cast<std::size_t>(n) * words);
+    std::uint32_t block[32];
+    for (int xb = 0; xb < words; ++xb) {
+        for (int yb = 0; yb < words; ++yb) {
+            for (int i = 0; i < 32; ++i) {
+                const int x = 32 * xb + i;
+                block[i] = x < n ? yBits_[(static_cast<std::size_t>(b) * n + x) * words + yb] : 0u;
+            }
+            transpose32(block);
+            for (int t = 0; t < 32 && 32 * yb + t < n; ++t)
+                yRows_[static_cast<std::size_t>(32 * yb + t) * words + xb] = block[t];
+        }
+    }
+}
+
+WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int base, int count) {
+    const int n = context.info.size;
+    const int words = (n + 31) / 32;
+    sideBits(context, 0, base, count, xBits_);  // window (y, z - base), bits along x
+    sideBits(context, 1, base, count, yBits_);  // window (x, z - base), bits along y
+    target_.bind();
+    renderPass(context, 2, base, 0, n);
+    target_.readPixels(masks_);
+    target_.unbind();
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
+    std::vector<std::uint32_t> zRow(words);
+    for (int b = 0; b < count; ++b) {
+        if (b % 32 == 0) gatherWord(b / 32);
+        const int bit = b % 32;
+        // Every ray's verdicts for one row of voxels packed along +x, so
+        // "two of three" is (z & x) | (z & y) | (x & y) a word at a time.
+        transposeSideBits(n, b);
+        for (int j = 0; j < n; ++j) {
+            const int y = n - 1 - j;
+            const std::uint32_t* z = plane_.data() + static_cast<std::size_t>(j) * n;
+            // Column k holds x = n-1-k: read the row backwards, 32 x at a time.
+            for (int w = 0; w < words; ++w) {
+                std::uint32_t packed = 0;
+                const int lanes = std::min(32, n - 32 * w);
+                const std::uint32_t* from = z + (n - 1 - 32 * w);
+                for (int t = 0; t < lanes; ++t) packed |= ((from[-t] >> bit) & 1u) << t;
+                zRow[w] = packed;
+            }
+            const std::uint32_t* xRow = &xBits_[(static_cast<std::size_t>(b) * n + y) * words];
+            const std::uint32_t* yRow = &yRows_[static_cast<std::size_t>(y) * words];
+            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(j) * n;
+            for (int w = 0; w < words; ++w) {
+                const std::uint32_t two = (zRow[w] & xRow[w]) | (zRow[w] & yRow[w]) | (xRow[w] & yRow[w]);
+                const int lanes = std::min(32, n - 32 * w);
+                std::uint32_t* to = out + (n - 1 - 32 * w);
+                for (int t = 0; t < lanes; ++t) to[-t] = 0u - ((two >> t) & 1u);
+            }
+        }
+        WriteResult written = context.consumer.slice(base + b, rgba);
+        if (!written.ok) return written;
+    }
+    return {};
+}
+
+WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes) {
+    const int n = context.info.size;
+    {
+        ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
+        const long open = countOpenEdges(context.mesh.positions, context.faces);
+        if (open > 0)
+            context.log << "WARNING: " << open << " boundary edges: the mesh is not closed; the parity solid may leak"
+                        << std::endl;
+        const char* why = votes == 1 || votes == 3 ? "as asked" : open > 0 ? "the mesh is not closed" : "the mesh is closed";
+        if (votes != 1 && votes != 3) votes = open > 0 ? 3 : 1;
+        context.log << "Parity votes: " << votes << (votes == 3 ? " (rays along x, y and z; " : " (rays along z; ")
+                    << why << ")" << std::endl;
+    }
+    if (const std::string why = prepareGL(context.loader, n); !why.empty()) return {false, why, 0};
+
+    ProgressStep step(context.progress, "Parity Slicing: (Step 2 of 2)", n);
+    WriteResult begun = context.consumer.begin(context.info);
+    if (!begun.ok) return begun;
+    slice_.resize(static_cast<std::size_t>(n) * n);
+    for (int base = 0; base < n; base += kSlicesPerPass) {
+        step.setValue(base);
+        const int count = std::min(kSlicesPerPass, n - base);
+        WriteResult band = votes == 3 ? streamVotedBand(context, base, count) : streamBand(context, base, count);
+        if (!band.ok) return band;
+    }
+    return context.consumer.end();
+}
+
+}  // namespace kubelmar

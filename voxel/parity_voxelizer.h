@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gl/integer_render_target.h"
+#include "gl/shader_program.h"
+#include "voxel/voxelize_context.h"
+
+namespace kubelmar {
+
+// The "Parity Based" mode: a voxel is filled when its centre is inside the
+// mesh by the parity rule (a ray from it crosses the surface an odd number
+// of times), so enclosed cavities stay empty whichever way their faces wind.
+//
+// The mesh is rendered looking along one axis into an N x N RGBA32UI target
+// with the XOR logic op. Pixel centres sit on voxel centres; every fragment
+// at depth d writes a 128-bit mask with bit b set for each slice base + b
+// whose centre lies beyond d, so afterwards bit b of a pixel is the parity
+// of the crossings below that slice's centre: inside or not. One pass covers
+// 128 slices; the stack comes out in the depth-buffer mode's orientation and
+// occupancy encoding, streamed band by band (128 slices along z at a time),
+// so memory grows with N x N, not the volume.
+//
+// With 3 votes the parity is also taken along x and y, for the band's
+// z rows only (scissored), and a voxel is kept when two of the three rays
+// agree; a hole in an open mesh then leaks only where two rays meet it.
+//
+// On-surface centres, decided the same way on every axis: along the ray a
+// face counts for the slices whose centres lie strictly beyond it (a centre
+// exactly on a face turned towards +axis is inside, on one turned towards
+// -axis outside); across the ray GL's rasterisation rule decides, which on a
+// closed mesh counts a centre on a shared edge for exactly one of its faces.
+class ParityVoxelizer {
+public:
+    // Slices per pass: the bits of one RGBA32UI pixel.
+    static constexpr int kSlicesPerPass = 128;
+
+    // The whole run: checks the GL, warns in the log about open edges, picks
+    // the votes (1 or 3; 0: 3 when there are open edges, else 1, said in the
+    // log) and streams every slice to the consumer. Renders into a target
+    // of its own, rebinds the framebuffer bound before and leaves the GL
+    // state (enables, logic op, viewport, scissor, current program) as it
+    // found it. Context current.
+    WriteResult voxelizeParity(const VoxelizeContext& context, int votes);
+
+    // Renders the slicemap looking along mesh axis `axis` (0 x, 1 y, 2 z)
+    // for slices firstSlice .. firstSlice + 127 of that axis into the bound
+    // target, window rows rowFirst .. rowFirst + rowCount - 1 only. Window
+    // (column, row) is voxel (y, z) along x, (x, z) along y, (x, y) along z,
+    // indices counted from the negative end. The program must be built.
+    void renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
+
+    void releaseGL();
+    void abandonGL();
+
+private:
+    // Empty when the GL has what the mode needs (programs built, target
+    // ready), else the one-line reason.
+    std::string prepareGL(GL_Ext_Loader& loader, int n);
+    // Slices base .. base + count - 1, one ray (z) a voxel.
+    WriteResult streamBand(const VoxelizeContext& context, int base, int count);
+    // The same with three rays a voxel, two needed.
+    WriteResult streamVotedBand(const VoxelizeContext& context, int base, int count);
+    // Every pass along `axis` (0 or 1) over z rows base .. base + count - 1,
+    // packed into bits: N / 32 words (rounded up) per (row, column), slice
+    // bit s % 32 of word s / 32.
+    void sideBits(const VoxelizeContext& context, int axis, int base, int count, std::vector<std::uint32_t>& bits);
+    // Slice b's bits along y (yBits_) transposed into yRows_: for each y,
+    // N / 32 words (rounded up) packed along x.
+    void transposeSideBits(int n, int b);
+    // Word `word` (slices 32 word .. 32 word + 31 of the pass) of every
+    // pixel of masks_ into plane_, in stack order: row j, column k at j N + k.
+    void gatherWord(int word);
+    // Bit `bit` of plane_ as occupancy pixels into slice_.
+    void extractSlice(int bit);
+
+    ShaderProgram program_;
+    GLint firstSliceUniform_ = -1;
+    GLint sliceScaleUniform_ = -1;
+    GLint axisUniform_ = -1;
+    IntegerRenderTarget target_;
+    std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
+    std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
+    std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y
+    std::vector<std::uint32_t> plane_;  // one word of every pixel, stack order
+    std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
+};
+
+// Major and minor version of a GL_VERSION or GL_SHADING_LANGUAGE_VERSION
+// string ("4.5 (Compatibility Profile) Mesa 22.3.6" gives 4, 5); 0, 0 when
+// it doesn't start with one.
+std::pair<int, int> glVersionNumber(const char* text);
+
+}  // namespace kubelmar
