@@ -167,7 +167,9 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
         const Disagreement d = compare(f.volume, reference);
         // Each ray is exact but for centres on the surface; with three, a
         // centre close to a face steep to z may differ far along z.
-        if (votes == 1) EXPECT_EQ(d.far, 0) << "N=" << n;
+        if (votes == 1) {
+            EXPECT_EQ(d.far, 0) << "N=" << n;
+        }
         EXPECT_LE(d.total, std::max(1L, d.filled / 1000)) << "N=" << n << " votes " << votes;
         if (n == 1) {
             EXPECT_TRUE(f.volume.filled(0, 0, 0));  // the box's centre lies in neither cavity
