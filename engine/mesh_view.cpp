@@ -1,33 +1,97 @@
 #include "engine/mesh_view.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kubelmar {
+
+namespace {
+
+// The mesh's sphere fills this share of the view's shorter side at zoom 1,
+// leaving a margin so its outline doesn't touch the edge.
+constexpr float kFitShare = 0.95f;
+
+void setHeadlight() {
+    // Set with the model-view at identity, so the direction is in eye
+    // coordinates: towards the viewer, and it turns with the eye.
+    const GLfloat direction[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    const GLfloat ambient[4] = {0.25f, 0.25f, 0.25f, 1.0f};
+    const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, direction);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
+    // Meshes come with either winding: light the back of a face as its front.
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_LIGHTING);
+}
+
+void clearHeadlight() {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_NORMALIZE);
+    glDisable(GL_COLOR_MATERIAL);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+}
+
+}  // namespace
 
 void MeshView::reset(int width, int height) {
     arcBall_ = ArcBall(static_cast<float>(width), static_cast<float>(height));
+    zoom_ = 1.0f;
+}
+
+void MeshView::project(int width, int height) const {
+    glViewport(0, 0, width, height);
+    // Half the shorter side spans the framed sphere; the longer side shows
+    // more of the scene, so pixels stay square.
+    const float half = radius_ / (kFitShare * zoom_);
+    const float w = float(std::max(width, 1)), h = float(std::max(height, 1));
+    const float halfX = w >= h ? half * w / h : half, halfY = w >= h ? half : half * h / w;
+    // Depth covers the sphere at any rotation; zoom never cuts it.
+    const double depth = double(radius_) * 1.01 + 1.0;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-halfX, halfX, -halfY, halfY, -depth, depth);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }
 
 void MeshView::resize(int width, int height) {
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    project(width, height);
     arcBall_.setBounds(static_cast<float>(width), static_cast<float>(height));
 }
 
 void MeshView::paint(const MeshDrawer* drawer, int width, int height) const {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    project(width, height);
+    if (shaded_) setHeadlight();
     glMultMatrixf(arcBall_.transform.m);
-    glDisable(GL_LIGHTING);
+    if (!shaded_) glDisable(GL_LIGHTING);
     glColor3f(1, 1, 1);
     if (drawer) drawer->draw();
+    clearHeadlight();
+}
+
+void MeshView::frameMesh(const Mesh& mesh) {
+    float farthest = 0.0f;
+    for (int v = 0; v < mesh.vertexCount && v < int(mesh.positions.size()); ++v) {
+        const Vec4& p = mesh.positions[std::size_t(v)];
+        farthest = std::max(farthest, p.x * p.x + p.y * p.y + p.z * p.z);
+    }
+    radius_ = farthest > 0.0f ? std::sqrt(farthest) : 1774.0f;
+    fit();
+}
+
+void MeshView::zoomBy(float factor) {
+    if (!(factor > 0.0f)) return;
+    zoom_ = std::clamp(zoom_ * factor, kMinZoom, kMaxZoom);
 }
 
 void MeshView::click(float x, float y) { arcBall_.click(Vec4(x, y, 0.0f)); }

@@ -8,9 +8,13 @@ DialogProgress::DialogProgress(QWidget* parent, std::function<void()> afterEvent
 
 DialogProgress::~DialogProgress() = default;
 
+void DialogProgress::setLabelPrefix(const QString& prefix) {
+    prefix_ = prefix;
+}
+
 void DialogProgress::begin(const std::string& label, int maximum) {
     // The labels are the engine's own texts and are shown untranslated.
-    dialog_ = std::make_unique<QProgressDialog>(QString::fromStdString(label), QStringLiteral("Cancel"), 0,
+    dialog_ = std::make_unique<QProgressDialog>(prefix_ + QString::fromStdString(label), QStringLiteral("Cancel"), 0,
                                                 maximum, parent_);
     dialog_->setWindowModality(Qt::WindowModal);
     dialog_->setMinimumDuration(0);

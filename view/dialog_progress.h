@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include <QString>
+
 #include "voxel/progress.h"
 
 class QProgressDialog;
@@ -23,6 +25,10 @@ public:
     DialogProgress(const DialogProgress&) = delete;
     DialogProgress& operator=(const DialogProgress&) = delete;
 
+    // Shown before every step's label from now on, e.g. the file a batch
+    // is at ("chair.obj (2 of 5): ").
+    void setLabelPrefix(const QString& prefix);
+
     void begin(const std::string& label, int maximum) override;
     void setValue(int value) override;
     void end() override;
@@ -30,5 +36,6 @@ public:
 private:
     QWidget* parent_;
     std::function<void()> afterEvents_;
+    QString prefix_;
     std::unique_ptr<QProgressDialog> dialog_;
 };
