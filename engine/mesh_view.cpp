@@ -12,32 +12,40 @@ namespace {
 constexpr float kFitShare = 0.95f;
 
 void setHeadlight() {
-    // Set with the model-view at identity, so the direction is in eye
-    // coordinates: towards the viewer, and it turns with the eye.
-    const GLfloat direction[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    // Set with the model-view at identity, so the directions are in eye
+    // coordinates and turn with the eye. Meshes come with either winding,
+    // so some normals point away from the viewer: a second light from
+    // behind gives those the same brightness (|N.L| in effect). The
+    // two-sided light model would do the same, but llvmpipe lights front
+    // faces wrongly with it.
+    const GLfloat towardsViewer[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    const GLfloat awayFromViewer[4] = {0.0f, 0.0f, -1.0f, 0.0f};
     const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    const GLfloat ambient[4] = {0.25f, 0.25f, 0.25f, 1.0f};
+    const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
     const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, direction);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, none);
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-    // Meshes come with either winding: light the back of a face as its front.
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    for (GLenum light : {GL_LIGHT0, GL_LIGHT1}) {
+        glLightfv(light, GL_POSITION, light == GL_LIGHT0 ? towardsViewer : awayFromViewer);
+        glLightfv(light, GL_DIFFUSE, diffuse);
+        glLightfv(light, GL_AMBIENT, none);
+        glLightfv(light, GL_SPECULAR, none);
+        glEnable(light);
+    }
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_NORMALIZE);
-    glEnable(GL_LIGHT0);
     glEnable(GL_LIGHTING);
 }
 
 void clearHeadlight() {
     glDisable(GL_LIGHTING);
     glDisable(GL_LIGHT0);
+    glDisable(GL_LIGHT1);
     glDisable(GL_NORMALIZE);
     glDisable(GL_COLOR_MATERIAL);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+    // GL's default global ambient.
+    const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
 }
 
 }  // namespace
