@@ -3,10 +3,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScrollArea>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -14,6 +18,7 @@
 #include "app/window.h"
 #include "fake_dialogs.h"
 #include "view/gl_widget.h"
+#include "view/result_panel.h"
 #include "voxel/png_io.h"
 
 namespace {
@@ -55,7 +60,8 @@ class WindowTest : public QObject {
 private slots:
     void init() {
         dialogs_ = FakeDialogs();
-        QSettings().remove("outputFormats");  // every test starts from the defaults
+        // Every test starts from the defaults.
+        for (const char* key : {"outputFormats", "mode", "voxelSize"}) QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -66,9 +72,12 @@ private slots:
 
     void menusAndStartState() {
         const QList<QAction*> menus = window_->menuBar()->actions();
-        QCOMPARE(texts(menus), QStringList({"&File", "&Settings"}));
+        QCOMPARE(texts(menus), QStringList({"&File", "&Settings", "&View"}));
         const QList<QAction*> file = menus[0]->menu()->actions();
-        QCOMPARE(texts(file), QStringList({"&Open OBJ file...", "&Batch process OBJ files...", "&Save Voxels..."}));
+        QCOMPARE(texts(file), QStringList({"&Open OBJ file...", "&Batch process OBJ files...", "&Save Voxels...", "",
+                                           "&Quit"}));
+        QVERIFY(file[3]->isSeparator());
+        QCOMPARE(file[4]->shortcut(), QKeySequence(QKeySequence::Quit));
         QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(file[1]->shortcut(), QKeySequence("Ctrl+B"));
         QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
@@ -101,6 +110,97 @@ private slots:
         QCOMPARE(window_->view()->mode(), kubelmar::kModeClipping);
         QCOMPARE(window_->view()->voxelSize(), 512);
         QCOMPARE(window_->view()->size(), QSize(512, 512));
+
+        const QList<QAction*> view = menus[2]->menu()->actions();
+        QCOMPARE(texts(view), QStringList({"Shaded", "Fit", "", "Result"}));
+        QVERIFY(view[0]->isCheckable() && view[0]->isChecked());
+        QCOMPARE(window_->windowTitle(), QString("Kubelmar"));
+        QCOMPARE(window_->meshStatus(), QString("No mesh loaded"));
+        QVERIFY(!window_->resultPanel()->isVisible());
+    }
+
+    void viewMenuAndQuit() {
+        GLWidget* view = window_->view();
+        action("shadedAct")->trigger();
+        QVERIFY(!view->shaded());
+        action("shadedAct")->trigger();
+        QVERIFY(view->shaded());
+        view->zoomBy(3.0f);
+        action("fitAct")->trigger();
+        QCOMPARE(view->zoom(), 1.0f);
+        action("quitAct")->trigger();
+        QVERIFY(!window_->isVisible());
+    }
+
+    void modeAndSizeAreRemembered() {
+        action("depthBufferAct")->trigger();
+        action("size128Act")->trigger();
+        window_ = std::make_unique<Window>(&dialogs_);
+        QVERIFY(action("depthBufferAct")->isChecked() && action("size128Act")->isChecked());
+        QCOMPARE(window_->view()->mode(), kubelmar::kModeDepthBuffer);
+        QCOMPARE(window_->view()->voxelSize(), 128);
+        // The view opens at the size the remembered N asks for.
+        QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
+    }
+
+    void titleStatusAndResultFollowTheMeshAndTheSave() {
+        action("size64Act")->trigger();
+        QTemporaryDir out;
+        dialogs_.answers = {kBunny, out.path(), QString(KUBELMAR_SAMPLES_DIR "/teapot.obj")};
+        action("openAct")->trigger();
+        QCOMPARE(window_->windowTitle(), QString("bunny.obj - Kubelmar"));
+        const kubelmar::Mesh& mesh = window_->view()->engine().mesh();
+        QVERIFY2(window_->meshStatus().startsWith(
+                     QString("bunny.obj: %1 triangles, 1839 vertices, ").arg(mesh.faceCount)),
+                 qPrintable(window_->meshStatus()));
+
+        action("saveAct")->trigger();
+        QVERIFY(dialogs_.messages.isEmpty());
+        const QRegularExpression saved("^Saved 66 files to (.+) in \\d+\\.\\d s$");
+        const QRegularExpressionMatch match = saved.match(window_->runStatus());
+        QVERIFY2(match.hasMatch(), qPrintable(window_->runStatus()));
+        QCOMPARE(QDir::fromNativeSeparators(match.captured(1)), out.path());
+
+        // The slider walks the slices that were written, pixel for pixel.
+        ResultPanel* panel = window_->resultPanel();
+        QVERIFY(panel->isVisible() && panel->hasVolume());
+        auto* slider = panel->findChild<QSlider*>("sliceSlider");
+        QVERIFY(slider);
+        QCOMPARE(slider->maximum(), 63);
+        for (int s : {0, 20, 41, 63}) {
+            slider->setValue(s);
+            QCOMPARE(panel->currentSlice(), s);
+            const QString name = QString("slice%1.png").arg(100000 + s);
+            QCOMPARE(panel->sliceText(), QString("Slice %1 of 64: %2").arg(s + 1).arg(name));
+            const QByteArray written = contentOf(out.filePath(name));
+            const QImage shown = panel->sliceImage().convertToFormat(QImage::Format_RGBA8888);
+            const QByteArray pixels = "64x64" + QByteArray(reinterpret_cast<const char*>(shown.constBits()),
+                                                           qsizetype(shown.sizeInBytes()));
+            QVERIFY2(pixels == written, qPrintable(name));
+        }
+        panel->setFitted(false);
+        QCOMPARE(panel->findChild<QScrollArea*>()->widget()->size(), QSize(64, 64));
+
+        // Another mesh: its own title; the old voxels are no longer shown.
+        action("openAct")->trigger();
+        QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
+        QVERIFY(!panel->hasVolume());
+        QVERIFY(panel->sliceImage().isNull());
+    }
+
+    void helpAndVersionAnswerWithoutAWindow() {
+        for (const char* option : {"--help", "--version"}) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("DISPLAY");  // no window could be opened
+            process.setProcessEnvironment(environment);
+            process.start(KUBELMAR_DESKTOP, {option});
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 0);
+            const QByteArray out = process.readAllStandardOutput();
+            QVERIFY2(out.startsWith(option == QLatin1String("--help") ? "Usage: kubelmar" : "kubelmar "),
+                     out.constData());
+        }
     }
 
     void settingsDriveTheView() {
@@ -113,12 +213,11 @@ private slots:
 
         action("size64Act")->trigger();
         QCOMPARE(view->voxelSize(), 64);
-        QCOMPARE(view->size(), QSize(64, 64));
         QVERIFY(!action("size512Act")->isChecked());
-        // 2048 renders off screen; the view stays 1024 x 1024.
+        // Voxelization renders off screen: the view keeps the user's size.
         action("size2048Act")->trigger();
         QCOMPARE(view->voxelSize(), 2048);
-        QCOMPARE(view->size(), QSize(1024, 1024));
+        QCOMPARE(view->size(), QSize(512, 512));
         QVERIFY(dialogs_.messages.isEmpty());
     }
 
@@ -201,6 +300,9 @@ private slots:
                      dialogs_.messages[0].text.contains(dir.filePath("empty.obj")),
                  qPrintable(dialogs_.messages[0].text));
         QCOMPARE(window_->view()->voxelSize(), 64);
+        QVERIFY2(QRegularExpression("^Batch: 2 done in \\d+\\.\\d s, 1 failed$").match(window_->runStatus()).hasMatch(),
+                 qPrintable(window_->runStatus()));
+        QCOMPARE(window_->windowTitle(), QString("b.obj - Kubelmar"));  // the last file's mesh is shown
 
         QVERIFY(QFile::remove(dir.filePath("empty.obj")));
         dialogs_.answers = {dir.path()};
