@@ -7,12 +7,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/window.h"
@@ -290,8 +292,21 @@ private slots:
         QVERIFY(writeFile(dir.filePath("b.obj"), kTetrahedron) && writeFile(dir.filePath("A.obj"), kTetrahedron));
         QVERIFY(writeFile(dir.filePath("empty.obj"), "# no vertex\n") && QDir(dir.path()).mkdir("folder.obj"));
         dialogs_.answers = {dir.path()};
+        // The progress dialogs pump events: note their labels as they show.
+        QStringList labels;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&labels] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QProgressDialog*>(widget); dialog && dialog->isVisible())
+                    labels << dialog->labelText();
+        });
+        watch.start(0);
         action("batchAct")->trigger();
+        watch.stop();
         QCOMPARE(dialogs_.captions, QStringList({"Select Directory to BATCH Process."}));
+        QVERIFY2(!labels.filter(QRegularExpression("^A\\.obj \\(1 of 3\\): ")).isEmpty() &&
+                     !labels.filter(QRegularExpression("^b\\.obj \\(2 of 3\\): ")).isEmpty(),
+                 qPrintable(labels.join('|')));
         QCOMPARE(filesIn(dir.filePath("A")).size(), 64 + 2);  // slices, voxelscale.txt, volume.json
         QCOMPARE(filesIn(dir.filePath("b")).size(), 64 + 2);
         QCOMPARE(dialogs_.messages.size(), 1);
