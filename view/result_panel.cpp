@@ -1,6 +1,7 @@
 #include "view/result_panel.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,6 +62,7 @@ ResultPanel::ResultPanel(QWidget* parent) : QDockWidget(tr("Result"), parent) {
     sliceView_->setAlignment(Qt::AlignCenter);
     sliceArea_->setWidget(sliceView_);
     sliceArea_->setMinimumSize(kProjectionSide, kProjectionSide);
+    sliceArea_->viewport()->installEventFilter(this);
     layout->addWidget(sliceArea_, 1);
     setWidget(body);
 
@@ -140,7 +142,8 @@ void ResultPanel::updateSlicePixmap() {
     sliceView_->resize(shown.size());
 }
 
-void ResultPanel::resizeEvent(QResizeEvent* event) {
-    QDockWidget::resizeEvent(event);
-    if (fitBox_->isChecked()) updateSlicePixmap();
+bool ResultPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sliceArea_->viewport() && event->type() == QEvent::Resize && fitBox_->isChecked())
+        updateSlicePixmap();
+    return QDockWidget::eventFilter(watched, event);
 }

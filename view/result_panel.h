@@ -38,7 +38,8 @@ public:
     void setFitted(bool fitted);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // Refits the slice when the scroll area's viewport changes size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showSlice(int s);
