@@ -228,6 +228,13 @@ void Window::batch() {
     const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."));
     if (directory.isEmpty()) return;
     const kubelmar::BatchResult result = glWidget_->batch(directory);
+    if (glWidget_->lastRunCancelled()) {
+        // The files after the cancel failed only because of it: no list.
+        runStatus_->setText(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
+                                .arg(glWidget_->lastRunSeconds(), 0, 'f', 1)
+                                .arg(result.done));
+        return;
+    }
     if (result.listed) {
         QString text = tr("Batch: %1 done in %2 s").arg(result.done).arg(glWidget_->lastRunSeconds(), 0, 'f', 1);
         if (!result.failures.empty()) text += tr(", %1 failed").arg(result.failures.size());
@@ -255,6 +262,10 @@ void Window::save() {
     if (saveDirectory_.isEmpty()) return;
     const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
     const QString seconds = QString::number(glWidget_->lastRunSeconds(), 'f', 1);
+    if (glWidget_->lastRunCancelled()) {
+        runStatus_->setText(tr("Save cancelled after %1 s; nothing was written").arg(seconds));
+        return;
+    }
     if (!result.ok) {
         runStatus_->setText(tr("Save failed after %1 s").arg(seconds));
         dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));

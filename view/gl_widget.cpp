@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "view/cancel_gate.h"
 #include "view/dialog_progress.h"
 #include "formats/fan_out_consumer.h"
 #include "formats/run_output.h"
@@ -231,15 +232,25 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     // The preview reads the volume as it streams past the files, so the
     // Result panel needs no second look at what was written.
     auto preview = std::make_shared<kubelmar::VolumePreview>();
+    CancelGate gate([&progress] { return progress.cancelled(); });
     kubelmar::FanOutConsumer outputs;
+    outputs.add(gate);  // first, so a cancelled slice reaches no file
     outputs.add(files);
     outputs.add(*preview);
     lastPreview_.reset();
     const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, outputs, progress);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     lastRunSeconds_ = seconds;
+    lastRunCancelled_ = gate.tripped();
     if (result.ok && preview->complete()) lastPreview_ = preview;
     doneCurrent();
+    if (lastRunCancelled_) {
+        std::printf("Voxelization into %s cancelled after %.2f s; nothing was written\n",
+                    fileSystemName(directory).c_str(), seconds);
+        std::fflush(stdout);
+        update();
+        return result;
+    }
     if (!result.ok) {
         std::cout.flush();
         std::cerr << result.error << std::endl;
@@ -268,19 +279,24 @@ kubelmar::BatchResult GLWidget::batch(QString directory) {
     kubelmar::listObjFiles(fileSystemName(directory), listed, unreadable, nullptr);
     const std::string firstMesh = engine_.meshPath();
     // runBatch asks for each file's consumer just before voxelizing it.
+    bool cancelled = false;
     const kubelmar::ConsumerFactory outputs = [&](const std::string& dir, const std::string& meshPath) {
         const auto at = std::find(listed.begin(), listed.end(), meshPath);
         progress.setLabelPrefix(tr("%1 (%2 of %3): ")
                                     .arg(QFileInfo(fromEngine(meshPath)).fileName())
                                     .arg(int(at - listed.begin()) + 1)
                                     .arg(listed.size()));
-        return std::unique_ptr<kubelmar::SliceConsumer>(
-            std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
+        // After a cancel every file left fails at once, with nothing written.
+        auto fan = std::make_unique<kubelmar::FanOutConsumer>();
+        fan->add(std::make_unique<CancelGate>([&] { return cancelled = cancelled || progress.cancelled(); }));
+        fan->add(std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
+        return std::unique_ptr<kubelmar::SliceConsumer>(std::move(fan));
     };
     lastPreview_.reset();
     const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), outputs,
                                                             progress, std::cout, std::cerr);
     lastRunSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    lastRunCancelled_ = cancelled;
     doneCurrent();
     if (engine_.meshPath() != firstMesh) {
         engine_.view().frameMesh(engine_.mesh());

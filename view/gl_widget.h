@@ -79,6 +79,9 @@ public:
     // batch or a load), and how long the last save or batch took.
     std::shared_ptr<const kubelmar::VolumePreview> lastPreview() const { return lastPreview_; }
     double lastRunSeconds() const { return lastRunSeconds_; }
+    // The user pressed Cancel during the last save or batch; what was not
+    // finished then was removed.
+    bool lastRunCancelled() const { return lastRunCancelled_; }
 
     QSize sizeHint() const override { return preferredSize_; }
     QSize minimumSizeHint() const override { return {64, 64}; }
@@ -112,6 +115,7 @@ private:
     QSize preferredSize_{512, 512};
     std::shared_ptr<const kubelmar::VolumePreview> lastPreview_;
     double lastRunSeconds_ = 0.0;
+    bool lastRunCancelled_ = false;
     std::vector<kubelmar::OutputFormat> formats_ = {kubelmar::OutputFormat::Png};
     // Position of the last press or move, widget pixels (origin top left).
     int lastMouseX_ = 0;

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
 #include <QProgressDialog>
 #include <QScrollArea>
 #include <QRegularExpression>
@@ -188,6 +189,44 @@ private slots:
         QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
         QVERIFY(!panel->hasVolume());
         QVERIFY(panel->sliceImage().isNull());
+    }
+
+    void cancelMidSaveLeavesTheFolderAsItWas() {
+        action("size128Act")->trigger();
+        QTemporaryDir out;
+        QVERIFY(writeFile(out.filePath("notes.txt"), "mine"));
+        dialogs_.answers = {kBunny, out.path()};
+        action("openAct")->trigger();
+        // Cancel as soon as a progress dialog has made some progress.
+        QTimer watch;
+        int cancels = 0;
+        connect(&watch, &QTimer::timeout, [&cancels] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QProgressDialog*>(widget);
+                    dialog && dialog->isVisible() && dialog->value() > 2 && cancels == 0) {
+                    ++cancels;
+                    auto* button = dialog->findChild<QPushButton*>();
+                    QVERIFY(button && button->text() == "Cancel");
+                    button->click();
+                }
+        });
+        watch.start(0);
+        action("saveAct")->trigger();
+        watch.stop();
+        QCOMPARE(cancels, 1);
+        QVERIFY(dialogs_.messages.isEmpty());
+        QVERIFY2(window_->runStatus().startsWith("Save cancelled after ") &&
+                     window_->runStatus().endsWith("; nothing was written"),
+                 qPrintable(window_->runStatus()));
+        // No slice, no volume.json, no hidden stage folder: only the user's file.
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({"notes.txt"}));
+        QVERIFY(!window_->resultPanel()->hasVolume());
+
+        // The next save runs whole again.
+        dialogs_.answers = {out.path()};
+        action("saveAct")->trigger();
+        QCOMPARE(filesIn(out.path()).size(), 128 + 3);  // + voxelscale.txt, volume.json, notes.txt
     }
 
     void helpAndVersionAnswerWithoutAWindow() {
