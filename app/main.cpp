@@ -66,6 +66,6 @@ int main(int argc, char** argv) {
     }
     Window window;
     window.show();
-    if (!arguments.isEmpty()) window.view()->loadMesh(arguments.first());
+    if (!arguments.isEmpty()) window.openFile(arguments.first());
     return application.exec();
 }

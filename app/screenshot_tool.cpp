@@ -34,8 +34,8 @@ namespace {
 class FixedAnswer final : public Dialogs {
 public:
     explicit FixedAnswer(QString directory) : directory_(std::move(directory)) {}
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString existingDirectory(QWidget*, const QString&) override { return directory_; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString existingDirectory(QWidget*, const QString&, const QString&) override { return directory_; }
     void critical(QWidget*, const QString&, const QString& text) override {
         std::fprintf(stderr, "%s\n", qPrintable(text));
     }

@@ -8,12 +8,16 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeySequence>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QStatusBar>
 #include <QStringList>
+#include <QUrl>
 
 #include "mesh/mesh_loader.h"
 #include "view/gl_widget.h"
@@ -36,6 +40,17 @@ QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text
 
 constexpr int kStartMode = kubelmar::kModeClipping;
 constexpr int kStartSize = 512;
+
+// The local mesh file a drag carries (the first of its URLs), if any.
+QString droppedMeshFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return {};
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile()) return {};
+    const QString path = url.toLocalFile();
+    for (const std::string& extension : kubelmar::supportedMeshExtensions())
+        if (path.endsWith(QString::fromStdString(extension), Qt::CaseInsensitive)) return path;
+    return {};
+}
 
 // A length in the mesh file's units, short enough for the status bar.
 QString lengthText(double value) { return QString::number(value, 'g', 4); }
@@ -65,6 +80,10 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     fileMenu->addAction(openAct_);
     fileMenu->addAction(batchAct_);
     fileMenu->addAction(saveAct_);
+    fileMenu->addSeparator();
+    recentMenu_ = fileMenu->addMenu(tr("Open &Recent"));
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("recentMenuAct"));
+    updateRecentMenu();
     fileMenu->addSeparator();
     QAction* quitAct = fileMenu->addAction(tr("&Quit"), this, &QWidget::close);
     quitAct->setObjectName(QStringLiteral("quitAct"));
@@ -158,6 +177,57 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     runStatus_->setObjectName(QStringLiteral("runStatus"));
     statusBar()->addWidget(meshStatus_, 1);
     statusBar()->addPermanentWidget(runStatus_);
+    setAcceptDrops(true);
+}
+
+QStringList Window::recentFiles() const { return QSettings().value("recentFiles").toStringList(); }
+
+void Window::rememberRecent(const QString& fileName, bool keep) {
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    if (keep) files.prepend(path);
+    while (files.size() > kRecentFiles) files.removeLast();
+    QSettings().setValue("recentFiles", files);
+    updateRecentMenu();
+}
+
+void Window::updateRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        // "&1 bunny.obj": the digit is the entry's keyboard accelerator.
+        QAction* entry = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+        entry->setStatusTip(QDir::toNativeSeparators(files[i]));
+        const QString path = files[i];
+        connect(entry, &QAction::triggered, this, [this, path] { openFile(path); });
+    }
+    recentMenu_->addSeparator();
+    QAction* clear = recentMenu_->addAction(tr("&Clear Menu"), this, [this] {
+        QSettings().remove("recentFiles");
+        updateRecentMenu();
+    });
+    clear->setEnabled(!files.isEmpty());
+    recentMenu_->menuAction()->setEnabled(!files.isEmpty());
+}
+
+bool Window::openFile(const QString& fileName) {
+    const bool loaded = glWidget_->loadMesh(fileName);
+    // A file that can no longer be read leaves the list.
+    rememberRecent(fileName, loaded);
+    if (loaded) QSettings().setValue("openFolder", QFileInfo(fileName).absolutePath());
+    return loaded;
+}
+
+void Window::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedMeshFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Window::dropEvent(QDropEvent* event) {
+    const QString file = droppedMeshFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    openFile(file);
 }
 
 void Window::createViewMenu() {
@@ -219,14 +289,17 @@ void Window::open() {
     QStringList patterns;
     for (const std::string& extension : kubelmar::supportedMeshExtensions())
         patterns << "*" + QString::fromStdString(extension);
-    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')));
+    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')),
+                                          QSettings().value("openFolder").toString());
     if (objFileName_.isEmpty()) return;
-    glWidget_->loadMesh(objFileName_);
+    openFile(objFileName_);
 }
 
 void Window::batch() {
-    const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."));
+    const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."),
+                                                          QSettings().value("batchFolder").toString());
     if (directory.isEmpty()) return;
+    QSettings().setValue("batchFolder", directory);
     const kubelmar::BatchResult result = glWidget_->batch(directory);
     if (glWidget_->lastRunCancelled()) {
         // The files after the cancel failed only because of it: no list.
@@ -258,8 +331,10 @@ void Window::batch() {
 
 void Window::save() {
     if (glWidget_->checkMeshLoaded() == -1) return;
-    saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."));
+    saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."),
+                                                 QSettings().value("saveFolder").toString());
     if (saveDirectory_.isEmpty()) return;
+    QSettings().setValue("saveFolder", saveDirectory_);
     const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
     const QString seconds = QString::number(glWidget_->lastRunSeconds(), 'f', 1);
     if (glWidget_->lastRunCancelled()) {

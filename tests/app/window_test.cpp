@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QProgressDialog>
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 
 #include "app/window.h"
@@ -64,7 +66,9 @@ private slots:
     void init() {
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
-        for (const char* key : {"outputFormats", "mode", "voxelSize"}) QSettings().remove(key);
+        for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
+                                "batchFolder"})
+            QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -78,9 +82,10 @@ private slots:
         QCOMPARE(texts(menus), QStringList({"&File", "&Settings", "&View"}));
         const QList<QAction*> file = menus[0]->menu()->actions();
         QCOMPARE(texts(file), QStringList({"&Open OBJ file...", "&Batch process OBJ files...", "&Save Voxels...", "",
-                                           "&Quit"}));
-        QVERIFY(file[3]->isSeparator());
-        QCOMPARE(file[4]->shortcut(), QKeySequence(QKeySequence::Quit));
+                                           "Open &Recent", "", "&Quit"}));
+        QVERIFY(file[3]->isSeparator() && file[5]->isSeparator());
+        QVERIFY(!file[4]->isEnabled());  // nothing opened yet
+        QCOMPARE(file[6]->shortcut(), QKeySequence(QKeySequence::Quit));
         QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(file[1]->shortcut(), QKeySequence("Ctrl+B"));
         QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
@@ -189,6 +194,52 @@ private slots:
         QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
         QVERIFY(!panel->hasVolume());
         QVERIFY(panel->sliceImage().isNull());
+    }
+
+    void recentFilesFoldersAndDrops() {
+        const QString teapot = QStringLiteral(KUBELMAR_SAMPLES_DIR "/teapot.obj");
+        dialogs_.answers = {kBunny};
+        action("openAct")->trigger();
+        QCOMPARE(window_->recentFiles(), QStringList({kBunny}));
+
+        // A dropped mesh file opens; anything else is refused.
+        QVERIFY(!drop(QUrl::fromLocalFile(KUBELMAR_SAMPLES_DIR "/README.md")));
+        QVERIFY(drop(QUrl::fromLocalFile(teapot)));
+        QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
+        QCOMPARE(window_->recentFiles(), QStringList({teapot, kBunny}));
+
+        // The menu lists them, newest first; an entry opens its file.
+        QMenu* recent = action("recentMenuAct")->menu();
+        QVERIFY(action("recentMenuAct")->isEnabled());
+        QCOMPARE(texts(recent->actions()), QStringList({"&1 teapot.obj", "&2 bunny.obj", "", "&Clear Menu"}));
+        recent->actions()[1]->trigger();
+        QCOMPARE(window_->windowTitle(), QString("bunny.obj - Kubelmar"));
+        QCOMPARE(window_->recentFiles(), QStringList({kBunny, teapot}));
+
+        // At most eight; one that can't be read any more leaves the list.
+        QTemporaryDir dir;
+        for (int i = 0; i < 9; ++i) {
+            const QString path = dir.filePath(QString("t%1.obj").arg(i));
+            QVERIFY(writeFile(path, kTetrahedron) && window_->openFile(path));
+        }
+        QCOMPARE(window_->recentFiles().size(), Window::kRecentFiles);
+        QCOMPARE(window_->recentFiles().first(), dir.filePath("t8.obj"));
+        QVERIFY(QFile::remove(dir.filePath("t8.obj")));
+        recent->actions()[0]->trigger();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(!window_->recentFiles().contains(dir.filePath("t8.obj")));
+        recent->actions().last()->trigger();  // Clear Menu
+        QVERIFY(window_->recentFiles().isEmpty());
+
+        // Each dialog starts where its last answer was.
+        action("size64Act")->trigger();
+        QTemporaryDir out;
+        dialogs_.answers = {out.path(), out.path(), teapot};
+        action("saveAct")->trigger();
+        action("saveAct")->trigger();
+        action("openAct")->trigger();
+        // The first open and save start nowhere in particular.
+        QCOMPARE(dialogs_.starts, QStringList({"", "", out.path(), dir.path()}));
     }
 
     void cancelMidSaveLeavesTheFolderAsItWas() {
@@ -366,6 +417,20 @@ private slots:
     }
 
 private:
+    // Drags `url` onto the middle of the view and drops it; true when the
+    // window took it.
+    bool drop(const QUrl& url) {
+        QMimeData mime;
+        mime.setUrls({url});
+        const QPoint at = window_->view()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &dropped);
+        return dropped.isAccepted();
+    }
+
     QAction* action(const char* name) {
         auto* found = window_->findChild<QAction*>(QLatin1String(name));
         if (!found) qFatal("no action %s", name);
