@@ -121,14 +121,6 @@ private slots:
         QVERIFY(sameMatrix(rotation, turned));
     }
 
-    void theViewSizeIsTheUsersNotN() {
-        QCOMPARE(view_->sizeHint(), QSize(64, 64));  // the first N, when it fits
-        QCOMPARE(view_->size(), QSize(160, 100));
-        QVERIFY(view_->setVoxelSize(1024));
-        QCOMPARE(view_->size(), QSize(160, 100));
-        QCOMPARE(view_->sizeHint(), QSize(64, 64));
-    }
-
     void aSaveKeepsTheUsersRotationAndPicture() {
         QCOMPARE(litPixels(view_->grabFramebuffer()), 0);
         QVERIFY(view_->loadMesh(KUBELMAR_SAMPLES_DIR "/bunny.obj"));

@@ -147,7 +147,10 @@ private slots:
         QVERIFY(action("depthBufferAct")->isChecked() && action("size128Act")->isChecked());
         QCOMPARE(window_->view()->mode(), kubelmar::kModeDepthBuffer);
         QCOMPARE(window_->view()->voxelSize(), 128);
-        // The view opens at the size the remembered N asks for.
+        // The view opens at the size the remembered N asks for; later
+        // sizes leave it alone.
+        QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
+        action("size1024Act")->trigger();
         QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
     }
 

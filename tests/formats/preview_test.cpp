@@ -130,17 +130,6 @@ TEST(VolumePreview, KeepsEverySliceOrOnlyTheSamplesWithinItsBudget) {
     EXPECT_EQ(none.projection(PreviewView::Front), all.projection(PreviewView::Front));
 }
 
-TEST(VolumePreview, AnAbortedRunIsNotComplete) {
-    VolumePreview preview;
-    const VolumeInfo info = volumeInfo(Layout::Clipping, SliceEncoding::Colour, kN);
-    ASSERT_TRUE(preview.begin(info).ok);
-    std::vector<std::uint8_t> black(kN * kN * 4, 0);
-    ASSERT_TRUE(preview.slice(0, black.data()).ok);
-    preview.abort();
-    EXPECT_FALSE(preview.complete());
-    EXPECT_EQ(preview.slicesReceived(), 1);
-}
-
 TEST(PreviewPng, WritesOnePictureAfterTheRunAndNothingWhenItFails) {
     const std::string dir = freshDirectory("preview");
     const std::string path = dir + "/preview.png";
