@@ -1,6 +1,7 @@
 #include "formats/preview_volume.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -36,13 +37,34 @@ std::uint32_t darken(std::uint32_t word, int num, int den) {
 // so that it grows with the mesh coordinate.
 int meshIndex(SignedAxis axis, int i, int n) { return axis.sign > 0 ? i : n - 1 - i; }
 
+// Pixel i of a row of RGBA bytes, as a 32-bit word in memory order.
+std::uint32_t pixelWord(const std::uint8_t* row, int i) {
+    std::uint32_t word;
+    std::memcpy(&word, row + 4 * std::size_t(i), 4);
+    return word;
+}
+
+// The end of the run of pixels equal to pixel c. Sixteen at a time first:
+// the scan over long empty runs is most of the time spent per slice.
+int runEnd(const std::uint8_t* row, int c, int n) {
+    const std::uint32_t value = pixelWord(row, c);
+    std::uint32_t pattern[16];
+    std::fill(std::begin(pattern), std::end(pattern), value);
+    int end = c + 1;
+    while (end + 16 <= n && std::memcmp(row + 4 * std::size_t(end), pattern, sizeof pattern) == 0) end += 16;
+    while (end < n && pixelWord(row, end) == value) ++end;
+    return end;
+}
+
 }  // namespace
 
 VolumePreview::VolumePreview(const Options& options) : options_(options) {}
 
 WriteResult VolumePreview::begin(const VolumeInfo& info) {
     info_ = info;
-    const std::size_t pixels = std::size_t(info.size) * std::size_t(info.size);
+    step_ = std::max(1, (info.size + kMaxProjection - 1) / kMaxProjection);
+    projectionSize_ = (info.size + step_ - 1) / step_;
+    const std::size_t pixels = std::size_t(projectionSize_) * std::size_t(projectionSize_);
     for (Projection& view : views_) {
         view.colour.assign(pixels, kBlack);
         view.depth.assign(pixels, static_cast<std::uint16_t>(info.size));
@@ -66,40 +88,56 @@ void VolumePreview::project(Projection& target, int pixel, int depth, std::uint3
     target.colour[std::size_t(pixel)] = colour;
 }
 
+void VolumePreview::projectVoxel(int s, int r, int c, std::uint32_t word) {
+    const int n = info_.size, p = projectionSize_, step = step_;
+    // Voxel indices along mesh x, y, z.
+    int index[3] = {0, 0, 0};
+    index[info_.sliceAxis.axis] = meshIndex(info_.sliceAxis, s, n);
+    index[info_.rowAxis.axis] = meshIndex(info_.rowAxis, r, n);
+    index[info_.columnAxis.axis] = meshIndex(info_.columnAxis, c, n);
+    const int x = index[0], y = index[1], z = index[2];
+    const int px = x / step, py = y / step, pz = z / step;
+    const int up = p - 1 - py;  // image row of mesh y, the highest at the top
+    // Depth 0 is the voxel layer nearest the viewer; the far side is shown
+    // at half brightness.
+    const int far = std::max(n - 1, 1);
+    auto lit = [&](int depth) { return darken(word, 2 * far - depth, 2 * far); };
+    project(views_[0], up * p + px, n - 1 - z, lit(n - 1 - z));
+    project(views_[1], up * p + (p - 1 - pz), n - 1 - x, lit(n - 1 - x));
+    project(views_[2], pz * p + px, n - 1 - y, lit(n - 1 - y));
+}
+
 WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
     const int n = info_.size;
     if (s < 0 || s >= n) return {};
     const bool colour = info_.encoding == SliceEncoding::Colour;
     const bool keep = wantSlice(s) && keptBytes_ < options_.sliceBudget;
+    const bool projected = s % step_ == 0;
     std::vector<std::uint32_t> runs;
 
-    // Voxel indices along mesh x, y, z for this slice, row and column.
-    int index[3] = {0, 0, 0};
-    index[info_.sliceAxis.axis] = meshIndex(info_.sliceAxis, s, n);
     for (int r = 0; r < n; ++r) {
-        index[info_.rowAxis.axis] = meshIndex(info_.rowAxis, r, n);
-        for (int c = 0; c < n; ++c) {
-            const std::uint8_t* p = rgba + 4 * (std::size_t(r) * std::size_t(n) + std::size_t(c));
+        const std::uint8_t* row = rgba + 4 * std::size_t(r) * std::size_t(n);
+        const bool projectRow = projected && r % step_ == 0;
+        // Runs of one pixel value: a slice is mostly long runs of empty.
+        for (int c = 0; c < n;) {
+            const int end = runEnd(row, c, n);
+            const std::uint8_t* p = row + 4 * std::size_t(c);
             std::uint32_t word = kBlack;
             if (voxelFilled(p, info_.encoding)) {
                 word = colour ? packPixel(p[0], p[1], p[2]) : packPixel(255, 255, 255);
-                index[info_.columnAxis.axis] = meshIndex(info_.columnAxis, c, n);
-                const int x = index[0], y = index[1], z = index[2];
-                const int up = n - 1 - y;  // image row of mesh y, top row highest
-                // Depth 0 is the voxel layer nearest the viewer.
-                const int shade = n - 1;
-                auto lit = [&](int depth) { return darken(word, 2 * shade - depth, 2 * std::max(shade, 1)); };
-                project(views_[0], up * n + x, n - 1 - z, lit(n - 1 - z));
-                project(views_[1], up * n + (n - 1 - z), n - 1 - x, lit(n - 1 - x));
-                project(views_[2], z * n + x, n - 1 - y, lit(n - 1 - y));
+                if (projectRow)
+                    for (int k = (c + step_ - 1) / step_ * step_; k < end; k += step_) projectVoxel(s, r, k, word);
             }
-            if (!keep) continue;
-            if (!runs.empty() && runs.back() == word && runs[runs.size() - 2] < 0xFFFFFFFFu) {
-                ++runs[runs.size() - 2];
-            } else {
-                runs.push_back(1);
-                runs.push_back(word);
+            if (keep) {
+                const std::uint32_t length = std::uint32_t(end - c);
+                if (!runs.empty() && runs.back() == word) {
+                    runs[runs.size() - 2] += length;
+                } else {
+                    runs.push_back(length);
+                    runs.push_back(word);
+                }
             }
+            c = end;
         }
     }
     if (keep) {
@@ -184,7 +222,8 @@ WriteResult writePreviewPng(const VolumePreview& preview, const std::string& pat
 
     const PreviewView views[3] = {PreviewView::Front, PreviewView::Side, PreviewView::Top};
     for (int v = 0; v < 3; ++v)
-        placeTile(canvas, width, preview.projection(views[v]), n, tile, kGap + v * (tile + kGap), kGap);
+        placeTile(canvas, width, preview.projection(views[v]), preview.projectionSize(), tile,
+                  kGap + v * (tile + kGap), kGap);
     for (std::size_t k = 0; k < samples.size(); ++k)
         placeTile(canvas, width, preview.slicePixels(samples[k]), n, sampleTile,
                   kGap + int(k) * (sampleTile + kGap), tile + 2 * kGap);

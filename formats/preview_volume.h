@@ -18,9 +18,12 @@ enum class PreviewView { Front = 0, Side = 1, Top = 2 };
 // themselves, kept run-length encoded (voxel slices are mostly long runs of
 // one colour) up to a memory budget. Writes nothing and never fails.
 //
-// Every picture it hands out is N x N opaque RGBA, image row 0 at the top:
-// a filled voxel in its colour (white in the occupancy encoding), an empty
-// one black.
+// Every picture it hands out is opaque RGBA, image row 0 at the top: a
+// filled voxel in its colour (white in the occupancy encoding), an empty one
+// black. Slices are N x N. Projections are P x P with P = ceil(N / step),
+// step = ceil(N / kMaxProjection): above that size only every step-th
+// slice, row and column is projected, which keeps the cost per slice near
+// that of copying it.
 //
 // Projections, in mesh-file axes: Front looks down -z (x to the right, y
 // up), Side looks down -x (-z to the right, y up), Top looks down -y (x to
@@ -40,6 +43,8 @@ public:
         std::size_t sliceBudget = std::size_t(256) << 20;
     };
 
+    static constexpr int kMaxProjection = 512;  // pixels
+
     VolumePreview() : VolumePreview(Options{}) {}
     explicit VolumePreview(const Options& options);
 
@@ -55,8 +60,9 @@ public:
     // Slices delivered so far.
     int slicesReceived() const { return received_; }
 
-    // The N x N projection; all black before begin().
+    // The P x P projection; empty before begin().
     std::vector<std::uint8_t> projection(PreviewView view) const;
+    int projectionSize() const { return projectionSize_; }
     // The stack indices of the sample slices: sampleCount indices spread
     // evenly over 0..N-1 (the first and last slices usually hold little).
     std::vector<int> sampleSlices() const;
@@ -71,6 +77,8 @@ private:
     };
     bool wantSlice(int s) const;
     void project(Projection& target, int pixel, int depth, std::uint32_t colour);
+    // Projects the filled voxel at stack position (s, r, c), colour `word`.
+    void projectVoxel(int s, int r, int c, std::uint32_t word);
 
     Options options_;
     VolumeInfo info_;
@@ -78,6 +86,8 @@ private:
     std::vector<std::vector<std::uint32_t>> slices_;  // (run length, pixel) pairs per slice
     std::size_t keptBytes_ = 0;
     int received_ = 0;
+    int step_ = 1;            // voxels per projection pixel along each axis
+    int projectionSize_ = 0;  // P
     bool complete_ = false;
 };
 

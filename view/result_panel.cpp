@@ -96,7 +96,7 @@ void ResultPanel::showVolume(std::shared_ptr<const kubelmar::VolumePreview> prev
     const kubelmar::PreviewView views[3] = {kubelmar::PreviewView::Front, kubelmar::PreviewView::Side,
                                             kubelmar::PreviewView::Top};
     for (int v = 0; v < 3; ++v) {
-        const QImage image = toImage(preview_->projection(views[v]), n);
+        const QImage image = toImage(preview_->projection(views[v]), preview_->projectionSize());
         projections_[v]->setPixmap(QPixmap::fromImage(
             image.scaled(kProjectionSide, kProjectionSide, Qt::KeepAspectRatio, Qt::FastTransformation)));
     }
