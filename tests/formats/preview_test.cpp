@@ -81,6 +81,24 @@ INSTANTIATE_TEST_SUITE_P(, PreviewLayouts,
                                            Case{Layout::Depth, SliceEncoding::Occupancy}),
                          [](const auto& info) { return caseName(info.param); });
 
+// Past 512 voxels a side only every other slice, row and column is
+// projected, each onto the pixel of its voxel index halved.
+TEST(VolumePreview, LargeVolumesProjectEveryOtherVoxel) {
+    constexpr int n = 513;
+    VolumePreview preview;
+    ASSERT_TRUE(feed(preview, volumeInfo(Layout::Clipping, SliceEncoding::Colour, n), lShape()).ok);
+    const int p = preview.projectionSize();
+    ASSERT_EQ(p, 257);
+    const std::vector<std::uint8_t> front = preview.projection(PreviewView::Front);
+    std::vector<std::pair<int, int>> lit;
+    for (int i = 0; i < p * p; ++i)
+        if (front[4 * std::size_t(i)] | front[4 * std::size_t(i) + 1] | front[4 * std::size_t(i) + 2])
+            lit.emplace_back(i / p, i % p);
+    // Voxels (0,0,0), (2,0,0) and (0,2,0) have even stack indices in this
+    // layout; the others fall between samples.
+    EXPECT_EQ(lit, (std::vector<std::pair<int, int>>{{255, 0}, {256, 0}, {256, 1}}));
+}
+
 // Records the slices as streamed, opaque (an empty occupancy voxel black).
 class SliceRecorder : public SliceConsumer {
 public:
