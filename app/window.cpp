@@ -4,16 +4,25 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeySequence>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QStatusBar>
 #include <QStringList>
+#include <QUrl>
 
 #include "mesh/mesh_loader.h"
 #include "view/gl_widget.h"
 #include "view/qt_dialogs.h"
+#include "view/result_panel.h"
 
 namespace {
 
@@ -32,6 +41,20 @@ QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text
 constexpr int kStartMode = kubelmar::kModeClipping;
 constexpr int kStartSize = 512;
 
+// The local mesh file a drag carries (the first of its URLs), if any.
+QString droppedMeshFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return {};
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile()) return {};
+    const QString path = url.toLocalFile();
+    for (const std::string& extension : kubelmar::supportedMeshExtensions())
+        if (path.endsWith(QString::fromStdString(extension), Qt::CaseInsensitive)) return path;
+    return {};
+}
+
+// A length in the mesh file's units, short enough for the status bar.
+QString lengthText(double value) { return QString::number(value, 'g', 4); }
+
 }  // namespace
 
 Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
@@ -39,6 +62,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
 
     glWidget_ = new GLWidget(dialogs_);
     setCentralWidget(glWidget_);
+    connect(glWidget_, &GLWidget::meshLoaded, this, &Window::meshLoaded);
 
     openAct_ = createFileAction("openAct", QStringLiteral("images/open.png"), tr("&Open OBJ file..."),
                                 tr("Ctrl+O"), tr("Open an existing OBJ file"));
@@ -56,6 +80,15 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     fileMenu->addAction(openAct_);
     fileMenu->addAction(batchAct_);
     fileMenu->addAction(saveAct_);
+    fileMenu->addSeparator();
+    recentMenu_ = fileMenu->addMenu(tr("Open &Recent"));
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("recentMenuAct"));
+    updateRecentMenu();
+    fileMenu->addSeparator();
+    QAction* quitAct = fileMenu->addAction(tr("&Quit"), this, &QWidget::close);
+    quitAct->setObjectName(QStringLiteral("quitAct"));
+    quitAct->setShortcut(QKeySequence::Quit);
+    quitAct->setStatusTip(tr("Close the program"));
 
     depthBufferAct_ = createSettingAction("depthBufferAct", tr("Depth-Buffer Based"));
     depthBufferAct_->setData(kubelmar::kModeDepthBuffer);
@@ -115,11 +148,123 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     for (QAction* action : sizeActions) sizeGroup->addAction(action);
     connect(sizeGroup, &QActionGroup::triggered, this, &Window::voxelEvent);
 
+    // The mode and size of the last run, clipping at 512 the first time.
     // Checking an action emits no trigger, so the view is set directly.
-    clippingAct_->setChecked(true);
-    glWidget_->setMode(kStartMode);
-    size512Act_->setChecked(true);
-    glWidget_->setVoxelSize(kStartSize);
+    const int startMode = QSettings().value("mode", kStartMode).toInt() == kubelmar::kModeDepthBuffer
+                              ? kubelmar::kModeDepthBuffer
+                              : kStartMode;
+    (startMode == kubelmar::kModeDepthBuffer ? depthBufferAct_ : clippingAct_)->setChecked(true);
+    glWidget_->setMode(startMode);
+    int startSize = QSettings().value("voxelSize", kStartSize).toInt();
+    QAction* startSizeAct = size512Act_;
+    for (QAction* action : sizeActions)
+        if (action->data().toInt() == startSize) startSizeAct = action;
+    startSize = startSizeAct->data().toInt();
+    startSizeAct->setChecked(true);
+    if (!glWidget_->setVoxelSize(startSize)) {
+        size512Act_->setChecked(true);
+        glWidget_->setVoxelSize(kStartSize);
+    }
+
+    resultPanel_ = new ResultPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, resultPanel_);
+    resultPanel_->hide();
+    createViewMenu();
+
+    meshStatus_ = new QLabel(tr("No mesh loaded"), this);
+    meshStatus_->setObjectName(QStringLiteral("meshStatus"));
+    runStatus_ = new QLabel(this);
+    runStatus_->setObjectName(QStringLiteral("runStatus"));
+    statusBar()->addWidget(meshStatus_, 1);
+    statusBar()->addPermanentWidget(runStatus_);
+    setAcceptDrops(true);
+}
+
+QStringList Window::recentFiles() const { return QSettings().value("recentFiles").toStringList(); }
+
+void Window::rememberRecent(const QString& fileName, bool keep) {
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    if (keep) files.prepend(path);
+    while (files.size() > kRecentFiles) files.removeLast();
+    QSettings().setValue("recentFiles", files);
+    updateRecentMenu();
+}
+
+void Window::updateRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        // "&1 bunny.obj": the digit is the entry's keyboard accelerator.
+        QAction* entry = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+        entry->setStatusTip(QDir::toNativeSeparators(files[i]));
+        const QString path = files[i];
+        connect(entry, &QAction::triggered, this, [this, path] { openFile(path); });
+    }
+    recentMenu_->addSeparator();
+    QAction* clear = recentMenu_->addAction(tr("&Clear Menu"), this, [this] {
+        QSettings().remove("recentFiles");
+        updateRecentMenu();
+    });
+    clear->setEnabled(!files.isEmpty());
+    recentMenu_->menuAction()->setEnabled(!files.isEmpty());
+}
+
+bool Window::openFile(const QString& fileName) {
+    const bool loaded = glWidget_->loadMesh(fileName);
+    // A file that can no longer be read leaves the list.
+    rememberRecent(fileName, loaded);
+    if (loaded) QSettings().setValue("openFolder", QFileInfo(fileName).absolutePath());
+    return loaded;
+}
+
+void Window::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedMeshFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Window::dropEvent(QDropEvent* event) {
+    const QString file = droppedMeshFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    openFile(file);
+}
+
+void Window::createViewMenu() {
+    QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
+    QAction* shadedAct = viewMenu->addAction(tr("Shaded"));
+    shadedAct->setObjectName(QStringLiteral("shadedAct"));
+    shadedAct->setCheckable(true);
+    shadedAct->setChecked(glWidget_->shaded());
+    shadedAct->setStatusTip(tr("Light the mesh from the viewer; off shows its colours flat"));
+    connect(shadedAct, &QAction::toggled, glWidget_, &GLWidget::setShaded);
+    QAction* fitAct = viewMenu->addAction(tr("Fit"), glWidget_, &GLWidget::fitView);
+    fitAct->setObjectName(QStringLiteral("fitAct"));
+    fitAct->setShortcut(QKeySequence(tr("Ctrl+0")));
+    fitAct->setStatusTip(tr("Show the whole mesh (also a double click on the view)"));
+    viewMenu->addSeparator();
+    QAction* resultAct = resultPanel_->toggleViewAction();
+    resultAct->setObjectName(QStringLiteral("resultAct"));
+    viewMenu->addAction(resultAct);
+}
+
+QString Window::meshStatus() const { return meshStatus_->text(); }
+QString Window::runStatus() const { return runStatus_->text(); }
+
+void Window::meshLoaded(const QString& fileName) {
+    const QFileInfo file(fileName);
+    setWindowTitle(tr("%1 - Kubelmar").arg(file.fileName()));
+    const kubelmar::Mesh& mesh = glWidget_->engine().mesh();
+    const kubelmar::VolumeInfo box = glWidget_->engine().volumeInfo(glWidget_->settings());
+    meshStatus_->setText(tr("%1: %2 triangles, %3 vertices, %4 x %5 x %6 units")
+                             .arg(file.fileName())
+                             .arg(mesh.faceCount)
+                             .arg(mesh.vertexCount)
+                             .arg(lengthText(box.meshHigh[0] - box.meshLow[0]))
+                             .arg(lengthText(box.meshHigh[1] - box.meshLow[1]))
+                             .arg(lengthText(box.meshHigh[2] - box.meshLow[2])));
+    // The panel showed another mesh's voxels.
+    resultPanel_->clear();
 }
 
 Window::~Window() = default;
@@ -144,15 +289,30 @@ void Window::open() {
     QStringList patterns;
     for (const std::string& extension : kubelmar::supportedMeshExtensions())
         patterns << "*" + QString::fromStdString(extension);
-    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')));
+    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')),
+                                          QSettings().value("openFolder").toString());
     if (objFileName_.isEmpty()) return;
-    glWidget_->loadMesh(objFileName_);
+    openFile(objFileName_);
 }
 
 void Window::batch() {
-    const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."));
+    const QString directory = dialogs_->existingDirectory(this, tr("Select Directory to BATCH Process."),
+                                                          QSettings().value("batchFolder").toString());
     if (directory.isEmpty()) return;
+    QSettings().setValue("batchFolder", directory);
     const kubelmar::BatchResult result = glWidget_->batch(directory);
+    if (glWidget_->lastRunCancelled()) {
+        // The files after the cancel failed only because of it: no list.
+        runStatus_->setText(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
+                                .arg(glWidget_->lastRunSeconds(), 0, 'f', 1)
+                                .arg(result.done));
+        return;
+    }
+    if (result.listed) {
+        QString text = tr("Batch: %1 done in %2 s").arg(result.done).arg(glWidget_->lastRunSeconds(), 0, 'f', 1);
+        if (!result.failures.empty()) text += tr(", %1 failed").arg(result.failures.size());
+        runStatus_->setText(text);
+    }
     if (!result.listed) {
         dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
         return;
@@ -171,10 +331,27 @@ void Window::batch() {
 
 void Window::save() {
     if (glWidget_->checkMeshLoaded() == -1) return;
-    saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."));
+    saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."),
+                                                 QSettings().value("saveFolder").toString());
     if (saveDirectory_.isEmpty()) return;
+    QSettings().setValue("saveFolder", saveDirectory_);
     const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
-    if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+    const QString seconds = QString::number(glWidget_->lastRunSeconds(), 'f', 1);
+    if (glWidget_->lastRunCancelled()) {
+        runStatus_->setText(tr("Save cancelled after %1 s; nothing was written").arg(seconds));
+        return;
+    }
+    if (!result.ok) {
+        runStatus_->setText(tr("Save failed after %1 s").arg(seconds));
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+        return;
+    }
+    runStatus_->setText(tr("Saved %1 files to %2 in %3 s")
+                            .arg(result.filesWritten)
+                            .arg(QDir::toNativeSeparators(saveDirectory_))
+                            .arg(seconds));
+    resultPanel_->showVolume(glWidget_->lastPreview(), saveDirectory_);
+    resultPanel_->show();
 }
 
 void Window::formatsChanged() {
@@ -192,10 +369,14 @@ void Window::formatsChanged() {
 
 void Window::algorithmEvent(QAction* action) {
     glWidget_->setMode(action == depthBufferAct_ ? kubelmar::kModeDepthBuffer : kubelmar::kModeClipping);
+    QSettings().setValue("mode", glWidget_->mode());
 }
 
 void Window::voxelEvent(QAction* action) {
-    if (glWidget_->setVoxelSize(action->data().toInt())) return;
+    if (glWidget_->setVoxelSize(action->data().toInt())) {
+        QSettings().setValue("voxelSize", glWidget_->voxelSize());
+        return;
+    }
     // The size was refused and the old one stays: so does its check mark.
     for (QAction* sizeAction : {size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_, size2048Act_})
         if (sizeAction->data().toInt() == glWidget_->voxelSize()) sizeAction->setChecked(true);

@@ -56,6 +56,7 @@ public:
     // the colours `colour` picks.
     void paintGL(int width, int height, ColourSource colour = ColourSource::Auto);
     MeshView& view() { return view_; }
+    const MeshView& view() const { return view_; }
     // The entry points looked up by initializeGL (for GL objects the front
     // ends or tests make beside the engine's).
     GL_Ext_Loader& extensionLoader() { return extensionLoader_; }

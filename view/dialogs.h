@@ -11,11 +11,13 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // An existing file; empty when the user cancels.
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
-    // An existing directory, symbolic links left unresolved; empty when the
-    // user cancels.
-    virtual QString existingDirectory(QWidget* parent, const QString& caption) = 0;
+    // An existing file; empty when the user cancels. The dialog starts in
+    // `directory` (the working directory when empty).
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& directory) = 0;
+    // An existing directory, symbolic links left unresolved; the user may
+    // make a new one in the dialog. Empty when the user cancels.
+    virtual QString existingDirectory(QWidget* parent, const QString& caption, const QString& directory) = 0;
     // A message with a single OK button; returns when it is dismissed.
     virtual void critical(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;

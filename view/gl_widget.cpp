@@ -3,18 +3,25 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QScreen>
+#include <QWheelEvent>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "view/cancel_gate.h"
 #include "view/dialog_progress.h"
-#include "voxel/axis_views.h"
+#include "formats/fan_out_consumer.h"
 #include "formats/run_output.h"
 #include "view/qt_dialogs.h"
+#include "voxel/batch.h"
 
 namespace {
 
@@ -30,6 +37,21 @@ std::string fileSystemName(const QString& name) { return QFile::encodeName(name)
 QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
 
 const char* modeName(int mode) { return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : "clipping"; }
+
+// One wheel notch (120 eighths of a degree) zooms by this factor.
+constexpr double kZoomPerNotch = 1.2;
+
+// The view's first size: n x n pixels where that leaves room on the
+// primary screen for the window's frame, menus and status bar.
+QSize preferredViewSize(int n) {
+    int side = n;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableSize() - QSize(80, 160);
+        side = std::min(side, std::min(room.width(), room.height()));
+    }
+    side = std::max(side, 64);
+    return {side, side};
+}
 
 }  // namespace
 
@@ -119,6 +141,34 @@ void GLWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void GLWidget::mouseReleaseEvent(QMouseEvent*) { engine_.view().release(); }
 
+void GLWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The first press of the pair started a drag: end it before fitting.
+    engine_.view().release();
+    if (event->button() == Qt::LeftButton) fitView();
+}
+
+void GLWidget::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0.0) return;
+    zoomBy(float(std::pow(kZoomPerNotch, notches)));
+    event->accept();
+}
+
+void GLWidget::setShaded(bool shaded) {
+    engine_.view().setShaded(shaded);
+    update();
+}
+
+void GLWidget::fitView() {
+    engine_.view().fit();
+    update();
+}
+
+void GLWidget::zoomBy(float factor) {
+    engine_.view().zoomBy(factor);
+    update();
+}
+
 bool GLWidget::loadMesh(QString fileName) {
     const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
     kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
@@ -128,8 +178,11 @@ bool GLWidget::loadMesh(QString fileName) {
         dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
         return false;
     }
+    engine_.view().frameMesh(engine_.mesh());
+    lastPreview_.reset();
     // Qt only re-runs paintGL on request; without one the old picture stays.
     update();
+    emit meshLoaded(fileName);
     return true;
 }
 
@@ -151,12 +204,14 @@ bool GLWidget::setVoxelSize(int n) {
         kubelmar::ProgressStep step(progress, "Adjusting Voxel Storage...", settings_.size);
         step.setValue(0);
     }
+    // Voxelization renders off screen at N whatever the view's size; only
+    // the first size chosen says how large the view opens.
+    if (!sizeChosen_) {
+        preferredSize_ = preferredViewSize(n);
+        updateGeometry();
+    }
     sizeChosen_ = true;
     settings_.size = n;
-    // Voxelization renders off screen at N; the view stays at most
-    // 1024 x 1024 on screen.
-    const int shown = std::min(n, kMaxShownSize);
-    setFixedSize(shown, shown);
     return true;
 }
 
@@ -174,11 +229,28 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     const auto start = std::chrono::steady_clock::now();
     outputDirectory_ = directory;
     kubelmar::RunOutput files(outputRequest(fileSystemName(directory), engine_.meshPath()));
-    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, files, progress);
+    // The preview reads the volume as it streams past the files, so the
+    // Result panel needs no second look at what was written.
+    auto preview = std::make_shared<kubelmar::VolumePreview>();
+    CancelGate gate([&progress] { return progress.cancelled(); });
+    kubelmar::FanOutConsumer outputs;
+    outputs.add(gate);  // first, so a cancelled slice reaches no file
+    outputs.add(files);
+    outputs.add(*preview);
+    lastPreview_.reset();
+    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, outputs, progress);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    // The view is left on the last axis view the run used.
-    engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
+    lastRunSeconds_ = seconds;
+    lastRunCancelled_ = gate.tripped();
+    if (result.ok && preview->complete()) lastPreview_ = preview;
     doneCurrent();
+    if (lastRunCancelled_) {
+        std::printf("Voxelization into %s cancelled after %.2f s; nothing was written\n",
+                    fileSystemName(directory).c_str(), seconds);
+        std::fflush(stdout);
+        update();
+        return result;
+    }
     if (!result.ok) {
         std::cout.flush();
         std::cerr << result.error << std::endl;
@@ -200,14 +272,36 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
 kubelmar::BatchResult GLWidget::batch(QString directory) {
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
-    const kubelmar::ConsumerFactory outputs = [this](const std::string& dir, const std::string& meshPath) {
-        return std::unique_ptr<kubelmar::SliceConsumer>(
-            std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
+    const auto start = std::chrono::steady_clock::now();
+    // The listing again, only to number the files in the progress labels.
+    std::vector<std::string> listed;
+    std::vector<kubelmar::UnreadableEntry> unreadable;
+    kubelmar::listObjFiles(fileSystemName(directory), listed, unreadable, nullptr);
+    const std::string firstMesh = engine_.meshPath();
+    // runBatch asks for each file's consumer just before voxelizing it.
+    bool cancelled = false;
+    const kubelmar::ConsumerFactory outputs = [&](const std::string& dir, const std::string& meshPath) {
+        const auto at = std::find(listed.begin(), listed.end(), meshPath);
+        progress.setLabelPrefix(tr("%1 (%2 of %3): ")
+                                    .arg(QFileInfo(fromEngine(meshPath)).fileName())
+                                    .arg(int(at - listed.begin()) + 1)
+                                    .arg(listed.size()));
+        // After a cancel every file left fails at once, with nothing written.
+        auto fan = std::make_unique<kubelmar::FanOutConsumer>();
+        fan->add(std::make_unique<CancelGate>([&] { return cancelled = cancelled || progress.cancelled(); }));
+        fan->add(std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
+        return std::unique_ptr<kubelmar::SliceConsumer>(std::move(fan));
     };
+    lastPreview_.reset();
     const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), outputs,
                                                             progress, std::cout, std::cerr);
-    engine_.view().setOrientation(kubelmar::axisRotation(kubelmar::lastAxisView(settings_.mode)));
+    lastRunSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    lastRunCancelled_ = cancelled;
     doneCurrent();
+    if (engine_.meshPath() != firstMesh) {
+        engine_.view().frameMesh(engine_.mesh());
+        emit meshLoaded(fromEngine(engine_.meshPath()));
+    }
     update();
     return result;
 }

@@ -3,11 +3,13 @@
 #include <QOpenGLWidget>
 #include <QString>
 #include <QSurfaceFormat>
+#include <memory>
 
 #include "engine/batch_runner.h"
 #include "engine/engine.h"
 #include "engine/run_settings.h"
 #include "formats/output_formats.h"
+#include "formats/preview_volume.h"
 #include "formats/run_output.h"
 
 class Dialogs;
@@ -17,10 +19,16 @@ class Dialogs;
 // work is the engine's; this class forwards to it, keeps the context
 // current while it works and turns its reports into dialogs.
 //
-// The widget's size in pixels is fixed to N x N by the voxel size, at most
-// 1024 x 1024.
+// The view is resizable and independent of N (voxelization renders off
+// screen); it asks for N x N pixels at first, or what fits on the screen.
+// The wheel zooms, a double click fits the mesh into the view.
 class GLWidget : public QOpenGLWidget {
     Q_OBJECT
+
+signals:
+    // A mesh replaced the previous one (a load, or the last file of a batch);
+    // `fileName` as it was given.
+    void meshLoaded(const QString& fileName);
 
 public:
     // `dialogs` answers the view's message boxes; Qt's own when null. It must
@@ -42,20 +50,41 @@ public:
     void setOutputFormats(const std::vector<kubelmar::OutputFormat>& formats) { formats_ = formats; }
     const std::vector<kubelmar::OutputFormat>& outputFormats() const { return formats_; }
     void setDepthPrecision(kubelmar::DepthPrecision precision) { settings_.depthPrecision = precision; }
-    // Makes n the resolution and fixes the view to n x n pixels (at most
-    // 1024). A size the GL can't render is refused with a box and the old
-    // size and view size stay.
+    // Makes n the resolution. The first size chosen also becomes the view's
+    // preferred size (n x n pixels, or what fits on the screen); later ones
+    // leave the view alone. A size the GL can't render is refused with a
+    // box and the old size stays.
     bool setVoxelSize(int n);
     // 1 when a mesh with at least one vertex is loaded; otherwise shows the
     // error box and returns -1.
     int checkMeshLoaded();
     // Voxelizes the loaded mesh with the current mode and size into
-    // `directory` under progress dialogs, then repaints (the view keeps the
-    // last axis view). Prints one status line. Reports failures; shows none.
+    // `directory` under progress dialogs, then repaints; the user's rotation
+    // stays. Prints one status line. Reports failures; shows none. A
+    // finished run leaves its preview in lastPreview().
     kubelmar::VoxelizeResult voxelize(QString directory);
     // Voxelizes every OBJ file of `directory`, each into a directory named
     // after it, with the current mode and size. Shows no box either.
     kubelmar::BatchResult batch(QString directory);
+
+    // Shaded (headlight) or flat (the vertex colours as they are) view.
+    void setShaded(bool shaded);
+    bool shaded() const { return engine_.view().shaded(); }
+    // Zoom 1: the whole mesh in view at any rotation.
+    void fitView();
+    void zoomBy(float factor);
+    float zoom() const { return engine_.view().zoom(); }
+
+    // What the last finished save streamed (null when it failed, after a
+    // batch or a load), and how long the last save or batch took.
+    std::shared_ptr<const kubelmar::VolumePreview> lastPreview() const { return lastPreview_; }
+    double lastRunSeconds() const { return lastRunSeconds_; }
+    // The user pressed Cancel during the last save or batch; what was not
+    // finished then was removed.
+    bool lastRunCancelled() const { return lastRunCancelled_; }
+
+    QSize sizeHint() const override { return preferredSize_; }
+    QSize minimumSizeHint() const override { return {64, 64}; }
 
     int mode() const { return settings_.mode; }
     int voxelSize() const { return settings_.size; }
@@ -70,18 +99,23 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void releaseGL();
     kubelmar::OutputRequest outputRequest(const std::string& directory, const std::string& meshPath) const;
 
-    static constexpr int kMaxShownSize = 1024;
 
     Dialogs* dialogs_;
     kubelmar::Engine engine_;
     kubelmar::RunSettings settings_;
     bool sizeChosen_ = false;
     QString outputDirectory_;  // the directory of the last voxelization
+    QSize preferredSize_{512, 512};
+    std::shared_ptr<const kubelmar::VolumePreview> lastPreview_;
+    double lastRunSeconds_ = 0.0;
+    bool lastRunCancelled_ = false;
     std::vector<kubelmar::OutputFormat> formats_ = {kubelmar::OutputFormat::Png};
     // Position of the last press or move, widget pixels (origin top left).
     int lastMouseX_ = 0;

@@ -8,12 +8,15 @@ QtDialogs& QtDialogs::shared() {
     return dialogs;
 }
 
-QString QtDialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+QString QtDialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                const QString& directory) {
+    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }
 
-QString QtDialogs::existingDirectory(QWidget* parent, const QString& caption) {
-    return QFileDialog::getExistingDirectory(parent, caption, QString(),
+QString QtDialogs::existingDirectory(QWidget* parent, const QString& caption, const QString& directory) {
+    // Neither ReadOnly nor a native dialog that lacks it: the dialog keeps
+    // its "Create New Folder" button, so a save can go into a new folder.
+    return QFileDialog::getExistingDirectory(parent, caption, directory,
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 

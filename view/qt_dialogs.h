@@ -8,8 +8,9 @@ public:
     // The instance that windows and views use when they are given none.
     static QtDialogs& shared();
 
-    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString existingDirectory(QWidget* parent, const QString& caption) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& directory) override;
+    QString existingDirectory(QWidget* parent, const QString& caption, const QString& directory) override;
     void critical(QWidget* parent, const QString& title, const QString& text) override;
     void warning(QWidget* parent, const QString& title, const QString& text) override;
 };

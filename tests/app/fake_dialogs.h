@@ -15,14 +15,16 @@ public:
     QStringList answers;
     QStringList captions;  // of every file or directory dialog, in order
     QStringList filters;   // of every file dialog
+    QStringList starts;    // the start directory of every file or directory dialog
     QList<Message> messages;
 
-    QString openFileName(QWidget*, const QString& caption, const QString& filter) override {
+    QString openFileName(QWidget*, const QString& caption, const QString& filter, const QString& start) override {
         filters << filter;
-        return existingDirectory(nullptr, caption);
+        return existingDirectory(nullptr, caption, start);
     }
-    QString existingDirectory(QWidget*, const QString& caption) override {
+    QString existingDirectory(QWidget*, const QString& caption, const QString& start) override {
         captions << caption;
+        starts << start;
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
     void critical(QWidget*, const QString& title, const QString& text) override {

@@ -8,9 +8,11 @@ function(kubelmar_add_gui_test name)
   target_link_libraries(${name} PRIVATE kubelmar_window Qt6::Test kubelmar_warnings)
   target_compile_definitions(${name} PRIVATE
     KUBELMAR_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples"
-    KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
-  # The save tests compare with what the command line writes.
-  add_dependencies(${name} kubelmar-cli)
+    KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>"
+    KUBELMAR_DESKTOP="$<TARGET_FILE:kubelmar>")
+  # The save tests compare with what the command line writes; the program's
+  # own options are tried on the program.
+  add_dependencies(${name} kubelmar-cli kubelmar)
   add_test(NAME ${name} COMMAND xvfb-run -a $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES
     RUN_SERIAL TRUE LABELS gui TIMEOUT 60 ENVIRONMENT QT_QPA_PLATFORM=xcb)

@@ -3,17 +3,27 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 #include <memory>
 
 #include "app/window.h"
 #include "fake_dialogs.h"
 #include "view/gl_widget.h"
+#include "view/result_panel.h"
 #include "voxel/png_io.h"
 
 namespace {
@@ -55,7 +65,10 @@ class WindowTest : public QObject {
 private slots:
     void init() {
         dialogs_ = FakeDialogs();
-        QSettings().remove("outputFormats");  // every test starts from the defaults
+        // Every test starts from the defaults.
+        for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
+                                "batchFolder"})
+            QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -66,9 +79,13 @@ private slots:
 
     void menusAndStartState() {
         const QList<QAction*> menus = window_->menuBar()->actions();
-        QCOMPARE(texts(menus), QStringList({"&File", "&Settings"}));
+        QCOMPARE(texts(menus), QStringList({"&File", "&Settings", "&View"}));
         const QList<QAction*> file = menus[0]->menu()->actions();
-        QCOMPARE(texts(file), QStringList({"&Open OBJ file...", "&Batch process OBJ files...", "&Save Voxels..."}));
+        QCOMPARE(texts(file), QStringList({"&Open OBJ file...", "&Batch process OBJ files...", "&Save Voxels...", "",
+                                           "Open &Recent", "", "&Quit"}));
+        QVERIFY(file[3]->isSeparator() && file[5]->isSeparator());
+        QVERIFY(!file[4]->isEnabled());  // nothing opened yet
+        QCOMPARE(file[6]->shortcut(), QKeySequence(QKeySequence::Quit));
         QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(file[1]->shortcut(), QKeySequence("Ctrl+B"));
         QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
@@ -101,6 +118,184 @@ private slots:
         QCOMPARE(window_->view()->mode(), kubelmar::kModeClipping);
         QCOMPARE(window_->view()->voxelSize(), 512);
         QCOMPARE(window_->view()->size(), QSize(512, 512));
+
+        const QList<QAction*> view = menus[2]->menu()->actions();
+        QCOMPARE(texts(view), QStringList({"Shaded", "Fit", "", "Result"}));
+        QVERIFY(view[0]->isCheckable() && view[0]->isChecked());
+        QCOMPARE(window_->windowTitle(), QString("Kubelmar"));
+        QCOMPARE(window_->meshStatus(), QString("No mesh loaded"));
+        QVERIFY(!window_->resultPanel()->isVisible());
+    }
+
+    void viewMenuAndQuit() {
+        GLWidget* view = window_->view();
+        action("shadedAct")->trigger();
+        QVERIFY(!view->shaded());
+        action("shadedAct")->trigger();
+        QVERIFY(view->shaded());
+        view->zoomBy(3.0f);
+        action("fitAct")->trigger();
+        QCOMPARE(view->zoom(), 1.0f);
+        action("quitAct")->trigger();
+        QVERIFY(!window_->isVisible());
+    }
+
+    void modeAndSizeAreRemembered() {
+        action("depthBufferAct")->trigger();
+        action("size128Act")->trigger();
+        window_ = std::make_unique<Window>(&dialogs_);
+        QVERIFY(action("depthBufferAct")->isChecked() && action("size128Act")->isChecked());
+        QCOMPARE(window_->view()->mode(), kubelmar::kModeDepthBuffer);
+        QCOMPARE(window_->view()->voxelSize(), 128);
+        // The view opens at the size the remembered N asks for; later
+        // sizes leave it alone.
+        QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
+        action("size1024Act")->trigger();
+        QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
+    }
+
+    void titleStatusAndResultFollowTheMeshAndTheSave() {
+        action("size64Act")->trigger();
+        QTemporaryDir out;
+        dialogs_.answers = {kBunny, out.path(), QString(KUBELMAR_SAMPLES_DIR "/teapot.obj")};
+        action("openAct")->trigger();
+        QCOMPARE(window_->windowTitle(), QString("bunny.obj - Kubelmar"));
+        const kubelmar::Mesh& mesh = window_->view()->engine().mesh();
+        QVERIFY2(window_->meshStatus().startsWith(
+                     QString("bunny.obj: %1 triangles, 1839 vertices, ").arg(mesh.faceCount)),
+                 qPrintable(window_->meshStatus()));
+
+        action("saveAct")->trigger();
+        QVERIFY(dialogs_.messages.isEmpty());
+        const QRegularExpression saved("^Saved 66 files to (.+) in \\d+\\.\\d s$");
+        const QRegularExpressionMatch match = saved.match(window_->runStatus());
+        QVERIFY2(match.hasMatch(), qPrintable(window_->runStatus()));
+        QCOMPARE(QDir::fromNativeSeparators(match.captured(1)), out.path());
+
+        // The slider walks the slices that were written, pixel for pixel.
+        ResultPanel* panel = window_->resultPanel();
+        QVERIFY(panel->isVisible() && panel->hasVolume());
+        auto* slider = panel->findChild<QSlider*>("sliceSlider");
+        QVERIFY(slider);
+        QCOMPARE(slider->maximum(), 63);
+        for (int s : {0, 20, 41, 63}) {
+            slider->setValue(s);
+            QCOMPARE(panel->currentSlice(), s);
+            const QString name = QString("slice%1.png").arg(100000 + s);
+            QCOMPARE(panel->sliceText(), QString("Slice %1 of 64: %2").arg(s + 1).arg(name));
+            const QByteArray written = contentOf(out.filePath(name));
+            const QImage shown = panel->sliceImage().convertToFormat(QImage::Format_RGBA8888);
+            const QByteArray pixels = "64x64" + QByteArray(reinterpret_cast<const char*>(shown.constBits()),
+                                                           qsizetype(shown.sizeInBytes()));
+            QVERIFY2(pixels == written, qPrintable(name));
+        }
+        panel->setFitted(false);
+        QCOMPARE(panel->findChild<QScrollArea*>()->widget()->size(), QSize(64, 64));
+
+        // Another mesh: its own title; the old voxels are no longer shown.
+        action("openAct")->trigger();
+        QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
+        QVERIFY(!panel->hasVolume());
+        QVERIFY(panel->sliceImage().isNull());
+    }
+
+    void recentFilesFoldersAndDrops() {
+        const QString teapot = QStringLiteral(KUBELMAR_SAMPLES_DIR "/teapot.obj");
+        dialogs_.answers = {kBunny};
+        action("openAct")->trigger();
+        QCOMPARE(window_->recentFiles(), QStringList({kBunny}));
+
+        // A dropped mesh file opens; anything else is refused.
+        QVERIFY(!drop(QUrl::fromLocalFile(KUBELMAR_SAMPLES_DIR "/README.md")));
+        QVERIFY(drop(QUrl::fromLocalFile(teapot)));
+        QCOMPARE(window_->windowTitle(), QString("teapot.obj - Kubelmar"));
+        QCOMPARE(window_->recentFiles(), QStringList({teapot, kBunny}));
+
+        // The menu lists them, newest first; an entry opens its file.
+        QMenu* recent = action("recentMenuAct")->menu();
+        QVERIFY(action("recentMenuAct")->isEnabled());
+        QCOMPARE(texts(recent->actions()), QStringList({"&1 teapot.obj", "&2 bunny.obj", "", "&Clear Menu"}));
+        recent->actions()[1]->trigger();
+        QCOMPARE(window_->windowTitle(), QString("bunny.obj - Kubelmar"));
+        QCOMPARE(window_->recentFiles(), QStringList({kBunny, teapot}));
+
+        // At most eight; one that can't be read any more leaves the list.
+        QTemporaryDir dir;
+        for (int i = 0; i < 9; ++i) {
+            const QString path = dir.filePath(QString("t%1.obj").arg(i));
+            QVERIFY(writeFile(path, kTetrahedron) && window_->openFile(path));
+        }
+        QCOMPARE(window_->recentFiles().size(), Window::kRecentFiles);
+        QCOMPARE(window_->recentFiles().first(), dir.filePath("t8.obj"));
+        QVERIFY(QFile::remove(dir.filePath("t8.obj")));
+        recent->actions()[0]->trigger();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(!window_->recentFiles().contains(dir.filePath("t8.obj")));
+        recent->actions().last()->trigger();  // Clear Menu
+        QVERIFY(window_->recentFiles().isEmpty());
+
+        // Each dialog starts where its last answer was.
+        action("size64Act")->trigger();
+        QTemporaryDir out;
+        dialogs_.answers = {out.path(), out.path(), teapot};
+        action("saveAct")->trigger();
+        action("saveAct")->trigger();
+        action("openAct")->trigger();
+        // The first open and save start nowhere in particular.
+        QCOMPARE(dialogs_.starts, QStringList({"", "", out.path(), dir.path()}));
+    }
+
+    void cancelMidSaveLeavesTheFolderAsItWas() {
+        action("size128Act")->trigger();
+        QTemporaryDir out;
+        QVERIFY(writeFile(out.filePath("notes.txt"), "mine"));
+        dialogs_.answers = {kBunny, out.path()};
+        action("openAct")->trigger();
+        // Cancel as soon as a progress dialog has made some progress.
+        QTimer watch;
+        int cancels = 0;
+        connect(&watch, &QTimer::timeout, [&cancels] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QProgressDialog*>(widget);
+                    dialog && dialog->isVisible() && dialog->value() > 2 && cancels == 0) {
+                    ++cancels;
+                    auto* button = dialog->findChild<QPushButton*>();
+                    QVERIFY(button && button->text() == "Cancel");
+                    button->click();
+                }
+        });
+        watch.start(0);
+        action("saveAct")->trigger();
+        watch.stop();
+        QCOMPARE(cancels, 1);
+        QVERIFY(dialogs_.messages.isEmpty());
+        QVERIFY2(window_->runStatus().startsWith("Save cancelled after ") &&
+                     window_->runStatus().endsWith("; nothing was written"),
+                 qPrintable(window_->runStatus()));
+        // No slice, no volume.json, no hidden stage folder: only the user's file.
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({"notes.txt"}));
+        QVERIFY(!window_->resultPanel()->hasVolume());
+
+        // The next save runs whole again.
+        dialogs_.answers = {out.path()};
+        action("saveAct")->trigger();
+        QCOMPARE(filesIn(out.path()).size(), 128 + 3);  // + voxelscale.txt, volume.json, notes.txt
+    }
+
+    void helpAndVersionAnswerWithoutAWindow() {
+        for (const char* option : {"--help", "--version"}) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("DISPLAY");  // no window could be opened
+            process.setProcessEnvironment(environment);
+            process.start(KUBELMAR_DESKTOP, {option});
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 0);
+            const QByteArray out = process.readAllStandardOutput();
+            QVERIFY2(out.startsWith(option == QLatin1String("--help") ? "Usage: kubelmar" : "kubelmar "),
+                     out.constData());
+        }
     }
 
     void settingsDriveTheView() {
@@ -113,12 +308,11 @@ private slots:
 
         action("size64Act")->trigger();
         QCOMPARE(view->voxelSize(), 64);
-        QCOMPARE(view->size(), QSize(64, 64));
         QVERIFY(!action("size512Act")->isChecked());
-        // 2048 renders off screen; the view stays 1024 x 1024.
+        // Voxelization renders off screen: the view keeps the user's size.
         action("size2048Act")->trigger();
         QCOMPARE(view->voxelSize(), 2048);
-        QCOMPARE(view->size(), QSize(1024, 1024));
+        QCOMPARE(view->size(), QSize(512, 512));
         QVERIFY(dialogs_.messages.isEmpty());
     }
 
@@ -191,8 +385,21 @@ private slots:
         QVERIFY(writeFile(dir.filePath("b.obj"), kTetrahedron) && writeFile(dir.filePath("A.obj"), kTetrahedron));
         QVERIFY(writeFile(dir.filePath("empty.obj"), "# no vertex\n") && QDir(dir.path()).mkdir("folder.obj"));
         dialogs_.answers = {dir.path()};
+        // The progress dialogs pump events: note their labels as they show.
+        QStringList labels;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&labels] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QProgressDialog*>(widget); dialog && dialog->isVisible())
+                    labels << dialog->labelText();
+        });
+        watch.start(0);
         action("batchAct")->trigger();
+        watch.stop();
         QCOMPARE(dialogs_.captions, QStringList({"Select Directory to BATCH Process."}));
+        QVERIFY2(!labels.filter(QRegularExpression("^A\\.obj \\(1 of 3\\): ")).isEmpty() &&
+                     !labels.filter(QRegularExpression("^b\\.obj \\(2 of 3\\): ")).isEmpty(),
+                 qPrintable(labels.join('|')));
         QCOMPARE(filesIn(dir.filePath("A")).size(), 64 + 2);  // slices, voxelscale.txt, volume.json
         QCOMPARE(filesIn(dir.filePath("b")).size(), 64 + 2);
         QCOMPARE(dialogs_.messages.size(), 1);
@@ -201,6 +408,9 @@ private slots:
                      dialogs_.messages[0].text.contains(dir.filePath("empty.obj")),
                  qPrintable(dialogs_.messages[0].text));
         QCOMPARE(window_->view()->voxelSize(), 64);
+        QVERIFY2(QRegularExpression("^Batch: 2 done in \\d+\\.\\d s, 1 failed$").match(window_->runStatus()).hasMatch(),
+                 qPrintable(window_->runStatus()));
+        QCOMPARE(window_->windowTitle(), QString("b.obj - Kubelmar"));  // the last file's mesh is shown
 
         QVERIFY(QFile::remove(dir.filePath("empty.obj")));
         dialogs_.answers = {dir.path()};
@@ -210,6 +420,20 @@ private slots:
     }
 
 private:
+    // Drags `url` onto the middle of the view and drops it; true when the
+    // window took it.
+    bool drop(const QUrl& url) {
+        QMimeData mime;
+        mime.setUrls({url});
+        const QPoint at = window_->view()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &dropped);
+        return dropped.isAccepted();
+    }
+
     QAction* action(const char* name) {
         auto* found = window_->findChild<QAction*>(QLatin1String(name));
         if (!found) qFatal("no action %s", name);

@@ -5,6 +5,7 @@ add_executable(kubelmar_formats_tests
   formats/writers_test.cpp
   formats/vox_test.cpp
   formats/consumers_test.cpp
+  formats/preview_test.cpp
 )
 find_package(ZLIB REQUIRED)
 target_link_libraries(kubelmar_formats_tests PRIVATE kubelmar_formats ZLIB::ZLIB GTest::gtest_main kubelmar_warnings)

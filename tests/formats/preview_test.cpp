@@ -1,0 +1,187 @@
+// The preview collected beside the writers: projections in the mesh's
+// axes for both stack layouts, kept slices, and the one-picture PNG.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#include "formats/fan_out_consumer.h"
+#include "formats/preview_volume.h"
+#include "test_volume.h"
+#include "voxel/png_io.h"
+
+namespace kubelmar::test {
+namespace {
+
+constexpr int kN = 4;
+
+// What a projection pixel shows: the nearest voxel's colour and its depth
+// (voxel layers from the viewer's face).
+using Expected = std::map<std::pair<int, int>, std::pair<Rgb, int>>;  // (row, column) -> (rgb, depth)
+
+Rgb pixelAt(const std::vector<std::uint8_t>& rgba, int row, int column) {
+    const std::uint8_t* p = &rgba[4 * std::size_t(row * kN + column)];
+    EXPECT_EQ(p[3], 255);
+    return Rgb(p[0]) << 16 | Rgb(p[1]) << 8 | p[2];
+}
+
+// The colour darkened to half brightness at the far side (depth n - 1).
+Rgb shaded(Rgb rgb, int depth) {
+    const int num = 2 * (kN - 1) - depth, den = 2 * (kN - 1);
+    auto channel = [&](int shift) { return Rgb(int(rgb >> shift & 0xFF) * num / den) << shift; };
+    return channel(16) | channel(8) | channel(0);
+}
+
+void expectProjection(const VolumePreview& preview, PreviewView view, const Expected& expected, const char* name) {
+    const std::vector<std::uint8_t> rgba = preview.projection(view);
+    ASSERT_EQ(rgba.size(), std::size_t(kN * kN * 4));
+    for (int row = 0; row < kN; ++row)
+        for (int column = 0; column < kN; ++column) {
+            const auto found = expected.find({row, column});
+            const Rgb want = found == expected.end() ? 0 : shaded(found->second.first, found->second.second);
+            EXPECT_EQ(pixelAt(rgba, row, column), want) << name << " row " << row << " column " << column;
+        }
+}
+
+class PreviewLayouts : public ::testing::TestWithParam<Case> {};
+
+// The L (arms along +x, +y, +z of unequal length) seen from the front, the
+// side and the top, worked out by hand: a swapped or mirrored axis in
+// either stack layout moves a pixel.
+TEST_P(PreviewLayouts, ProjectionsShowTheNearestVoxelInMeshAxes) {
+    const Case c = GetParam();
+    const bool colour = c.encoding == SliceEncoding::Colour;
+    auto rgb = [&](Rgb value) { return colour ? value : Rgb(0xFFFFFF); };
+    VolumePreview preview;
+    ASSERT_TRUE(feed(preview, volumeInfo(c.layout, c.encoding, kN), lShape()).ok);
+    EXPECT_TRUE(preview.complete());
+
+    // Front, from +z: column x, row n-1-y, nearest is the largest z.
+    expectProjection(preview, PreviewView::Front,
+                     {{{3, 0}, {rgb(0x01FF7F), 2}}, {{3, 1}, {rgb(0x405060), 3}}, {{3, 2}, {rgb(0x708090), 3}},
+                      {{2, 0}, {rgb(0xA0B0C0), 3}}, {{1, 0}, {rgb(0xD0E0F0), 3}}},
+                     "front");
+    // Side, from +x: column n-1-z, row n-1-y, nearest is the largest x.
+    expectProjection(preview, PreviewView::Side,
+                     {{{3, 3}, {rgb(0x708090), 1}}, {{2, 3}, {rgb(0xA0B0C0), 3}}, {{1, 3}, {rgb(0xD0E0F0), 3}},
+                      {{3, 2}, {rgb(0x01FF7F), 3}}},
+                     "side");
+    // Top, from +y: column x, row z, nearest is the largest y.
+    expectProjection(preview, PreviewView::Top,
+                     {{{0, 0}, {rgb(0xD0E0F0), 1}}, {{0, 1}, {rgb(0x405060), 3}}, {{0, 2}, {rgb(0x708090), 3}},
+                      {{1, 0}, {rgb(0x01FF7F), 3}}},
+                     "top");
+}
+
+INSTANTIATE_TEST_SUITE_P(, PreviewLayouts,
+                         ::testing::Values(Case{Layout::Clipping, SliceEncoding::Colour},
+                                           Case{Layout::Clipping, SliceEncoding::Occupancy},
+                                           Case{Layout::Depth, SliceEncoding::Colour},
+                                           Case{Layout::Depth, SliceEncoding::Occupancy}),
+                         [](const auto& info) { return caseName(info.param); });
+
+// Past 512 voxels a side only every other slice, row and column is
+// projected, each onto the pixel of its voxel index halved.
+TEST(VolumePreview, LargeVolumesProjectEveryOtherVoxel) {
+    constexpr int n = 513;
+    VolumePreview preview;
+    ASSERT_TRUE(feed(preview, volumeInfo(Layout::Clipping, SliceEncoding::Colour, n), lShape()).ok);
+    const int p = preview.projectionSize();
+    ASSERT_EQ(p, 257);
+    const std::vector<std::uint8_t> front = preview.projection(PreviewView::Front);
+    std::vector<std::pair<int, int>> lit;
+    for (int i = 0; i < p * p; ++i)
+        if (front[4 * std::size_t(i)] | front[4 * std::size_t(i) + 1] | front[4 * std::size_t(i) + 2])
+            lit.emplace_back(i / p, i % p);
+    // Voxels (0,0,0), (2,0,0) and (0,2,0) have even stack indices in this
+    // layout; the others fall between samples.
+    EXPECT_EQ(lit, (std::vector<std::pair<int, int>>{{255, 0}, {256, 0}, {256, 1}}));
+}
+
+// Records the slices as streamed, opaque (an empty occupancy voxel black).
+class SliceRecorder : public SliceConsumer {
+public:
+    WriteResult begin(const VolumeInfo& info) override {
+        encoding_ = info.encoding;
+        slices.clear();
+        return {};
+    }
+    WriteResult slice(int, const std::uint8_t* rgba) override {
+        std::vector<std::uint8_t> copy(rgba, rgba + kN * kN * 4);
+        for (std::size_t p = 0; p < copy.size(); p += 4) {
+            if (!voxelFilled(&copy[p], encoding_)) copy[p] = copy[p + 1] = copy[p + 2] = 0;
+            copy[p + 3] = 255;
+        }
+        slices.push_back(copy);
+        return {};
+    }
+    WriteResult end() override { return {}; }
+    std::vector<std::vector<std::uint8_t>> slices;
+
+private:
+    SliceEncoding encoding_ = SliceEncoding::Colour;
+};
+
+TEST(VolumePreview, KeepsEverySliceOrOnlyTheSamplesWithinItsBudget) {
+    const VolumeInfo info = volumeInfo(Layout::Depth, SliceEncoding::Occupancy, kN);
+    SliceRecorder recorder;
+    VolumePreview all;
+    FanOutConsumer fan;
+    fan.add(recorder);
+    fan.add(all);
+    ASSERT_TRUE(feed(fan, info, lShape()).ok);
+    for (int s = 0; s < kN; ++s) EXPECT_EQ(all.slicePixels(s), recorder.slices[std::size_t(s)]) << "slice " << s;
+    EXPECT_TRUE(all.slicePixels(kN).empty());
+
+    VolumePreview samples({false, 2, std::size_t(1) << 20});
+    ASSERT_TRUE(feed(samples, info, lShape()).ok);
+    EXPECT_EQ(samples.sampleSlices(), std::vector<int>({1, 2}));
+    EXPECT_EQ(samples.slicePixels(1), recorder.slices[1]);
+    EXPECT_FALSE(samples.sliceKept(0));
+    EXPECT_FALSE(samples.sliceKept(3));
+
+    // No budget: nothing is kept, the projections still are made.
+    VolumePreview none({true, 2, 0});
+    ASSERT_TRUE(feed(none, info, lShape()).ok);
+    EXPECT_FALSE(none.sliceKept(0));
+    EXPECT_EQ(none.projection(PreviewView::Front), all.projection(PreviewView::Front));
+}
+
+TEST(PreviewPng, WritesOnePictureAfterTheRunAndNothingWhenItFails) {
+    const std::string dir = freshDirectory("preview");
+    const std::string path = dir + "/preview.png";
+    PreviewPngWriter writer(path);
+    const WriteResult written = feed(writer, volumeInfo(Layout::Clipping, SliceEncoding::Colour, kN), lShape());
+    ASSERT_TRUE(written.ok) << written.error;
+    EXPECT_EQ(written.filesWritten, 1);
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> rgba;
+    ASSERT_TRUE(readPngRGBA(path, w, h, rgba, nullptr));
+    // Three 4-pixel projections; four 2-pixel samples (one per slice of
+    // four, the widest row); 8-pixel gaps.
+    EXPECT_EQ(w, 4 * (2 + 8) + 8);
+    EXPECT_EQ(h, 4 + 16 + 2 + 8);
+    // The front projection's top-left tile pixel is row 0, column 0: empty.
+    // Row 3, column 1 is the x arm's middle voxel, at the far side.
+    auto at = [&](int x, int y) { return Rgb(rgba[4 * std::size_t(y * w + x)]) << 16 |
+                                          Rgb(rgba[4 * std::size_t(y * w + x) + 1]) << 8 |
+                                          rgba[4 * std::size_t(y * w + x) + 2]; };
+    EXPECT_EQ(at(8, 8), 0u);
+    EXPECT_EQ(at(8 + 1, 8 + 3), shaded(0x405060, 3));
+
+    // A run that fails never writes the picture; an unwritable path is named.
+    const std::string second = dir + "/aborted.png";
+    PreviewPngWriter aborted(second);
+    ASSERT_TRUE(aborted.begin(volumeInfo(Layout::Clipping, SliceEncoding::Colour, kN)).ok);
+    aborted.abort();
+    EXPECT_FALSE(fileExists(second));
+    PreviewPngWriter nowhere(dir + "/missing/preview.png");
+    const WriteResult failed = feed(nowhere, volumeInfo(Layout::Clipping, SliceEncoding::Colour, kN), lShape());
+    EXPECT_FALSE(failed.ok);
+    EXPECT_NE(failed.error.find(dir + "/missing/preview.png"), std::string::npos) << failed.error;
+    EXPECT_FALSE(fileExists(dir + "/missing/preview.png.part"));
+}
+
+}  // namespace
+}  // namespace kubelmar::test
