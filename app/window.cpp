@@ -94,6 +94,8 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     depthBufferAct_->setData(kubelmar::kModeDepthBuffer);
     clippingAct_ = createSettingAction("clippingAct", tr("Clipping Based"));
     clippingAct_->setData(kubelmar::kModeClipping);
+    parityAct_ = createSettingAction("parityAct", tr("Parity Based"));
+    parityAct_->setData(kubelmar::kModeParity);
     size64Act_ = createSettingAction("size64Act", tr("64"));
     size128Act_ = createSettingAction("size128Act", tr("128"));
     size256Act_ = createSettingAction("size256Act", tr("256"));
@@ -108,6 +110,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     QMenu* modeMenu = settingsMenu->addMenu(tr("Mode:"));
     modeMenu->addAction(depthBufferAct_);
     modeMenu->addAction(clippingAct_);
+    modeMenu->addAction(parityAct_);
     QMenu* sizeMenu = settingsMenu->addMenu(tr("Voxel Size:"));
     sizeMenu->addActions(sizeActions);
 
@@ -143,6 +146,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     auto* modeGroup = new QActionGroup(this);
     modeGroup->addAction(depthBufferAct_);
     modeGroup->addAction(clippingAct_);
+    modeGroup->addAction(parityAct_);
     connect(modeGroup, &QActionGroup::triggered, this, &Window::algorithmEvent);
     auto* sizeGroup = new QActionGroup(this);
     for (QAction* action : sizeActions) sizeGroup->addAction(action);
@@ -150,10 +154,12 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
 
     // The mode and size of the last run, clipping at 512 the first time.
     // Checking an action emits no trigger, so the view is set directly.
-    const int startMode = QSettings().value("mode", kStartMode).toInt() == kubelmar::kModeDepthBuffer
-                              ? kubelmar::kModeDepthBuffer
-                              : kStartMode;
-    (startMode == kubelmar::kModeDepthBuffer ? depthBufferAct_ : clippingAct_)->setChecked(true);
+    const int remembered = QSettings().value("mode", kStartMode).toInt();
+    QAction* startModeAct = clippingAct_;
+    for (QAction* action : {depthBufferAct_, clippingAct_, parityAct_})
+        if (action->data().toInt() == remembered) startModeAct = action;
+    const int startMode = startModeAct->data().toInt();
+    startModeAct->setChecked(true);
     glWidget_->setMode(startMode);
     int startSize = QSettings().value("voxelSize", kStartSize).toInt();
     QAction* startSizeAct = size512Act_;
@@ -368,7 +374,7 @@ void Window::formatsChanged() {
 }
 
 void Window::algorithmEvent(QAction* action) {
-    glWidget_->setMode(action == depthBufferAct_ ? kubelmar::kModeDepthBuffer : kubelmar::kModeClipping);
+    glWidget_->setMode(action->data().toInt());
     QSettings().setValue("mode", glWidget_->mode());
 }
 

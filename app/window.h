@@ -71,6 +71,7 @@ private:
     QAction* saveAct_ = nullptr;
     QAction* depthBufferAct_ = nullptr;
     QAction* clippingAct_ = nullptr;
+    QAction* parityAct_ = nullptr;
     QAction* size64Act_ = nullptr;
     QAction* size128Act_ = nullptr;
     QAction* size256Act_ = nullptr;

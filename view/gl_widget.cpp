@@ -36,7 +36,9 @@ std::string fileSystemName(const QString& name) { return QFile::encodeName(name)
 
 QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
 
-const char* modeName(int mode) { return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : "clipping"; }
+const char* modeName(int mode) {
+    return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : mode == kubelmar::kModeParity ? "parity" : "clipping";
+}
 
 // One wheel notch (120 eighths of a degree) zooms by this factor.
 constexpr double kZoomPerNotch = 1.2;

@@ -107,7 +107,7 @@ private slots:
         for (const QAction* format : formats) QCOMPARE(format->isChecked(), format == formats[0]);
         const QList<QAction*> modes = settings[0]->menu()->actions(), sizes = settings[1]->menu()->actions();
 
-        QCOMPARE(texts(modes), QStringList({"Depth-Buffer Based", "Clipping Based"}));
+        QCOMPARE(texts(modes), QStringList({"Depth-Buffer Based", "Clipping Based", "Parity Based"}));
         QCOMPARE(texts(sizes), QStringList({"64", "128", "256", "512", "1024", "2048"}));
         QStringList checked;
         for (const QAction* action : modes + sizes) {
@@ -303,6 +303,9 @@ private slots:
         action("depthBufferAct")->trigger();
         QCOMPARE(view->mode(), kubelmar::kModeDepthBuffer);
         QVERIFY(!action("clippingAct")->isChecked());
+        action("parityAct")->trigger();
+        QCOMPARE(view->mode(), kubelmar::kModeParity);
+        QVERIFY(!action("depthBufferAct")->isChecked());
         action("clippingAct")->trigger();
         QCOMPARE(view->mode(), kubelmar::kModeClipping);
 
