@@ -129,6 +129,16 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         if (error) *error = text;
         return false;
     };
+    // Help and version answer whatever else is on the line (the parser
+    // would check the other values first).
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i] ? argv[i] : "";
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") options.command = CliOptions::Command::Help;
+        if (arg == "--version" && options.command != CliOptions::Command::Help)
+            options.command = CliOptions::Command::Version;
+    }
+    if (options.command != CliOptions::Command::Voxelize) return true;
     CLI::App app("kubelmar-cli", "kubelmar-cli");
     RawValues raw;
     describe(app, options, raw);

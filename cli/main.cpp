@@ -74,12 +74,14 @@ int runOne(const CliOptions& options) {
     // The mesh and the output folder are checked before any GL is started.
     bool ok = loadForRun(engine, outcome, console);
     phases.add("Loading mesh", secondsSince(start));
+    if (options.timings) timer.report("Loading mesh", phases.phases().back().seconds);
     const std::size_t loadWarnings = outcome.warnings.size();  // already shown with the load
     std::unique_ptr<HeadlessGLContext> context;
     if (ok) {
         const auto glStart = std::chrono::steady_clock::now();
         context = startGL(engine, options.size, log, console, &outcome.error);
         phases.add("Starting OpenGL", secondsSince(glStart));
+        if (options.timings) timer.report("Starting OpenGL", phases.phases().back().seconds);
         ok = context != nullptr;
         // A missing extension: wait for a key only where someone can press one.
         if (!ok && outcome.error.rfind("no OpenGL", 0) != 0 && isatty(STDIN_FILENO)) {
@@ -93,9 +95,6 @@ int runOne(const CliOptions& options) {
     if (ok) voxelizeLoaded(engine, plan, outcome, phases, log, console);
     if (context) engine.releaseGL();
     outcome.seconds = secondsSince(start);
-    if (options.timings)
-        for (const PhaseTime& phase : phases.phases())
-            if (phase.label == "Loading mesh" || phase.label == "Starting OpenGL") timer.report(phase.label, phase.seconds);
 
     for (std::size_t k = loadWarnings; k < outcome.warnings.size(); ++k) console.warning(outcome.warnings[k]);
     const bool done = outcome.status == FileOutcome::Status::Done;

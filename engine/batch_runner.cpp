@@ -61,14 +61,16 @@ BatchPlan planBatch(const BatchRequest& request) {
     std::vector<UnreadableEntry> unreadable;
     for (const fs::path& folder : batchFolders(base, request.recursive)) {
         std::vector<std::string> files;
+        std::vector<UnreadableEntry> broken;
         std::string error;
-        if (!listObjFiles(folder.string(), files, unreadable, &error)) {
+        if (!listObjFiles(folder.string(), files, broken, &error)) {
             if (folder == base) {
                 plan.error = request.directory + ": " + error;
                 return plan;
             }
             continue;  // a sub-folder that vanished or can't be read
         }
+        unreadable.insert(unreadable.end(), broken.begin(), broken.end());
         for (const std::string& file : files) {
             BatchItem item;
             item.meshPath = file;
