@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -150,7 +151,12 @@ int runBatchCommand(const CliOptions& options) {
     TerminalProgress bar(stderr);
     NullProgress silent;
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
-    const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int jobs = std::min(options.jobs > 0 ? options.jobs : cores, std::max(1, static_cast<int>(toRun.size())));
+    // llvmpipe starts a rasterizer thread per core in every context: share
+    // the cores out among the jobs instead (read when a context is made).
+    if (jobs > 1 && !std::getenv("LP_NUM_THREADS"))
+        setenv("LP_NUM_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(), 0);
     int finished = 0;
     shown.begin("Voxelizing " + std::to_string(toRun.size()) + " meshes", static_cast<int>(toRun.size()));
     const std::vector<FileOutcome> ran = runBatch(
