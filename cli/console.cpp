@@ -40,13 +40,10 @@ void Console::engineLines(const std::string& text) {
 }
 
 void Console::loadLog(const LoadLog& log) {
-    if (quiet_) return;
+    if (!verbose_) return;
     const std::lock_guard<std::mutex> lock(mutex_);
-    for (const LoadLogLine& line : log) {
-        if (line.stream == LoadLogLine::Out && !verbose_) continue;
-        if (line.stream == LoadLogLine::Err && startsWith(line.text, "ERROR")) continue;
-        std::fprintf(stderr, "%s\n", line.text.c_str());
-    }
+    for (const LoadLogLine& line : log)
+        if (line.stream == LoadLogLine::Out && verbose_) std::fprintf(stderr, "%s\n", line.text.c_str());
 }
 
 }  // namespace kubelmar

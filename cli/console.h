@@ -24,8 +24,9 @@ public:
     // The engine's console text (newline-separated): every line when
     // verbose, else only its WARNING lines (unless quiet).
     void engineLines(const std::string& text);
-    // A load's log: "Opening: ..." when verbose, warnings unless quiet; its
-    // ERROR lines never, as the failure is reported once through error().
+    // A load's stdout lines ("Opening: ...") when verbose. Its stderr lines
+    // are not printed: the caller reports the warnings (once, with any of
+    // the run's own) through warning() and the failure through error().
     void loadLog(const LoadLog& log);
 
     bool quiet() const { return quiet_; }

@@ -76,7 +76,6 @@ int runOne(const CliOptions& options) {
     bool ok = loadForRun(engine, outcome, console);
     phases.add("Loading mesh", secondsSince(start));
     if (options.timings) timer.report("Loading mesh", phases.phases().back().seconds);
-    const std::size_t loadWarnings = outcome.warnings.size();  // already shown with the load
     std::unique_ptr<HeadlessGLContext> context;
     if (ok) {
         const auto glStart = std::chrono::steady_clock::now();
@@ -97,7 +96,7 @@ int runOne(const CliOptions& options) {
     if (context) engine.releaseGL();
     outcome.seconds = secondsSince(start);
 
-    for (std::size_t k = loadWarnings; k < outcome.warnings.size(); ++k) console.warning(outcome.warnings[k]);
+    for (const std::string& warning : outcome.warnings) console.warning(warning);
     const bool done = outcome.status == FileOutcome::Status::Done;
     if (!done && !outcome.error.empty()) console.error(outcome.error);
     if (done && options.report != "-") console.result(resultLine(outcome, options.mode));

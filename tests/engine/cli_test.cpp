@@ -268,7 +268,7 @@ TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("batch");
     const std::string box = boxObj(0, 0, 0, 1, 1, 1);
-    writeFile(dir / "b.obj", box);
+    writeFile(dir / "b.obj", box + "f 1 2 99\n");  // a face skipped: one warning, once
     writeFile(dir / "A.OBJ", box);
     writeFile(dir / "c.obj", "v 1 1 1\nv 1 1 1\nv 1 1 1\nf 1 2 3\n");  // no extent
     fs::create_directories(dir / "folder.obj");
@@ -280,6 +280,9 @@ TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
     ASSERT_NE(b, std::string::npos) << run.out;
     EXPECT_LT(a, b);
     EXPECT_NE(run.err.find("c.obj"), std::string::npos) << run.err;
+    const auto warning = run.err.find("b.obj: skipped 1 face");
+    EXPECT_NE(warning, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("b.obj: skipped 1 face", warning + 1), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("Batch: 2 done, 1 failed, 0 skipped"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(dir / "A" / "slice100063.png"));
     EXPECT_TRUE(fs::exists(dir / "b" / "slice100000.png"));
