@@ -27,6 +27,9 @@ cleanup() {
     [ -s "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null || true
   done
   [ -f "$conf.kubelmar-backup" ] && mv "$conf.kubelmar-backup" "$conf" || rm -f "$conf"
+  [ "${made_cgroup_conf:-0}" = 1 ] && rm -f /etc/slurm/cgroup.conf
+  [ "${passed:-0}" = 1 ] && rm -rf "$work"
+  return 0
 }
 trap cleanup EXIT
 
@@ -61,7 +64,9 @@ ReturnToService=2
 NodeName=$host CPUs=$cpus State=UNKNOWN
 PartitionName=smoke Nodes=$host Default=YES MaxTime=INFINITE State=UP
 CONF
-: > /etc/slurm/cgroup.conf
+# slurmd reads cgroup.conf even when no cgroup plugin is used.
+made_cgroup_conf=0
+[ -e /etc/slurm/cgroup.conf ] || { : > /etc/slurm/cgroup.conf; made_cgroup_conf=1; }
 slurmctld
 slurmd
 for _ in $(seq 30); do sinfo -h -o %t 2>/dev/null | grep -q idle && break; sleep 1; done
@@ -91,4 +96,5 @@ grep -q '"done": 6,' "$summary" && grep -q '"failed": 0,' "$summary" || {
   exit 1
 }
 for k in 1 2 3; do [ -f "$work/out/batch-summary-$k-of-3.json" ] || { echo "slurm-smoke: shard $k left no summary" >&2; exit 1; }; done
+passed=1
 echo "slurm-smoke: ok (3 array tasks and a merge job; $(find "$work/out" -name volume.json | wc -l) volumes)"
