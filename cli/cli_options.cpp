@@ -1,117 +1,194 @@
 #include "cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include <map>
+#include <vector>
 
 #include "formats/output_formats.h"
-#include <string_view>
-#include <vector>
+#include "voxel/slice_consumer.h"
 
 namespace kubelmar {
 
-const char* cliUsage() {
-    return "Usage: kubelmar-cli [--mode clipping|depth] [--size N] [--depth-precision byte|full]\n"
-           "                    [--quiet] [--timings] INPUT.obj OUTDIR\n"
-           "       kubelmar-cli [--mode clipping|depth] [--size N] [--quiet] --batch DIR\n"
-           "       kubelmar-cli --help | --version\n"
-           "\n"
-           "Voxelizes a triangle mesh (Wavefront OBJ) into an N x N x N volume written as N\n"
-           "PNG slices (slice100000.png ...) in OUTDIR, created if missing.\n"
-           "  --mode clipping  coloured surface shell, plus voxelscale.txt (default)\n"
-           "  --mode depth     filled solid from six axis depth images\n"
-           "  --size N         voxels per axis, 1 to 4096 (default 512)\n"
-           "  --depth-precision byte|full\n"
-           "                   depth mode: 8-bit depth pictures (default) or the depth\n"
-           "                   buffer itself, exact to the voxel at every size\n"
-           "  --voxel-size S   voxel edge in the mesh file's units instead of --size: N is\n"
-           "                   the mesh's largest side over S, rounded up (1 to 4096)\n"
-           "  --format LIST    comma-separated outputs: png (the slice stack, default),\n"
-           "                   binvox, nrrd, npy, vox, vdb; volume.json is always written\n"
-           "  --crop           exchange formats cover the mesh's box only, not the N^3 cube\n"
-           "  --colour SOURCE  clipping colours from auto (the best the file has), texture,\n"
-           "                   material (Kd) or vertex colours\n"
-           "  --batch DIR      every *.obj of DIR into a folder named after each file\n"
-           "  --quiet          no progress and no console lines; errors only\n"
-           "  --timings        print each step's wall time (\"time: <step> <seconds>\")\n";
+namespace {
+
+// The --mode names; a new mode is one more row.
+const std::map<std::string, int>& modeTable() {
+    static const std::map<std::string, int> table = {
+        {"clipping", kModeClipping},
+        {"depth", kModeDepthBuffer},
+    };
+    return table;
 }
 
-bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string* error) {
+// Strings the parser keeps before they are checked and converted.
+struct RawValues {
+    std::string mode = "clipping";
+    std::string precision = "byte";
+    std::string colour = "auto";
+    std::string shard;
     std::vector<std::string> positional;
+};
+
+// CLI11's help with our usage lines: its own can't show the three forms.
+class UsageFormatter final : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override {
+        return "Usage: kubelmar-cli [OPTIONS] MESH OUTDIR\n"
+               "       kubelmar-cli [OPTIONS] --batch DIR [-o OUTROOT] [-j N] [--shard I/N]\n"
+               "       kubelmar-cli --merge-summaries DIR\n";
+    }
+};
+
+// Builds the parser into `app`, writing into `options` and `raw`.
+void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.description(
+        "Voxelizes a triangle mesh into an N x N x N volume: N PNG slices (slice100000.png ...)\n"
+        "plus volume.json in OUTDIR, created if missing. Results go to stdout; progress,\n"
+        "warnings and errors to stderr. Exit status: 0 done, 1 a file failed, 2 bad arguments.");
+    app.option_defaults()->always_capture_default();
+    app.set_version_flag("--version", std::string("print the version and exit"));
+    app.get_option("--version")->description("print the version and exit");
+
+    app.add_option("-m,--mode", raw.mode, "clipping: coloured surface shell; depth: filled solid from six depth pictures")
+        ->check(CLI::IsMember(modeTable()))
+        ->type_name("MODE");
+    app.add_option("-s,--size", options.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
+    app.add_option("--voxel-size", options.voxelEdge,
+                   "voxel edge in the mesh file's units instead of --size (N = largest side / S, rounded up)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("S");
+    app.add_option("--depth-precision", raw.precision,
+                   "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
+        ->check(CLI::IsMember({"byte", "full"}))
+        ->type_name("PRECISION");
+    app.add_option("--format", options.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
+        ->type_name("LIST")
+        ->check([](const std::string& list) { return parseFormatList(list).error; });
+    app.add_flag("--crop", options.crop, "exchange formats cover the mesh's box only, not the N^3 cube");
+    app.add_option("--colour,--color", raw.colour, "clipping colours from auto, texture, material or vertex")
+        ->check(CLI::IsMember({"auto", "texture", "material", "vertex"}))
+        ->type_name("SOURCE");
+    app.add_option("--depth-images", options.depthImages,
+                   "depth mode: also write the six depth pictures into DIR (created if missing)")
+        ->type_name("DIR");
+    app.add_option("--report", options.report, "write a JSON run report for one mesh ('-': stdout)")
+        ->type_name("FILE");
+    auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
+    app.add_flag("-v,--verbose", options.verbose, "also the engine's console lines (extensions, grid, loading)")
+        ->excludes(quiet);
+    app.add_flag("--timings", options.timings, "print each step's wall time (\"time: <step> <seconds>\")");
+    app.add_option("-o,--output", options.output, "output folder (instead of OUTDIR); in a batch the root the "
+                                                 "outputs go under, mirroring DIR")
+        ->type_name("DIR");
+
+    auto* batch = app.add_option("-b,--batch", options.batchDir, "every *.obj of DIR into a folder named after it")
+                      ->type_name("DIR");
+    app.add_option("-j,--jobs", options.jobs, "batch: meshes voxelized at once (0: one per core)")
+        ->check(CLI::Range(0, 256))
+        ->type_name("N")
+        ->needs(batch);
+    app.add_flag("--recursive", options.recursive, "batch: sub-folders too")->needs(batch);
+    app.add_flag("--skip-existing", options.skipExisting, "batch: skip meshes whose complete output is there")
+        ->needs(batch);
+    app.add_option("--shard", raw.shard, "batch: only the I-th of N shares of the sorted file list (1 <= I <= N)")
+        ->type_name("I/N")
+        ->needs(batch);
+    app.add_option("--merge-summaries", options.mergeDir,
+                   "merge DIR's shard summaries into DIR/batch-summary.json")
+        ->type_name("DIR")
+        ->excludes(batch);
+    app.add_option("files", raw.positional, "MESH (the mesh file) and OUTDIR (the output folder)")
+        ->expected(0, 2)
+        ->type_name("")
+        ->always_capture_default(false);
+}
+
+bool parseShard(const std::string& text, int& index, int& count) {
+    const auto slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    try {
+        std::size_t used = 0;
+        index = std::stoi(text.substr(0, slash), &used);
+        if (used != slash) return false;
+        const std::string n = text.substr(slash + 1);
+        count = std::stoi(n, &used);
+        if (used != n.size()) return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return count >= 1 && index >= 1 && index <= count;
+}
+
+}  // namespace
+
+bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string* error) {
     auto fail = [&](const std::string& text) {
         if (error) *error = text;
         return false;
     };
+    // Help and version answer whatever else is on the line (the parser
+    // would check the other values first).
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--help" || arg == "-h") {
-            options.command = CliOptions::Command::Help;
-            return true;
-        } else if (arg == "--version") {
+        const std::string arg = argv[i] ? argv[i] : "";
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") options.command = CliOptions::Command::Help;
+        if (arg == "--version" && options.command != CliOptions::Command::Help)
             options.command = CliOptions::Command::Version;
-            return true;
-        } else if (arg == "--quiet" || arg == "-q") {
-            options.quiet = true;
-        } else if (arg == "--timings") {
-            options.timings = true;
-        } else if (arg == "--mode") {
-            if (!value(v)) return fail("--mode needs a value: clipping or depth");
-            if (v == "clipping") options.mode = 1;
-            else if (v == "depth") options.mode = 0;
-            else return fail("unknown mode '" + v + "' (use clipping or depth)");
-        } else if (arg == "--size") {
-            if (!value(v)) return fail("--size needs a value: a whole number from 1 to 4096");
-            const bool digits = !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
-            const int n = digits ? std::stoi(v) : 0;
-            if (n < 1 || n > 4096) return fail("unsupported size '" + v + "' (use a whole number from 1 to 4096)");
-            options.size = n;
-        } else if (arg == "--depth-precision") {
-            if (!value(v)) return fail("--depth-precision needs a value: byte or full");
-            if (v == "byte") options.fullDepthPrecision = false;
-            else if (v == "full") options.fullDepthPrecision = true;
-            else return fail("unknown depth precision '" + v + "' (use byte or full)");
-        } else if (arg == "--format") {
-            if (!value(v)) return fail("--format needs a list, e.g. png,binvox");
-            const FormatList list = parseFormatList(v);
-            if (!list.ok) return fail(list.error);
-            options.formats = v;
-        } else if (arg == "--colour" || arg == "--color") {
-            if (!value(v)) return fail("--colour needs a value: auto, texture, material or vertex");
-            if (!parseColourSource(v, options.colour))
-                return fail("unknown colour source '" + v + "' (use auto, texture, material or vertex)");
-        } else if (arg == "--crop") {
-            options.crop = true;
-        } else if (arg == "--voxel-size") {
-            if (!value(v)) return fail("--voxel-size needs a length in the mesh file's units");
-            char* end = nullptr;
-            const double edge = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !(edge > 0) || !std::isfinite(edge))
-                return fail("--voxel-size '" + v + "' is not a positive length");
-            options.voxelEdge = edge;
-        } else if (arg == "--batch") {
-            if (!value(v)) return fail("--batch needs a directory");
-            options.command = CliOptions::Command::Batch;
-            options.batchDir = v;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            return fail("unknown option '" + std::string(arg) + "'");
-        } else {
-            positional.emplace_back(arg);
-        }
     }
-    if (options.command == CliOptions::Command::Batch) {
-        if (!positional.empty()) return fail("--batch takes no INPUT or OUTDIR");
+    if (options.command != CliOptions::Command::Voxelize) return true;
+    CLI::App app("kubelmar-cli", "kubelmar-cli");
+    RawValues raw;
+    describe(app, options, raw);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        options.command = CliOptions::Command::Help;
+        return true;
+    } catch (const CLI::CallForVersion&) {
+        options.command = CliOptions::Command::Version;
+        return true;
+    } catch (const CLI::ParseError& e) {
+        std::string text = e.what();
+        for (char& c : text)
+            if (c == '\n') c = ' ';
+        return fail(text.empty() ? e.get_name() : text);
+    }
+    options.mode = modeTable().at(raw.mode);
+    options.fullDepthPrecision = raw.precision == "full";
+    parseColourSource(raw.colour, options.colour);
+    if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
+        return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");
+    if (!std::isfinite(options.voxelEdge)) return fail("--voxel-size: not a finite length");
+
+    if (!options.mergeDir.empty()) {
+        options.command = CliOptions::Command::MergeSummaries;
+        if (!raw.positional.empty()) return fail("--merge-summaries takes no MESH or OUTDIR");
         return true;
     }
-    if (positional.size() != 2) return fail("expected INPUT.obj and OUTDIR");
-    options.input = positional[0];
-    options.output = positional[1];
+    if (!options.batchDir.empty()) {
+        options.command = CliOptions::Command::Batch;
+        if (!raw.positional.empty()) return fail("--batch takes no MESH or OUTDIR (use -o for an output root)");
+        if (!options.report.empty())
+            return fail("--report: describes one mesh; a batch writes batch-summary.json");
+        return true;
+    }
+    const std::size_t wanted = options.output.empty() ? 2 : 1;
+    if (raw.positional.size() != wanted)
+        return fail(options.output.empty() ? "expected MESH and OUTDIR" : "expected MESH (OUTDIR is given by -o)");
+    options.input = raw.positional[0];
+    if (options.output.empty()) options.output = raw.positional[1];
     return true;
+}
+
+std::string cliHelp() {
+    CLI::App app("kubelmar-cli", "kubelmar-cli");
+    CliOptions options;
+    RawValues raw;
+    describe(app, options, raw);
+    return app.help();
 }
 
 }  // namespace kubelmar

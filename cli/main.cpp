@@ -1,132 +1,210 @@
-// kubelmar-cli: the voxelizer with no display, on a headless EGL context.
+// kubelmar-cli: the voxelizer with no display, on headless EGL contexts.
+// Results go to stdout, progress and diagnostics to stderr.
 
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <memory>
-#include <streambuf>
+#include <thread>
 
+#include "cli/batch_summary.h"
 #include "cli/cli_options.h"
+#include "cli/console.h"
+#include "cli/mesh_run.h"
+#include "cli/run_report.h"
 #include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
-#include "gl/egl_context.h"
-#include "engine/batch_runner.h"
-#include "engine/engine.h"
-#include "formats/run_output.h"
+#include "voxel/batch.h"
 
 namespace {
 
 using namespace kubelmar;
+namespace fs = std::filesystem;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-int fail(const std::string& message) {
-    std::cout.flush();
-    std::cerr << "kubelmar-cli: " << message << std::endl;
-    return kExitFailure;
-}
-
-// A missing GL extension: its lines are printed; wait for a key only where
-// someone can press one.
-int missingExtension() {
-    if (isatty(STDIN_FILENO)) {
-        std::cerr << "Press Enter to continue..." << std::flush;
-        std::getchar();
-    }
-    return kExitFailure;
-}
-
-const char* modeName(int mode) { return mode == kModeDepthBuffer ? "depth" : "clipping"; }
-
-int run(const CliOptions& options) {
-    Engine engine;
-    // The console lines (extension report, grid lines) go to stdout unless
-    // --quiet asks for errors only.
-    if (!options.quiet) engine.setLog(&std::cout);
-    NullProgress silent;
-    std::string error;
-    RunSettings settings;
+RunPlan makePlan(const CliOptions& options) {
+    RunPlan plan;
+    RunSettings& settings = plan.settings;
     settings.mode = options.mode;
     settings.size = options.size;
     settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
     settings.voxelEdge = options.voxelEdge;
     settings.colour = options.colour;
-    OutputRequest output;
-    output.formats = parseFormatList(options.formats).formats;
-    output.crop = options.crop;
-    output.programVersion = KUBELMAR_VERSION;
-    auto makeOutput = [&](const std::string& directory, const std::string& meshPath) {
-        OutputRequest request = output;
-        request.directory = directory;
-        request.meshPath = meshPath;
-        return std::make_unique<RunOutput>(request);
-    };
+    settings.depthPictureDirectory.clear();  // only where --depth-images asks
+    plan.output.formats = parseFormatList(options.formats).formats;
+    plan.output.crop = options.crop;
+    plan.output.programVersion = KUBELMAR_VERSION;
+    return plan;
+}
 
+// Creates a folder the run will need; false after reporting why not.
+bool makeFolder(const std::string& path, Console& console) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) console.error("can't create " + path + ": " + ec.message());
+    return !ec;
+}
+
+int runOne(const CliOptions& options) {
+    Console console(options.quiet, options.verbose);
+    RunPlan plan = makePlan(options);
+    if (!options.depthImages.empty()) {
+        if (!makeFolder(options.depthImages, console)) return kExitFailure;
+        plan.settings.depthPictureDirectory = options.depthImages;
+    }
     TerminalProgress bar(stderr);
+    NullProgress silent;
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
     StepTimer timer(shown, stderr);
-    Progress& progress = options.timings ? static_cast<Progress&>(timer) : shown;
+    PhaseRecorder phases(options.timings ? static_cast<Progress&>(timer) : shown);
 
-    if (options.command == CliOptions::Command::Voxelize) {
-        const auto loadStart = std::chrono::steady_clock::now();
-        const MeshLoadResult loaded = engine.loadMesh(options.input);
-        writeLoadLog(loaded.log, options.quiet ? nullptr : &std::cout, &std::cerr);
-        if (options.timings)
-            timer.report("Loading mesh", std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count());
-        if (!loaded.ok) return fail(loaded.error);
-        std::error_code ec;
-        std::filesystem::create_directories(options.output, ec);
-        if (ec) return fail("can't create " + options.output + ": " + ec.message());
-    }
-
-    const auto glStart = std::chrono::steady_clock::now();
-    std::unique_ptr<HeadlessGLContext> context = HeadlessGLContext::create(&error);
-    if (!context) return fail("no OpenGL context (" + error + ")");
-    if (!engine.initializeGL(context->resolver(), options.size, options.size)) {
-        engine.releaseGL();
-        return missingExtension();
-    }
-    if (const std::string why = engine.checkVoxelSize(options.size); !why.empty()) {
-        engine.releaseGL();
-        return fail(why);
-    }
-    if (options.timings) {
-        timer.report("Starting OpenGL", std::chrono::duration<double>(std::chrono::steady_clock::now() - glStart).count());
-        std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
-    }
-
+    RunReport report;
+    report.options = &options;
+    FileOutcome& outcome = report.outcome;
+    outcome.item = {options.input, options.input, options.output};
+    Engine engine;
+    std::ostringstream log;
+    engine.setLog(&log);
     const auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    if (options.command == CliOptions::Command::Batch) {
-        const ConsumerFactory outputs = [&](const std::string& directory, const std::string& meshPath) {
-            return std::unique_ptr<SliceConsumer>(makeOutput(directory, meshPath));
-        };
-        const BatchResult batch =
-            runBatch(engine, settings, options.batchDir, outputs, progress, std::cout, std::cerr);
-        status = (!batch.listed || !batch.failures.empty()) ? kExitFailure : 0;
-    } else {
-        const std::unique_ptr<RunOutput> files = makeOutput(options.output, options.input);
-        const VoxelizeResult result = engine.voxelize(settings, *files, progress);
-        if (result.ok && !options.quiet)
-            for (const std::string& note : files->notes()) std::fprintf(stderr, "%s\n", note.c_str());
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (!result.ok) {
-            status = kExitFailure;
-            std::cout.flush();
-            std::cerr << result.error << std::endl;
-        } else if (!options.quiet) {
-            std::fprintf(stderr, "Voxelized %s: mode %s, size %d, %d files in %s, %.2f s\n",
-                         options.input.c_str(), modeName(options.mode), engine.resolveSize(settings, nullptr).size,
-                         result.filesWritten, options.output.c_str(), seconds);
+
+    // The mesh and the output folder are checked before any GL is started.
+    bool ok = loadForRun(engine, outcome, console);
+    phases.add("Loading mesh", secondsSince(start));
+    if (options.timings) timer.report("Loading mesh", phases.phases().back().seconds);
+    std::unique_ptr<HeadlessGLContext> context;
+    if (ok) {
+        const auto glStart = std::chrono::steady_clock::now();
+        context = startGL(engine, options.size, log, console, &outcome.error);
+        phases.add("Starting OpenGL", secondsSince(glStart));
+        if (options.timings) timer.report("Starting OpenGL", phases.phases().back().seconds);
+        ok = context != nullptr;
+        // A missing extension: wait for a key only where someone can press one.
+        if (!ok && outcome.error.rfind("no OpenGL", 0) != 0 && isatty(STDIN_FILENO)) {
+            console.error(outcome.error);
+            std::cerr << "Press Enter to continue..." << std::flush;
+            std::getchar();
+            outcome.error.clear();
+        }
+        if (ok && options.timings) std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
+    }
+    if (ok) voxelizeLoaded(engine, plan, outcome, phases, log, console);
+    if (context) engine.releaseGL();
+    outcome.seconds = secondsSince(start);
+
+    for (const std::string& warning : outcome.warnings) console.warning(warning);
+    const bool done = outcome.status == FileOutcome::Status::Done;
+    if (!done && !outcome.error.empty()) console.error(outcome.error);
+    if (done && options.report != "-") console.result(resultLine(outcome, options.mode));
+    if (!options.report.empty()) {
+        report.phases = phases.phases();
+        report.peakMemoryKiB = peakMemoryKiB();
+        if (const std::string why = writeReportFile(options.report, runReportJson(report, KUBELMAR_VERSION));
+            !why.empty()) {
+            console.error(why);
+            return kExitFailure;
         }
     }
-    engine.releaseGL();
-    return status;
+    return done ? 0 : kExitFailure;
+}
+
+int runBatchCommand(const CliOptions& options) {
+    Console console(options.quiet, options.verbose);
+    RunPlan plan = makePlan(options);
+    plan.depthImagesRoot = options.depthImages;
+    const auto start = std::chrono::steady_clock::now();
+
+    // The folder is listed (and the outputs' root made) before any GL starts.
+    BatchRequest request;
+    request.directory = options.batchDir;
+    request.outputRoot = options.output;
+    request.recursive = options.recursive;
+    request.shardIndex = options.shardIndex;
+    request.shardCount = options.shardCount;
+    const BatchPlan batch = planBatch(request);
+    if (!batch.ok) {
+        console.error("can't list " + batch.error);
+        return kExitFailure;
+    }
+    const std::string summaryFolder = options.output.empty() ? options.batchDir : options.output;
+    if (!makeFolder(summaryFolder, console)) return kExitFailure;
+
+    std::vector<FileOutcome> outcomes = batch.unreadable;
+    for (const FileOutcome& broken : batch.unreadable) console.error(broken.error);
+    std::vector<BatchItem> toRun;
+    for (const BatchItem& item : batch.items) {
+        if (options.skipExisting && outputComplete(item.outputDirectory)) {
+            FileOutcome skipped;
+            skipped.status = FileOutcome::Status::Skipped;
+            skipped.item = item;
+            outcomes.push_back(skipped);
+        } else {
+            toRun.push_back(item);
+        }
+    }
+
+    TerminalProgress bar(stderr);
+    NullProgress silent;
+    Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int jobs = std::min(options.jobs > 0 ? options.jobs : cores, std::max(1, static_cast<int>(toRun.size())));
+    // llvmpipe starts a rasterizer thread per core in every context: share
+    // the cores out among the jobs instead (read when a context is made).
+    if (jobs > 1 && !std::getenv("LP_NUM_THREADS"))
+        setenv("LP_NUM_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(), 0);
+    int finished = 0;
+    shown.begin("Voxelizing " + std::to_string(toRun.size()) + " meshes", static_cast<int>(toRun.size()));
+    const std::vector<FileOutcome> ran = runBatch(
+        toRun, jobs,
+        [&](std::string* error) -> std::unique_ptr<BatchWorker> { return CliWorker::create(plan, console, error); },
+        [&](const FileOutcome& outcome) {
+            shown.setValue(++finished);
+            for (const std::string& warning : outcome.warnings) console.warning(warning);
+            if (outcome.status == FileOutcome::Status::Done)
+                console.result(resultLine(outcome, options.mode));
+            else
+                console.error(outcome.error);
+        });
+    shown.setValue(static_cast<int>(toRun.size()));
+    shown.end();
+    outcomes.insert(outcomes.end(), ran.begin(), ran.end());
+    std::stable_sort(outcomes.begin(), outcomes.end(), [](const FileOutcome& a, const FileOutcome& b) {
+        return batchNameLess(a.item.relativePath, b.item.relativePath);
+    });
+
+    const double seconds = secondsSince(start);
+    const std::string summaryPath =
+        (fs::path(summaryFolder) / batchSummaryFileName(options.shardIndex, options.shardCount)).string();
+    int status = 0;
+    if (const std::string why = writeReportFile(
+            summaryPath, batchSummaryJson(outcomes, options.shardIndex, options.shardCount, seconds));
+        !why.empty()) {
+        console.error(why);
+        status = kExitFailure;
+    }
+    const SummaryCounts counts = countOutcomes(outcomes);
+    char line[160];
+    std::snprintf(line, sizeof line, "Batch: %d done, %d failed, %d skipped, %.2f s", counts.done, counts.failed,
+                  counts.skipped, seconds);
+    console.result(line);
+    return counts.failed > 0 ? kExitFailure : status;
+}
+
+int mergeSummaries(const CliOptions& options) {
+    Console console(options.quiet, options.verbose);
+    const MergeResult merged = mergeBatchSummaries(options.mergeDir);
+    if (!merged.ok) {
+        console.error(merged.error);
+        return kExitFailure;
+    }
+    console.result("Merged " + std::to_string(merged.shards) + " shards: " + std::to_string(merged.counts.done) +
+                   " done, " + std::to_string(merged.counts.failed) + " failed, " +
+                   std::to_string(merged.counts.skipped) + " skipped");
+    return merged.counts.failed > 0 ? kExitFailure : 0;
 }
 
 }  // namespace
@@ -135,16 +213,15 @@ int main(int argc, char** argv) {
     CliOptions options;
     std::string error;
     if (!parseCliOptions(argc, argv, options, &error)) {
-        std::cerr << "kubelmar-cli: " << error << "\n" << cliUsage();
+        std::cerr << "kubelmar-cli: " << error << ". " << kCliHelpHint << std::endl;
         return kExitUsage;
     }
-    if (options.command == CliOptions::Command::Help) {
-        std::cout << cliUsage();
-        return 0;
+    switch (options.command) {
+        case CliOptions::Command::Help: std::cout << cliHelp(); return 0;
+        case CliOptions::Command::Version: std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl; return 0;
+        case CliOptions::Command::MergeSummaries: return mergeSummaries(options);
+        case CliOptions::Command::Batch: return runBatchCommand(options);
+        case CliOptions::Command::Voxelize: break;
     }
-    if (options.command == CliOptions::Command::Version) {
-        std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl;
-        return 0;
-    }
-    return run(options);
+    return runOne(options);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -7,11 +8,13 @@
 
 namespace kubelmar {
 
-// Progress on stderr: a redrawn bar on a terminal, one line per step
-// otherwise (logs, CI).
+// Progress on stderr: on a terminal a redrawn bar with the step's label,
+// percentage and estimated time left; otherwise (logs, CI) one plain line
+// per step, when it begins.
 class TerminalProgress final : public Progress {
 public:
     explicit TerminalProgress(std::FILE* stream);
+    TerminalProgress(std::FILE* stream, bool terminal) : stream_(stream), terminal_(terminal) {}
     void begin(const std::string& label, int maximum) override;
     void setValue(int value) override;
     void end() override;
@@ -22,7 +25,8 @@ private:
     bool terminal_;
     std::string label_;
     int maximum_ = 0;
-    int lastDrawn_ = -1;
+    int lastPercent_ = -1;
+    std::chrono::steady_clock::time_point start_;
 };
 
 }  // namespace kubelmar

@@ -13,35 +13,89 @@ bool parse(std::vector<const char*> args, CliOptions& options, std::string* erro
 TEST(CliOptions, DefaultsMatchTheDesktopStartUp) {
     CliOptions o;
     ASSERT_TRUE(parse({"in.obj", "out"}, o));
+    EXPECT_EQ(o.command, CliOptions::Command::Voxelize);
     EXPECT_EQ(o.mode, 1);
     EXPECT_EQ(o.size, 512);
     EXPECT_EQ(o.input, "in.obj");
     EXPECT_EQ(o.output, "out");
+    EXPECT_TRUE(o.depthImages.empty());  // no pictures unless asked
 }
 
-TEST(CliOptions, ModesSizesAndBatch) {
-    CliOptions o;
-    ASSERT_TRUE(parse({"--mode", "depth", "--size", "64", "--quiet", "a.obj", "b"}, o));
-    EXPECT_EQ(o.mode, 0);
-    EXPECT_EQ(o.size, 64);
-    EXPECT_TRUE(o.quiet);
+TEST(CliOptions, ShortLongAndEqualsFormsAgree) {
+    for (const std::vector<const char*>& args :
+         {std::vector<const char*>{"--mode", "depth", "--size", "128", "--quiet", "a.obj", "b"},
+          {"--mode=depth", "--size=128", "-q", "a.obj", "b"},
+          {"-m", "depth", "-s", "128", "-q", "a.obj", "b"},
+          {"-mdepth", "-s128", "-q", "a.obj", "b"},
+          {"a.obj", "-q", "-m", "depth", "-o", "b", "-s", "128"}}) {
+        CliOptions o;
+        std::string error;
+        ASSERT_TRUE(parse(args, o, &error)) << error;
+        EXPECT_EQ(o.mode, 0);
+        EXPECT_EQ(o.size, 128);
+        EXPECT_TRUE(o.quiet);
+        EXPECT_EQ(o.input, "a.obj");
+        EXPECT_EQ(o.output, "b");
+    }
+}
+
+TEST(CliOptions, BatchOptions) {
     CliOptions b;
-    ASSERT_TRUE(parse({"--batch", "dir", "--size", "1024"}, b));
+    ASSERT_TRUE(parse({"-b", "dir", "-j", "3", "--recursive", "--skip-existing", "--shard", "2/5", "-o", "root"}, b));
     EXPECT_EQ(b.command, CliOptions::Command::Batch);
     EXPECT_EQ(b.batchDir, "dir");
-    EXPECT_EQ(b.size, 1024);
+    EXPECT_EQ(b.jobs, 3);
+    EXPECT_TRUE(b.recursive && b.skipExisting);
+    EXPECT_EQ(b.shardIndex, 2);
+    EXPECT_EQ(b.shardCount, 5);
+    EXPECT_EQ(b.output, "root");
+    CliOptions m;
+    ASSERT_TRUE(parse({"--merge-summaries", "dir"}, m));
+    EXPECT_EQ(m.command, CliOptions::Command::MergeSummaries);
 }
 
-TEST(CliOptions, RejectsWhatItCannotDo) {
-    CliOptions o;
-    std::string error;
-    EXPECT_FALSE(parse({"--size", "4097", "a", "b"}, o, &error));
-    EXPECT_NE(error.find("4097"), std::string::npos);
-    EXPECT_FALSE(parse({"--mode"}, o, &error));
-    EXPECT_FALSE(parse({"a.obj"}, o, &error));
-    EXPECT_FALSE(parse({"a", "b", "c"}, o, &error));
-    EXPECT_FALSE(parse({"--frobnicate", "a", "b"}, o, &error));
-    EXPECT_FALSE(parse({"--batch", "d", "extra"}, o, &error));
+TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
+    CliOptions h;
+    ASSERT_TRUE(parse({"--size", "9999", "--help"}, h));
+    EXPECT_EQ(h.command, CliOptions::Command::Help);
+    CliOptions v;
+    ASSERT_TRUE(parse({"--version"}, v));
+    EXPECT_EQ(v.command, CliOptions::Command::Version);
+    const std::string help = cliHelp();
+    for (const char* text : {"--size", "=512", "--mode", "=clipping", "--jobs", "--shard", "--depth-images",
+                             "--report", "--verbose", "--batch", "MESH OUTDIR"})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
+// Each mistake is refused with one line that names the offending option.
+TEST(CliOptions, MistakesGiveOneLineNamingTheOption) {
+    const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
+        {{"--size", "4097", "a", "b"}, "--size"},
+        {{"--size=0", "a", "b"}, "--size"},
+        {{"-s", "12x", "a", "b"}, "--size"},
+        {{"--mode", "fancy", "a", "b"}, "--mode"},
+        {{"--mode"}, "--mode"},
+        {{"--depth-precision", "half", "a", "b"}, "--depth-precision"},
+        {{"--format", "png,gif", "a", "b"}, "gif"},
+        {{"--voxel-size", "-1", "a", "b"}, "--voxel-size"},
+        {{"--frobnicate", "a", "b"}, "--frobnicate"},
+        {{"-j", "2", "a", "b"}, "--jobs"},
+        {{"--shard", "3/2", "-b", "d"}, "--shard"},
+        {{"--shard", "0/2", "-b", "d"}, "--shard"},
+        {{"--shard", "1/", "-b", "d"}, "--shard"},
+        {{"-b", "d", "--report", "r.json"}, "--report"},
+        {{"-q", "-v", "a", "b"}, "--quiet"},
+        {{"a.obj"}, "MESH"},
+        {{"a", "b", "c"}, "files"},
+        {{"-b", "d", "extra"}, "--batch"},
+    };
+    for (const auto& [args, named] : cases) {
+        CliOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, &error)) << args[0];
+        EXPECT_NE(error.find(named), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
 }
 
 }  // namespace

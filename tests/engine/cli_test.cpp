@@ -1,11 +1,14 @@
-// The command line as a script would use it: exit status, messages, files.
+// The command line as a script would use it: exit status, what reaches
+// stdout and stderr, files.
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 #include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <sys/wait.h>
 
 #include "gl_test_support.h"
@@ -13,65 +16,130 @@
 namespace kubelmar::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 struct CliRun {
     int status = -1;
-    std::string output;  // stdout and stderr together
+    std::string out;  // stdout
+    std::string err;  // stderr
 };
 
-CliRun runCli(const std::string& arguments, const std::string& environment = "") {
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string shellQuote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// Runs the program with `arguments` (shell words) from `directory` (when
+// given) with `prefix` before it (environment, a timeout).
+CliRun runCli(const std::string& arguments, const std::string& prefix = "", const fs::path& directory = {}) {
+    static int counter = 0;
+    const fs::path errFile = fs::temp_directory_path() /
+                             ("kubelmar-cli-err-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    std::string command = directory.empty() ? "" : "cd " + shellQuote(directory) + " && ";
+    command += prefix + (prefix.empty() ? "" : " ") + KUBELMAR_CLI + " " + arguments + " 2>" +
+               shellQuote(errFile) + " </dev/null";
     CliRun run;
-    std::string command = environment.empty() ? "" : environment + " ";
-    command += KUBELMAR_CLI;
-    command.append(" ").append(arguments).append(" 2>&1 </dev/null");
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
     std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), n);
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = readText(errFile);
+    fs::remove(errFile);
     return run;
 }
 
-std::string shellQuote(const std::filesystem::path& p) {
-    std::string quoted = p.string();
-    quoted.insert(quoted.begin(), '\'');
-    quoted.push_back('\'');
-    return quoted;
+int lineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+int fileCount(const fs::path& dir) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) count += entry.is_regular_file();
+    return count;
 }
 
-TEST(Cli, BadArgumentsExitWithUsage) {
-    CliRun run = runCli("");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("Usage: kubelmar-cli"), std::string::npos);
-    EXPECT_EQ(runCli("--size 4097 a.obj out").status, 2);
-    EXPECT_EQ(runCli("--size 0 a.obj out").status, 2);
-    EXPECT_EQ(runCli("--depth-precision half a.obj out").status, 2);
-    EXPECT_EQ(runCli("--mode fancy a.obj out").status, 2);
-    EXPECT_EQ(runCli("--help").status, 0);
+int sliceCount(const fs::path& dir) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir))
+        count += entry.path().filename().string().rfind("slice1", 0) == 0;
+    return count;
 }
 
-TEST(Cli, UnreadableMeshFailsNamingTheFile) {
+const std::string kBunny = std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj";
+const std::string kTeapot = std::string(KUBELMAR_SAMPLES_DIR) + "/teapot.obj";
+
+TEST(Cli, ArgumentMistakesAreOneLineAndStatusTwo) {
+    for (const char* args : {"", "--size 4097 a.obj out", "--size=0 a.obj out", "--depth-precision half a.obj out",
+                             "--mode fancy a.obj out", "--frobnicate a.obj out", "-j 2 a.obj out"}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(lineCount(run.err), 1) << args << "\n" << run.err;
+        EXPECT_NE(run.err.find("Run with --help for more information."), std::string::npos) << run.err;
+    }
+    const CliRun help = runCli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--size N"), std::string::npos) << help.out;
+    const CliRun version = runCli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(lineCount(version.out), 1);
+}
+
+TEST(Cli, AFailedLoadIsOneErrorLineNamingTheFile) {
     const auto dir = tempDir("cli");
     CliRun run = runCli(shellQuote(dir / "absent.obj") + " " + shellQuote(dir / "out"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("absent.obj"), std::string::npos) << run.output;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(lineCount(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find("absent.obj"), std::string::npos) << run.err;
     writeFile(dir / "empty.obj", "# nothing here\n");
     run = runCli(shellQuote(dir / "empty.obj") + " " + shellQuote(dir / "out"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("empty.obj"), std::string::npos) << run.output;
+    EXPECT_EQ(lineCount(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find("empty.obj"), std::string::npos) << run.err;
 }
 
-TEST(Cli, VoxelizesTheSampleIntoANewDirectory) {
+// Inputs are checked first: with no EGL driver at all, a bad folder or a
+// missing mesh is what gets reported, not OpenGL.
+TEST(Cli, InputsAreCheckedBeforeOpenGLStarts) {
+    const std::string noEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json";
+    const auto dir = tempDir("noegl");
+    CliRun run = runCli("--batch " + shellQuote(dir / "nonexistent"), noEgl);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(lineCount(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find("nonexistent"), std::string::npos) << run.err;
+    run = runCli(shellQuote(dir / "absent.obj") + " " + shellQuote(dir / "out"), noEgl);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("absent.obj"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("OpenGL"), std::string::npos) << run.err;
+    // With a good mesh, the missing GL is the one failure.
+    run = runCli("--size 64 " + shellQuote(kBunny) + " " + shellQuote(dir / "out"), noEgl);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("kubelmar-cli: no OpenGL context"), std::string::npos) << run.err;
+}
+
+TEST(Cli, OnlyResultsReachStdoutAndVerboseAddsTheConsoleLines) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("cli");
-    const auto out = dir / "nested" / "out";
-    CliRun run = runCli("--mode clipping --size 64 --quiet " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") +
-                     " " + shellQuote(out));
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, "");  // --quiet
-    EXPECT_TRUE(std::filesystem::exists(out / "slice100063.png"));
-    EXPECT_FALSE(std::filesystem::exists(out / "slice100064.png"));
-    EXPECT_TRUE(std::filesystem::exists(out / "voxelscale.txt"));
+    CliRun run = runCli("-s 32 " + shellQuote(kBunny) + " " + shellQuote(dir / "out"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("Voxelized .*bunny.obj into .*out: mode clipping, size 32, "
+                                                     "34 files, [1-9][0-9]* voxels, [0-9.]+ s\n")))
+        << run.out;
+    EXPECT_EQ(run.err.find("EXT: Using:"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Opening:"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Slicing"), std::string::npos) << run.err;  // a plain progress line per step
+    run = runCli("-v -s 32 " + shellQuote(kBunny) + " " + shellQuote(dir / "out"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lineCount(run.out), 1) << run.out;
+    EXPECT_NE(run.err.find("EXT: Using: GL_ARB_depth_texture"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Opening: " + kBunny), std::string::npos) << run.err;
+    run = runCli("-q -s 32 " + shellQuote(kBunny) + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.out + run.err, "");
 }
 
 TEST(Cli, VoxelScaleIsTheLargestSideOverN) {
@@ -80,19 +148,84 @@ TEST(Cli, VoxelScaleIsTheLargestSideOverN) {
     // 100 units along z, less along x and y: 100 / 64 per voxel.
     const std::string mesh = writeFile(dir / "box.obj", boxObj(-3, 2, -50, 10, 40, 50));
     CliRun run = runCli("--size 64 --quiet " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
-    ASSERT_EQ(run.status, 0) << run.output;
-    std::ifstream in(dir / "out" / "voxelscale.txt", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "x 1.5625\ny 1.5625\nz 1.5625\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readText(dir / "out" / "voxelscale.txt"), "x 1.5625\ny 1.5625\nz 1.5625\n");
 }
 
-// Counts the slice files of a folder.
-int sliceCount(const std::filesystem::path& dir) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        count += entry.path().filename().string().rfind("slice1", 0) == 0;
-    return count;
+// The depth pictures go only where --depth-images says, never into the
+// working directory's images/, and never count as output files.
+TEST(Cli, DepthPicturesOnlyWhereAsked) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("pictures");
+    fs::create_directories(dir / "images");
+    CliRun run = runCli("-m depth -s 32 " + shellQuote(kBunny) + " out", "", dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_empty(dir / "images"));
+    EXPECT_NE(run.out.find(", 33 files,"), std::string::npos) << run.out;
+    EXPECT_EQ(fileCount(dir / "out"), 33);  // 32 slices and volume.json
+    run = runCli("-m depth -s 32 --depth-images pics/bunny " + shellQuote(kBunny) + " out2", "", dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fileCount(dir / "pics" / "bunny"), 6);
+    EXPECT_TRUE(fs::exists(dir / "pics" / "bunny" / "RenderZPos.png"));
+    EXPECT_NE(run.out.find(", 33 files,"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::is_empty(dir / "images"));
+}
+
+// A number after "key": in a JSON text, as text.
+std::string jsonField(const std::string& json, const std::string& key) {
+    std::smatch m;
+    const std::regex pattern("\"" + key + "\": (\"[^\"]*\"|[-0-9.e]+|null|true|false)");
+    return std::regex_search(json, m, pattern) ? m[1].str() : "";
+}
+
+TEST(Cli, TheReportDescribesTheRun) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("report");
+    // An L-shaped pair of boxes and a face naming a vertex that isn't there.
+    const std::string mesh = writeFile(dir / "l.obj", boxObj(0, 0, 0, 4, 1, 1) + "f 1 2 99\n");
+    CliRun run = runCli("-s 40 --format png,npy --report " + shellQuote(dir / "r.json") + " " + shellQuote(mesh) +
+                        " " + shellQuote(dir / "out"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string report = readText(dir / "r.json");
+    EXPECT_EQ(jsonField(report, "status"), "\"done\"");
+    EXPECT_EQ(jsonField(report, "error"), "null");
+    EXPECT_EQ(jsonField(report, "size"), "40");
+    EXPECT_EQ(jsonField(report, "filesWritten"), std::to_string(fileCount(dir / "out")));
+    EXPECT_EQ(jsonField(report, "filledVoxels"), jsonField(readText(dir / "out" / "volume.json"), "filledVoxels"));
+    EXPECT_EQ(jsonField(report, "totalVoxels"), "64000");
+    EXPECT_NE(report.find("\"formats\": [\"png\", \"npy\"]"), std::string::npos) << report;
+    EXPECT_NE(report.find("{\"step\": \"Starting OpenGL\""), std::string::npos) << report;
+    EXPECT_NE(report.find("first on line " + std::to_string(lineCount(boxObj(0, 0, 0, 4, 1, 1)) + 1)), std::string::npos) << report;  // the skipped face's line
+    EXPECT_GT(std::stol(jsonField(report, "peakMemoryKiB")), 0);
+    // "-": the report is stdout, alone.
+    run = runCli("-s 16 --report - " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("{\n", 0), 0u) << run.out;
+    // A failure is reported as one.
+    run = runCli("-s 16 --report " + shellQuote(dir / "bad.json") + " " + shellQuote(dir / "absent.obj") + " " +
+                 shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 1);
+    const std::string failed = readText(dir / "bad.json");
+    EXPECT_EQ(jsonField(failed, "status"), "\"failed\"");
+    EXPECT_NE(jsonField(failed, "error").find("absent.obj"), std::string::npos) << failed;
+}
+
+TEST(Cli, AnEmptyVolumeIsSaidAndWhy) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("empty");
+    const std::string flat = writeFile(dir / "flat.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    CliRun run = runCli("-m depth -s 32 " + shellQuote(flat) + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(" 0 voxels"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("flat.obj: the volume is empty"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("open"), std::string::npos) << run.err;
+    const std::string skipped = writeFile(dir / "skipped.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n");
+    run = runCli("-s 32 " + shellQuote(skipped) + " " + shellQuote(dir / "out"));
+    EXPECT_NE(run.err.find("every face was skipped"), std::string::npos) << run.err;
+    // A needle far thinner than a voxel.
+    const std::string needle = writeFile(dir / "needle.obj", boxObj(0, 0, 0, 1000000, 1, 1));
+    run = runCli("-s 64 " + shellQuote(needle) + " " + shellQuote(dir / "out"));
+    EXPECT_NE(run.err.find("thinner than a voxel"), std::string::npos) << run.err;
 }
 
 TEST(Cli, ARunReplacesTheEarlierStackWholeOrNotAtAll) {
@@ -108,16 +241,17 @@ TEST(Cli, ARunReplacesTheEarlierStackWholeOrNotAtAll) {
     // A depth run takes the clipping run's voxelscale.txt away with its stack.
     ASSERT_EQ(runCli("--mode depth --size 24 --quiet " + shellQuote(mesh) + " " + shellQuote(out)).status, 0);
     EXPECT_EQ(sliceCount(out), 24);
-    EXPECT_FALSE(std::filesystem::exists(out / "voxelscale.txt"));
-    EXPECT_TRUE(std::filesystem::exists(out / "volume.json"));
+    EXPECT_FALSE(fs::exists(out / "voxelscale.txt"));
+    EXPECT_TRUE(fs::exists(out / "volume.json"));
     // A folder where a slice goes fails the run, which changes nothing.
-    std::filesystem::create_directories(out / "slice100030.png");
+    fs::create_directories(out / "slice100030.png");
     const CliRun failed = runCli("--size 40 --quiet " + shellQuote(mesh) + " " + shellQuote(out));
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.output.find("slice100030.png"), std::string::npos) << failed.output;
+    EXPECT_EQ(lineCount(failed.err), 1) << failed.err;
+    EXPECT_NE(failed.err.find("slice100030.png"), std::string::npos) << failed.err;
     EXPECT_EQ(sliceCount(out), 25);  // the 24 slices and the folder
-    EXPECT_TRUE(std::filesystem::exists(out / "notes.txt"));  // never anyone else's files
-    for (const auto& entry : std::filesystem::directory_iterator(out))
+    EXPECT_TRUE(fs::exists(out / "notes.txt"));  // never anyone else's files
+    for (const auto& entry : fs::directory_iterator(out))
         EXPECT_NE(entry.path().filename().string().rfind(".kubelmar-tmp-", 0), 0u) << entry.path();
 }
 
@@ -125,32 +259,114 @@ TEST(Cli, UnwritableOutputExitsNonZero) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("cli");
     writeFile(dir / "file", "x");
-    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
-                     shellQuote(dir / "file" / "out"));
+    CliRun run = runCli("--size 64 " + shellQuote(kBunny) + " " + shellQuote(dir / "file" / "out"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("file/out"), std::string::npos) << run.output;
+    EXPECT_NE(run.err.find("file/out"), std::string::npos) << run.err;
 }
 
 TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("batch");
     const std::string box = boxObj(0, 0, 0, 1, 1, 1);
-    writeFile(dir / "b.obj", box);
+    writeFile(dir / "b.obj", box + "f 1 2 99\n");  // a face skipped: one warning, once
     writeFile(dir / "A.OBJ", box);
     writeFile(dir / "c.obj", "v 1 1 1\nv 1 1 1\nv 1 1 1\nf 1 2 3\n");  // no extent
-    std::filesystem::create_directories(dir / "folder.obj");
-    CliRun run = runCli("--mode depth --size 64 --batch " + shellQuote(dir));
-    EXPECT_EQ(run.status, 1) << run.output;
-    const auto a = run.output.find("Voxelized: " + (dir / "A.OBJ").string());
-    const auto b = run.output.find("Voxelized: " + (dir / "b.obj").string());
-    ASSERT_NE(a, std::string::npos) << run.output;
-    ASSERT_NE(b, std::string::npos) << run.output;
+    fs::create_directories(dir / "folder.obj");
+    CliRun run = runCli("--mode depth --size 64 -j 1 --batch " + shellQuote(dir));
+    EXPECT_EQ(run.status, 1) << run.err;
+    const auto a = run.out.find("Voxelized " + (dir / "A.OBJ").string());
+    const auto b = run.out.find("Voxelized " + (dir / "b.obj").string());
+    ASSERT_NE(a, std::string::npos) << run.out;
+    ASSERT_NE(b, std::string::npos) << run.out;
     EXPECT_LT(a, b);
-    EXPECT_NE(run.output.find("c.obj"), std::string::npos);
-    EXPECT_NE(run.output.find("Batch: 2 done, 1 failed"), std::string::npos) << run.output;
-    EXPECT_TRUE(std::filesystem::exists(dir / "A" / "slice100063.png"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "b" / "slice100000.png"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "folder"));
+    EXPECT_NE(run.err.find("c.obj"), std::string::npos) << run.err;
+    const auto warning = run.err.find("b.obj: skipped 1 face");
+    EXPECT_NE(warning, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("b.obj: skipped 1 face", warning + 1), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Batch: 2 done, 1 failed, 0 skipped"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(dir / "A" / "slice100063.png"));
+    EXPECT_TRUE(fs::exists(dir / "b" / "slice100000.png"));
+    EXPECT_FALSE(fs::exists(dir / "folder"));
+    const std::string summary = readText(dir / "batch-summary.json");
+    EXPECT_NE(summary.find("{\"file\": \"c.obj\", \"output\": \"" + (dir / "c").string() + "/\", \"status\": \"failed\""),
+              std::string::npos)
+        << summary;
+}
+
+// Every regular file under `root` (summaries left out) with its bytes, by
+// relative path.
+std::map<std::string, std::string> tree(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = entry.path().lexically_relative(root).string();
+        if (entry.is_regular_file() && name.find("batch-summary") == std::string::npos)
+            files[name] = readText(entry.path());
+    }
+    return files;
+}
+
+// A summary's file lines without their wall times.
+std::string summaryFiles(const std::string& text) {
+    std::string files = text.substr(text.find("\"files\": ["));
+    return std::regex_replace(files, std::regex("\"seconds\": [0-9.]+"), "");
+}
+
+TEST(Cli, ParallelAndShardedBatchesWriteWhatASerialOneDoes) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("parallel");
+    const auto in = dir / "in";
+    fs::create_directories(in / "sub");
+    fs::copy_file(kBunny, in / "bunny.obj");
+    fs::copy_file(kTeapot, in / "sub" / "teapot.obj");
+    writeFile(in / "l.obj", boxObj(0, 0, 0, 3, 1, 1) + boxObj(0, 1, 0, 1, 3, 2));
+    writeFile(in / "sub" / "octant.obj", boxObj(0, 0, 0, 1, 1, 1));
+    const std::string common = "-q -s 32 -m depth --format png,binvox --recursive -b " + shellQuote(in) + " -o ";
+    ASSERT_EQ(runCli(common + shellQuote(dir / "serial") + " -j 1").status, 0);
+    ASSERT_EQ(runCli(common + shellQuote(dir / "parallel") + " -j 3").status, 0);
+    for (const char* shard : {"1/3", "2/3", "3/3"})
+        ASSERT_EQ(runCli(common + shellQuote(dir / "sharded") + " --shard " + shard).status, 0);
+    const CliRun merged = runCli("--merge-summaries " + shellQuote(dir / "sharded"));
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(merged.out, "Merged 3 shards: 4 done, 0 failed, 0 skipped\n");
+
+    const auto serial = tree(dir / "serial");
+    EXPECT_EQ(serial.size(), 4u * 34u);  // 32 slices, volume.json, the .binvox
+    EXPECT_TRUE(serial == tree(dir / "parallel"));
+    EXPECT_TRUE(serial == tree(dir / "sharded"));
+    const std::string summary = summaryFiles(readText(dir / "serial" / "batch-summary.json"));
+    auto withRoot = [&](std::string text, const char* root) {
+        return std::regex_replace(text, std::regex((dir / root).string()), (dir / "serial").string());
+    };
+    EXPECT_EQ(summary, withRoot(summaryFiles(readText(dir / "parallel" / "batch-summary.json")), "parallel"));
+    EXPECT_EQ(summary, withRoot(summaryFiles(readText(dir / "sharded" / "batch-summary.json")), "sharded"));
+}
+
+TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("resume");
+    constexpr int kFiles = 8;
+    for (int k = 0; k < kFiles; ++k) fs::copy_file(kBunny, dir / ("m" + std::to_string(k) + ".obj"));
+    const std::string batch = "-q -s 96 -j 1 -b " + shellQuote(dir);
+    // Killed part way (where exactly doesn't matter: whatever it finished is
+    // kept, whatever it was writing is redone) and reaped, so its stage
+    // folders are known to be stale.
+    const std::string killed = std::string(KUBELMAR_CLI) + " " + batch + " 2>/dev/null </dev/null & p=$!; sleep 1.5; "
+                               "kill -KILL $p; { wait $p; } 2>/dev/null";
+    ASSERT_NE(std::system(killed.c_str()), -1);
+    int complete = 0;
+    for (int k = 0; k < kFiles; ++k) complete += fs::exists(dir / ("m" + std::to_string(k)) / "volume.json");
+    const CliRun resumed = runCli("--skip-existing -s 96 -j 2 -b " + shellQuote(dir));
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(resumed.out.find("Batch: " + std::to_string(kFiles - complete) + " done, 0 failed, " +
+                               std::to_string(complete) + " skipped"),
+              std::string::npos)
+        << resumed.out;
+    for (int k = 0; k < kFiles; ++k) {
+        const fs::path out = dir / ("m" + std::to_string(k));
+        EXPECT_EQ(sliceCount(out), 96) << out;
+        for (const auto& entry : fs::directory_iterator(out))
+            EXPECT_NE(entry.path().filename().string().rfind(".kubelmar-tmp-", 0), 0u) << entry.path();
+    }
 }
 
 }  // namespace
@@ -159,31 +375,26 @@ TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
 namespace kubelmar::test {
 namespace {
 
-TEST(Cli, MissingExtensionExitsWithStatusOneWithoutWaiting) {
+TEST(Cli, MissingExtensionIsOneLineAndNoWait) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("ext");
     // Mesa drivers drop an extension on request; stdin is /dev/null, so the
     // program must not wait for a key.
-    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
-                        shellQuote(dir / "out"), "MESA_EXTENSION_OVERRIDE=-GL_ARB_shadow");
+    const std::string env = "MESA_EXTENSION_OVERRIDE=-GL_ARB_shadow";
+    const std::string args = "--size 64 " + shellQuote(kBunny) + " " + shellQuote(dir / "out");
+    CliRun run = runCli(args, env);
     if (run.status == 0) GTEST_SKIP() << "this driver ignores MESA_EXTENSION_OVERRIDE";
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("EXT: Using: GL_ARB_depth_texture\nERROR: Extension not supported: GL_ARB_shadow\n"
-                              "ERROR: GL_ARB_shadow extension not available... [load_GLextension(), GL_Ext_Loader]"),
+    EXPECT_NE(run.err.find("kubelmar-cli: Extension not supported: GL_ARB_shadow\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("EXT: Using"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Press Enter"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out" / "slice100000.png"));
+    // --verbose shows the engine's own lines.
+    run = runCli("-v " + args, env);
+    EXPECT_NE(run.err.find("EXT: Using: GL_ARB_depth_texture\nERROR: Extension not supported: GL_ARB_shadow\n"
+                           "ERROR: GL_ARB_shadow extension not available... [load_GLextension(), GL_Ext_Loader]"),
               std::string::npos)
-        << run.output;
-    EXPECT_EQ(run.output.find("Press Enter"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "slice100000.png"));
-}
-
-TEST(Cli, NoOpenGLAtAllIsReportedCleanly) {
-    // glvnd finds no EGL driver through a vendor list that doesn't exist.
-    const auto dir = tempDir("noegl");
-    CliRun run = runCli("--size 64 " + shellQuote(std::string(KUBELMAR_SAMPLES_DIR) + "/bunny.obj") + " " +
-                            shellQuote(dir / "out"),
-                        "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("kubelmar-cli: no OpenGL context"), std::string::npos) << run.output;
+        << run.err;
 }
 
 }  // namespace

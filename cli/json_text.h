@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "formats/number_text.h"
+
+namespace kubelmar {
+
+// Small pieces of JSON text for the reports the command line writes.
+
+// A JSON string literal: quotes, backslashes and control characters escaped.
+inline std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// A string, or null when empty.
+inline std::string jsonStringOrNull(const std::string& text) { return text.empty() ? "null" : jsonString(text); }
+
+// Seconds rounded to the millisecond: reports are read by people too.
+inline std::string jsonSeconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+inline std::string jsonStringList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t k = 0; k < items.size(); ++k) out += (k ? ", " : "") + jsonString(items[k]);
+    return out + "]";
+}
+
+}  // namespace kubelmar
