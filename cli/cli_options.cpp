@@ -18,6 +18,7 @@ const std::map<std::string, int>& modeTable() {
     static const std::map<std::string, int> table = {
         {"clipping", kModeClipping},
         {"depth", kModeDepthBuffer},
+        {"parity", kModeParity},
     };
     return table;
 }
@@ -52,7 +53,8 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     app.set_version_flag("--version", std::string("print the version and exit"));
     app.get_option("--version")->description("print the version and exit");
 
-    app.add_option("-m,--mode", raw.mode, "clipping: coloured surface shell; depth: filled solid from six depth pictures")
+    app.add_option("-m,--mode", raw.mode, "clipping: coloured surface shell; depth: filled solid from six depth pictures; "
+                   "parity: solid by the even-odd rule, cavities kept")
         ->check(CLI::IsMember(modeTable()))
         ->type_name("MODE");
     app.add_option("-s,--size", options.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
@@ -76,6 +78,14 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
         ->type_name("DIR");
     app.add_option("--report", options.report, "write a JSON run report for one mesh ('-': stdout)")
         ->type_name("FILE");
+    app.add_option("--preview", options.preview,
+                   "write one PNG of one mesh's volume: three projections and a row of sample slices")
+        ->type_name("FILE.png");
+    app.add_option("--parity-votes", options.parityVotes,
+                   "parity mode: rays along z only (1) or along x, y and z, two of three deciding (3); "
+                   "default: 3 for a mesh with open edges, else 1")
+        ->check(CLI::IsMember({1, 3}))
+        ->type_name("VOTES");
     auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
     app.add_flag("-v,--verbose", options.verbose, "also the engine's console lines (extensions, grid, loading)")
         ->excludes(quiet);
@@ -173,6 +183,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         if (!raw.positional.empty()) return fail("--batch takes no MESH or OUTDIR (use -o for an output root)");
         if (!options.report.empty())
             return fail("--report: describes one mesh; a batch writes batch-summary.json");
+        if (!options.preview.empty()) return fail("--preview: pictures one mesh, not a batch");
         return true;
     }
     const std::size_t wanted = options.output.empty() ? 2 : 1;

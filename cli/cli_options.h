@@ -21,6 +21,8 @@ struct CliOptions {
     bool timings = false;  // per-step wall times on stderr
     std::string depthImages;  // --depth-images: where the depth mode's six pictures go; empty: nowhere
     std::string report;       // --report: JSON run report path, "-" for stdout
+    std::string preview;      // --preview: one PNG of projections and sample slices
+    int parityVotes = 0;      // --parity-votes 1 or 3; 0: chosen by the mesh
     std::string input;        // mesh file
     std::string output;       // output directory; in a batch the root the outputs mirror into (may be empty)
     std::string batchDir;     // --batch

@@ -35,10 +35,12 @@ RunPlan makePlan(const CliOptions& options) {
     settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
     settings.voxelEdge = options.voxelEdge;
     settings.colour = options.colour;
+    settings.parityVotes = options.parityVotes;
     settings.depthPictureDirectory.clear();  // only where --depth-images asks
     plan.output.formats = parseFormatList(options.formats).formats;
     plan.output.crop = options.crop;
     plan.output.programVersion = KUBELMAR_VERSION;
+    plan.previewPath = options.preview;
     return plan;
 }
 

@@ -1,5 +1,8 @@
 #include "cli/mesh_run.h"
 
+#include "formats/fan_out_consumer.h"
+#include "formats/preview_volume.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -133,7 +136,17 @@ void voxelizeLoaded(Engine& engine, const RunPlan& plan, FileOutcome& outcome, P
     }
     RunOutput files(request);
     CountingConsumer counted(files);
-    const VoxelizeResult result = engine.voxelize(settings, counted, progress);
+    VolumePreview::Options previewOptions;
+    previewOptions.keepAllSlices = false;
+    VolumePreview preview(previewOptions);
+    FanOutConsumer withPreview;
+    withPreview.add(counted);
+    if (!plan.previewPath.empty()) withPreview.add(preview);
+    VoxelizeResult result = engine.voxelize(settings, withPreview, progress);
+    if (result.ok && !plan.previewPath.empty()) {
+        const WriteResult picture = writePreviewPng(preview, plan.previewPath);
+        if (!picture.ok) result = {false, picture.error, result.filesWritten};
+    }
     console.engineLines(log.str());
     log.str("");
     if (!result.ok) {

@@ -21,6 +21,7 @@ struct RunPlan {
     // A batch's --depth-images: each mesh's pictures go to a folder named
     // after its relative path under here (one folder would be overwritten).
     std::string depthImagesRoot;
+    std::string previewPath;  // --preview, one mesh only
 };
 
 // One step's wall time, in seconds.

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 #include "gl_test_support.h"
+#include "voxel/png_io.h"
 
 namespace kubelmar::test {
 namespace {
@@ -140,6 +141,33 @@ TEST(Cli, OnlyResultsReachStdoutAndVerboseAddsTheConsoleLines) {
     EXPECT_NE(run.err.find("Opening: " + kBunny), std::string::npos) << run.err;
     run = runCli("-q -s 32 " + shellQuote(kBunny) + " " + shellQuote(dir / "out"));
     EXPECT_EQ(run.out + run.err, "");
+}
+
+TEST(Cli, ParityKeepsACavityAndThePreviewPicturesIt) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("cli");
+    // A box with a ball-shaped cavity (its wall wound inward) off the centre.
+    const std::string mesh =
+        writeFile(dir / "holed.obj", boxObj(0, 0, 0, 2, 2, 2) + sphereObj(1.2f, 1.0f, 1.0f, 0.5f, 12, 16, 9, true));
+    const auto out = dir / "out";
+    const auto picture = dir / "preview.png";
+    CliRun run = runCli("-q -m parity -s 32 --preview " + shellQuote(picture) + " " + shellQuote(mesh) + " " +
+                        shellQuote(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The middle slice (along z) is filled except around the cavity's centre,
+    // 0.2 units (3.2 voxels) off the middle along +x: columns run along -x.
+    int size = 0;
+    const auto middle = readSlice(out, 16, &size);
+    ASSERT_EQ(size, 32);
+    auto filled = [&](int r, int c) { return middle[(r * 32 + c) * 4 + 3] != 0; };
+    EXPECT_TRUE(filled(2, 2));
+    EXPECT_FALSE(filled(16, 13));
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> rgba;
+    ASSERT_TRUE(readPngRGBA(picture.string(), w, h, rgba, nullptr));
+    EXPECT_GT(w, 3 * 32);
+    EXPECT_GT(h, 32);
+    EXPECT_EQ(runCli("-m parity --parity-votes 2 " + shellQuote(mesh) + " " + shellQuote(out)).status, 2);
 }
 
 TEST(Cli, VoxelScaleIsTheLargestSideOverN) {
