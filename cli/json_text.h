@@ -4,29 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "formats/json_string.h"
 #include "formats/number_text.h"
 
 namespace kubelmar {
 
 // Small pieces of JSON text for the reports the command line writes.
-
-// A JSON string literal: quotes, backslashes and control characters escaped.
-inline std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 // A string, or null when empty.
 inline std::string jsonStringOrNull(const std::string& text) { return text.empty() ? "null" : jsonString(text); }

@@ -4,28 +4,12 @@
 #include <type_traits>
 
 #include "formats/atomic_file.h"
+#include "formats/json_string.h"
 #include "formats/number_text.h"
 
 namespace kubelmar {
 
 namespace {
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 std::string modeName(int mode) {
     switch (mode) {
@@ -59,25 +43,25 @@ std::string volumeJsonText(const VolumeDescription& d) {
     const VolumeInfo& info = d.info;
     const bool colour = info.encoding == SliceEncoding::Colour;
     std::string files = "[";
-    for (std::size_t n = 0; n < d.files.size(); ++n) files += (n ? ", " : "") + quoted(d.files[n]);
+    for (std::size_t n = 0; n < d.files.size(); ++n) files += (n ? ", " : "") + jsonString(d.files[n]);
     files += "]";
     std::string text = "{\n";
     text += "  \"formatVersion\": 1,\n";
     text += "  \"program\": \"kubelmar\",\n";
-    text += "  \"programVersion\": " + quoted(d.programVersion) + ",\n";
-    text += "  \"source\": " + quoted(info.sourcePath) + ",\n";
-    text += "  \"mode\": " + quoted(modeName(info.mode)) + ",\n";
+    text += "  \"programVersion\": " + jsonString(d.programVersion) + ",\n";
+    text += "  \"source\": " + jsonString(info.sourcePath) + ",\n";
+    text += "  \"mode\": " + jsonString(modeName(info.mode)) + ",\n";
     text += "  \"units\": \"mesh file units\",\n";
     text += "  \"size\": " + std::to_string(info.size) + ",\n";
     text += "  \"voxelSize\": " + numberText(info.voxelSize) + ",\n";
-    text += "  \"encoding\": " + quoted(colour ? "colour" : "occupancy") + ",\n";
+    text += "  \"encoding\": " + jsonString(colour ? "colour" : "occupancy") + ",\n";
     text += "  \"stack\": {\n";
     text += "    \"origin\": " + triple(info.origin) + ",\n";
-    text += "    \"slice\": " + quoted(signedAxisName(info.sliceAxis)) + ",\n";
-    text += "    \"row\": " + quoted(signedAxisName(info.rowAxis)) + ",\n";
-    text += "    \"column\": " + quoted(signedAxisName(info.columnAxis)) + ",\n";
+    text += "    \"slice\": " + jsonString(signedAxisName(info.sliceAxis)) + ",\n";
+    text += "    \"row\": " + jsonString(signedAxisName(info.rowAxis)) + ",\n";
+    text += "    \"column\": " + jsonString(signedAxisName(info.columnAxis)) + ",\n";
     text += "    \"emptyVoxel\": " + std::string(colour ? "[0, 0, 0, 255]" : "[0, 0, 0, 0]") + ",\n";
-    text += "    \"filledVoxel\": " + quoted(colour ? "opaque colour, R + G + B > 0" : "[255, 255, 255, 255]") + "\n";
+    text += "    \"filledVoxel\": " + jsonString(colour ? "opaque colour, R + G + B > 0" : "[255, 255, 255, 255]") + "\n";
     text += "  },\n";
     text += "  \"grid\": {\n";
     text += "    \"index\": [\"+x\", \"+y\", \"+z\"],\n";
