@@ -90,6 +90,9 @@ std::vector<Case> cases() {
 
 std::string key(const Case& c) { return c.mesh + " " + c.mode + " " + std::to_string(c.size); }
 
+// How GoogleTest names a case in its output.
+void PrintTo(const Case& c, std::ostream* out) { *out << key(c); }
+
 // FNV-1a over the decoded RGBA of every slice in order, and the slice count.
 std::string stackHash(const std::filesystem::path& dir, int n) {
     std::uint64_t h = 1469598103934665603ull;
