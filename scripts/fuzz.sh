@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=${FUZZ_TARGETS:-fuzz_obj fuzz_cli_options}
+targets=${FUZZ_TARGETS:-fuzz_obj fuzz_mtl fuzz_cli_options}
 
 if ! command -v clang++-15 >/dev/null; then
     echo "fuzz.sh: clang++-15 not found (apt-get install clang-15 libclang-common-15-dev)" >&2

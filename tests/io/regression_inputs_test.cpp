@@ -12,6 +12,7 @@
 
 #include "cli/cli_options.h"
 #include "mesh/mesh_loader.h"
+#include "mesh/mtl_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -54,6 +55,18 @@ TEST(FuzzInputs, LoadEitherFailsWithAReasonOrGivesAConsistentMesh) {
     }
     std::cout.rdbuf(out);
     std::cerr.rdbuf(err);
+}
+
+TEST(FuzzInputs, MaterialFilesGiveColoursInRangeAndNamedWarnings) {
+    const auto files = inputs(kCorpus / "mtl");
+    ASSERT_FALSE(files.empty());
+    for (const fs::path& file : files) {
+        const kubelmar::MtlReadResult result = kubelmar::parseMTL(readFile(file), "m.mtl");
+        for (const std::string& warning : result.warnings) EXPECT_EQ(warning.rfind("m.mtl:", 0), 0u) << file;
+        for (const kubelmar::MtlMaterial& m : result.materials)
+            for (float c : {m.material.diffuse[0], m.material.diffuse[1], m.material.diffuse[2]})
+                EXPECT_TRUE(c >= 0 && c <= 1) << file << ": " << c;
+    }
 }
 
 TEST(FuzzInputs, CommandLinesEitherParseOrSayWhy) {
