@@ -38,15 +38,9 @@ WriteResult NrrdWriter::write(const GridVolume& volume) {
     file.write(header(box, colour));
     {
         GzipStream gzip(file);
-        std::vector<std::uint8_t> row(static_cast<std::size_t>(box.dims[0]) * (colour ? 4 : 1));
-        for (int k = 0; k < box.dims[2] && file.ok(); ++k)
-            for (int j = 0; j < box.dims[1] && file.ok(); ++j) {
-                if (colour)
-                    rgbaRow(volume, j, k, row.data());
-                else
-                    occupancyRow(volume, j, k, 1, row.data());
-                gzip.write(row.data(), row.size());
-            }
+        forEachDenseRow(
+            volume, colour, [&] { return file.ok(); },
+            [&](const std::uint8_t* row, std::size_t size) { gzip.write(row, size); });
         gzip.finish();
     }
     if (!file.commit()) return file.failure();
