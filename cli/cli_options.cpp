@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "formats/output_formats.h"
+#include "formats/format_list.h"
 #include "voxel/slice_consumer.h"
 
 namespace kubelmar {

@@ -17,6 +17,7 @@
 #include "cli/run_report.h"
 #include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
+#include "engine/batch_processes.h"
 #include "voxel/batch.h"
 
 namespace {
@@ -156,20 +157,28 @@ int runBatchCommand(const CliOptions& options) {
     const int jobs = std::min(options.jobs > 0 ? options.jobs : cores, std::max(1, static_cast<int>(toRun.size())));
     // llvmpipe starts a rasterizer thread per core in every context: share
     // the cores out among the jobs instead (read when a context is made).
-    if (jobs > 1 && !std::getenv("LP_NUM_THREADS"))
-        setenv("LP_NUM_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(), 0);
+    // Where a job's share is one core, 0 rasterizes on the job's own thread,
+    // which saves the hand-over (about 8 % of the CPU time of a batch).
+    if (jobs > 1 && !std::getenv("LP_NUM_THREADS")) {
+        const int share = cores / jobs;
+        setenv("LP_NUM_THREADS", std::to_string(share > 1 ? share : 0).c_str(), 0);
+    }
     int finished = 0;
     shown.begin("Voxelizing " + std::to_string(toRun.size()) + " meshes", static_cast<int>(toRun.size()));
-    const std::vector<FileOutcome> ran = runBatch(
+    // Workers are processes: nothing above has started GL or a thread.
+    const std::vector<FileOutcome> ran = runBatchInProcesses(
         toRun, jobs,
         [&](std::string* error) -> std::unique_ptr<BatchWorker> { return CliWorker::create(plan, console, error); },
         [&](const FileOutcome& outcome) {
-            shown.setValue(++finished);
+            bar.clear();  // the file's lines go where the bar was, the bar below them
             for (const std::string& warning : outcome.warnings) console.warning(warning);
             if (outcome.status == FileOutcome::Status::Done)
                 console.result(resultLine(outcome, options.mode));
             else
                 console.error(outcome.error);
+            if (options.timings)
+                std::fprintf(stderr, "time: %s %.3f\n", outcome.item.relativePath.c_str(), outcome.seconds);
+            shown.setValue(++finished);
         });
     shown.setValue(static_cast<int>(toRun.size()));
     shown.end();

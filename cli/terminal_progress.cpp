@@ -36,6 +36,15 @@ void TerminalProgress::draw(int value) {
     std::fprintf(stream_, "\r%-36.36s [%-*s] %3d%%%-12s", label_.c_str(), kWidth,
                  std::string(static_cast<std::size_t>(filled), '#').c_str(), percent, eta);
     std::fflush(stream_);
+    drawn_ = true;
+}
+
+void TerminalProgress::clear() {
+    if (!drawn_) return;
+    std::fprintf(stream_, "\r%*s\r", 36 + 3 + 30 + 5 + 12, "");
+    std::fflush(stream_);
+    drawn_ = false;
+    lastPercent_ = -1;
 }
 
 void TerminalProgress::end() {
@@ -43,6 +52,7 @@ void TerminalProgress::end() {
     draw(maximum_);
     std::fputc('\n', stream_);
     std::fflush(stream_);
+    drawn_ = false;
 }
 
 }  // namespace kubelmar

@@ -18,6 +18,9 @@ public:
     void begin(const std::string& label, int maximum) override;
     void setValue(int value) override;
     void end() override;
+    // Takes a drawn bar off its line, so that other lines can be printed
+    // there; the next setValue() draws it again.
+    void clear();
 
 private:
     void draw(int value);
@@ -26,6 +29,7 @@ private:
     std::string label_;
     int maximum_ = 0;
     int lastPercent_ = -1;
+    bool drawn_ = false;  // a bar is on the current line
     std::chrono::steady_clock::time_point start_;
 };
 

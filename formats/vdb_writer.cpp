@@ -9,8 +9,6 @@
 
 namespace kubelmar {
 
-bool vdbAvailable() { return true; }
-
 WriteResult VdbWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
     const std::string temporary = path_ + ".part";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/format_list.h"  // vdbAvailable()
 #include "formats/volume_file_writer.h"
 
 namespace kubelmar {
@@ -15,8 +16,5 @@ public:
     using VolumeFileWriter::VolumeFileWriter;
     WriteResult write(const GridVolume& volume) override;
 };
-
-// False in a build made without OpenVDB; VdbWriter then only fails.
-bool vdbAvailable();
 
 }  // namespace kubelmar

@@ -369,6 +369,13 @@ TEST(Cli, ParallelAndShardedBatchesWriteWhatASerialOneDoes) {
     EXPECT_EQ(summary, withRoot(summaryFiles(readText(dir / "sharded" / "batch-summary.json")), "sharded"));
 }
 
+// Shell words that wait (at most 20 s) until the batch over `dir` has
+// finished its first mesh, so that a kill after them lands mid-run.
+std::string afterFirstMesh(const fs::path& dir) {
+    return "for i in $(seq 400); do [ -e " + shellQuote(dir / "m0" / "volume.json") +
+           " ] && break; sleep 0.05; done; ";
+}
+
 TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("resume");
@@ -378,8 +385,8 @@ TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
     // Killed part way (where exactly doesn't matter: whatever it finished is
     // kept, whatever it was writing is redone) and reaped, so its stage
     // folders are known to be stale.
-    const std::string killed = std::string(KUBELMAR_CLI) + " " + batch + " 2>/dev/null </dev/null & p=$!; sleep 1.5; "
-                               "kill -KILL $p; { wait $p; } 2>/dev/null";
+    const std::string killed = std::string(KUBELMAR_CLI) + " " + batch + " 2>/dev/null </dev/null & p=$!; " +
+                               afterFirstMesh(dir) + "kill -KILL $p; { wait $p; } 2>/dev/null";
     ASSERT_NE(std::system(killed.c_str()), -1);
     int complete = 0;
     for (int k = 0; k < kFiles; ++k) complete += fs::exists(dir / ("m" + std::to_string(k)) / "volume.json");
@@ -395,6 +402,30 @@ TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
         for (const auto& entry : fs::directory_iterator(out))
             EXPECT_NE(entry.path().filename().string().rfind(".kubelmar-tmp-", 0), 0u) << entry.path();
     }
+}
+
+TEST(Cli, AKilledWorkerFailsItsMeshAndTheBatchGoesOn) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("worker-kill");
+    constexpr int kFiles = 8;
+    for (int k = 0; k < kFiles; ++k) fs::copy_file(kBunny, dir / ("m" + std::to_string(k) + ".obj"));
+    // One worker process is killed part way; the parent reports and goes on.
+    const std::string run = std::string(KUBELMAR_CLI) + " -q -s 96 -j 2 -b " + shellQuote(dir) +
+                            " 2>" + shellQuote(dir / "err.txt") +
+                            " </dev/null & p=$!; " + afterFirstMesh(dir) + "pkill -KILL -o -P $p; wait $p; echo $? >" +
+                            shellQuote(dir / "status.txt");
+    ASSERT_NE(std::system(run.c_str()), -1);
+    const std::string err = readText(dir / "err.txt");
+    const std::string summary = readText(dir / "batch-summary.json");
+    const bool failedOne = err.find("the worker process ended with signal 9 (Killed)") != std::string::npos;
+    // Killed between two meshes, it had nothing to fail.
+    EXPECT_EQ(readText(dir / "status.txt"), failedOne ? "1\n" : "0\n") << err;
+    EXPECT_NE(summary.find(failedOne ? "\"done\": 7,\n  \"failed\": 1," : "\"done\": 8,\n  \"failed\": 0,"),
+              std::string::npos)
+        << summary;
+    const CliRun resumed = runCli("--skip-existing -q -s 96 -j 2 -b " + shellQuote(dir));
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    for (int k = 0; k < kFiles; ++k) EXPECT_EQ(sliceCount(dir / ("m" + std::to_string(k))), 96);
 }
 
 }  // namespace

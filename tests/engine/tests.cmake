@@ -7,6 +7,7 @@ add_executable(kubelmar_voxel_tests
   engine/depth_build_test.cpp
   engine/cli_options_test.cpp
   engine/batch_plan_test.cpp
+  engine/batch_processes_test.cpp
 )
 target_link_libraries(kubelmar_voxel_tests PRIVATE kubelmar_voxelcore kubelmar_cli_options
   GTest::gtest_main kubelmar_warnings)
