@@ -10,13 +10,17 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "mesh/mesh_loader.h"
 
 namespace {
 
-// One in-memory file reused for every input: the loader takes a path, and
-// /proc/self/fd/N names the memfd without touching the disk.
+// One in-memory file reused for every input, reached through a link whose
+// name ends in .obj (made for each input and removed after it, so that none
+// is left behind): the loader takes a path and picks the reader by the
+// file's first bytes, else by its extension, and a bare /proc/self/fd/N
+// would be refused as an unknown format before the OBJ reader saw it.
 int memoryFile() {
     static const int fd = [] {
         const int f = memfd_create("kubelmar-fuzz-obj", 0);
@@ -24,6 +28,19 @@ int memoryFile() {
         return f;
     }();
     return fd;
+}
+
+std::string linkPath() {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/kubelmar-fuzz-" + std::to_string(getpid()) + ".obj";
+}
+
+// Files that start like PLY, glTF, 3MF or OFF go to Open Asset Import,
+// which is not this project's code to fuzz.
+bool handedToAssimp(std::string_view head) {
+    for (std::string_view signature : {"ply", "glTF", "PK\x03\x04", "OFF"})
+        if (head.starts_with(signature)) return true;
+    return false;
 }
 
 // The load sequence reports progress on std::cout and warnings on std::cerr;
@@ -42,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static SilenceStreams silence;
     silence.sink.str(std::string());
 
+    if (handedToAssimp(std::string_view(reinterpret_cast<const char*>(data), size))) return -1;
     const int fd = memoryFile();
+    static const std::string path = linkPath();
     if (ftruncate(fd, 0) != 0) std::abort();
     std::size_t written = 0;
     while (written < size) {
@@ -51,9 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         written += static_cast<std::size_t>(n);
     }
 
+    ::unlink(path.c_str());
+    if (::symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.c_str()) != 0) std::abort();
     kubelmar::Mesh mesh;
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
     const kubelmar::MeshLoadResult result = kubelmar::loadPreparedMesh(path, mesh);
+    ::unlink(path.c_str());
     // A load is either a failure with a reason or a mesh whose faces index
     // its own vertices; anything else is a reader fault.
     if (!result.ok && result.error.empty()) std::abort();
