@@ -9,7 +9,18 @@
 # noisy, and they add minutes under Xvfb for code the core and GL tests cover.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# clang-15 when it is there (the fuzz targets need it anyway): it builds
+# this configuration in well under half the time GCC takes, and brings a
+# second compiler's warnings. KUBELMAR_SANITIZE_CXX=g++ picks GCC.
+cxx=${KUBELMAR_SANITIZE_CXX:-}
+if [ -z "$cxx" ]; then
+    cxx=g++
+    command -v clang++-15 >/dev/null && cxx=clang++-15
+fi
+cc=gcc
+[ "$cxx" = clang++-15 ] && cc=clang-15
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Sanitize \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     -DKUBELMAR_BUILD_GUI=OFF -DKUBELMAR_BUILD_BENCH=OFF "$@" >/dev/null
 cmake --build build-sanitize
 cd build-sanitize

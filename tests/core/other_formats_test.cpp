@@ -274,7 +274,9 @@ TEST(OtherFormats, GlbBaseColourTextureAndFactor) {
 // A zip archive of stored (uncompressed) entries.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
     std::string zip, central;
-    for (const auto& [name, data] : entries) {
+    for (const auto& entry : entries) {
+        const std::string& name = entry.first;
+        const std::string& data = entry.second;
         const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
         const auto offset = static_cast<std::uint32_t>(zip.size());
         auto header = [&](std::string& s, bool isCentral) {
