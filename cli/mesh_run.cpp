@@ -24,7 +24,7 @@ public:
         return inner_.begin(info);
     }
     WriteResult slice(int s, const std::uint8_t* rgba) override {
-        for (std::size_t p = 0; p < pixels_; ++p) filled_ += voxelFilled(rgba + 4 * p, encoding_);
+        filled_ += countFilledVoxels(rgba, pixels_, encoding_);
         return inner_.slice(s, rgba);
     }
     WriteResult end() override {

@@ -105,9 +105,7 @@ WriteResult VolumeJsonConsumer::begin(const VolumeInfo& info) {
 
 WriteResult VolumeJsonConsumer::slice(int, const std::uint8_t* rgba) {
     const std::size_t pixels = static_cast<std::size_t>(description_.info.size) * description_.info.size;
-    std::uint64_t filled = 0;
-    for (std::size_t p = 0; p < pixels; ++p) filled += voxelFilled(rgba + 4 * p, description_.info.encoding);
-    description_.filledVoxels += filled;
+    description_.filledVoxels += countFilledVoxels(rgba, pixels, description_.info.encoding);
     return {};
 }
 

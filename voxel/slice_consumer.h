@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "voxel/write_result.h"
@@ -70,6 +73,22 @@ public:
 // True when a slice pixel holds a voxel, in either encoding.
 inline bool voxelFilled(const std::uint8_t* pixel, SliceEncoding encoding) {
     return encoding == SliceEncoding::Colour ? (pixel[0] | pixel[1] | pixel[2]) != 0 : pixel[3] != 0;
+}
+
+// How many of `pixels` RGBA pixels hold a voxel (voxelFilled on each), a
+// word at a time so that the compiler vectorises it: every run counts every
+// slice. A slice has at most 4096^2 pixels, so 32 bits hold the count.
+inline std::uint32_t countFilledVoxels(const std::uint8_t* rgba, std::size_t pixels, SliceEncoding encoding) {
+    constexpr bool little = std::endian::native == std::endian::little;
+    const std::uint32_t mask = encoding == SliceEncoding::Colour ? (little ? 0x00FFFFFFu : 0xFFFFFF00u)   // R, G, B
+                                                                 : (little ? 0xFF000000u : 0x000000FFu);  // A
+    std::uint32_t filled = 0;
+    for (std::size_t p = 0; p < pixels; ++p) {
+        std::uint32_t word;
+        std::memcpy(&word, rgba + 4 * p, 4);
+        filled += (word & mask) != 0;
+    }
+    return filled;
 }
 
 }  // namespace kubelmar

@@ -97,6 +97,24 @@ TEST(VoxelSize, RoundsUpAndRefusesOutOfRange) {
     EXPECT_FALSE(gridSizeForVoxelSize(1.0, std::nan("")).ok);
 }
 
+// The word-at-a-time count against the per-pixel test, on pixels where
+// each channel alone is set or clear, in both encodings and at lengths
+// that leave a vector loop's tail.
+TEST(FilledVoxels, CountAgreesWithThePixelTest) {
+    std::vector<std::uint8_t> rgba;
+    for (int v = 0; v < 16 * 4 + 3; ++v) {
+        const int bits = v % 16;  // which of R, G, B, A are non-zero
+        for (int c = 0; c < 4; ++c) rgba.push_back(bits >> c & 1 ? static_cast<std::uint8_t>(1 + 50 * c) : 0);
+    }
+    for (SliceEncoding encoding : {SliceEncoding::Colour, SliceEncoding::Occupancy}) {
+        for (std::size_t pixels : {std::size_t{0}, std::size_t{1}, std::size_t{15}, rgba.size() / 4}) {
+            std::uint32_t expected = 0;
+            for (std::size_t p = 0; p < pixels; ++p) expected += voxelFilled(&rgba[4 * p], encoding);
+            EXPECT_EQ(countFilledVoxels(rgba.data(), pixels, encoding), expected) << pixels;
+        }
+    }
+}
+
 TEST(VolumeJson, RecordsTheStackAxesCountAndGrid) {
     const std::string dir = freshDirectory("json");
     VolumeJsonConsumer json(dir, "1.2.3", {"bunny.npy"}, true);
