@@ -27,6 +27,20 @@ void setError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
+// A write is only known to have reached the file once its buffer was
+// flushed and the close succeeded (a full disk shows up at either).
+bool flushAndClose(File file, std::string* error) {
+    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
+        setError(error, errnoText());
+        return false;
+    }
+    if (std::fclose(file.release()) != 0) {
+        setError(error, errnoText());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,
@@ -66,15 +80,7 @@ bool writePngRGBA(const std::string& path, int width, int height, const std::uin
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        setError(error, errnoText());
-        return false;
-    }
-    if (std::fclose(file.release()) != 0) {
-        setError(error, errnoText());
-        return false;
-    }
-    return true;
+    return flushAndClose(std::move(file), error);
 }
 
 bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size, std::string* error) {
@@ -84,15 +90,11 @@ bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::siz
         return false;
     }
     File file(raw);
-    if (std::fwrite(bytes, 1, size, file.get()) != size || std::fflush(file.get()) != 0) {
+    if (std::fwrite(bytes, 1, size, file.get()) != size) {
         setError(error, errnoText());
         return false;
     }
-    if (std::fclose(file.release()) != 0) {
-        setError(error, errnoText());
-        return false;
-    }
-    return true;
+    return flushAndClose(std::move(file), error);
 }
 
 bool readPngRGBA(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgba,
