@@ -20,8 +20,9 @@ namespace kubelmar {
 // left, as long as the one that died had got as far as taking an item.
 //
 // The calling process must not have started GL or any thread that the
-// workers need: a forked child has only the calling thread. jobs <= 1, or no
-// way to share the counter, runs on the calling thread instead.
+// workers need: a forked child has only the calling thread. jobs <= 1 runs
+// on the calling thread; where the counter can't be shared, runBatch's
+// threads run instead.
 std::vector<FileOutcome> runBatchInProcesses(const std::vector<BatchItem>& items, int jobs,
                                              const WorkerFactory& makeWorker,
                                              const std::function<void(const FileOutcome&)>& finished);
