@@ -38,7 +38,7 @@ QIcon loadIcon(const QString& relativePath) {
 
 QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
 
-constexpr int kStartMode = kubelmar::kModeClipping;
+constexpr int kStartMode = static_cast<int>(kubelmar::VoxelMode::Clipping);
 constexpr int kStartSize = 512;
 
 // The local mesh file a drag carries (the first of its URLs), if any.
@@ -91,11 +91,11 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     quitAct->setStatusTip(tr("Close the program"));
 
     depthBufferAct_ = createSettingAction("depthBufferAct", tr("Depth-Buffer Based"));
-    depthBufferAct_->setData(kubelmar::kModeDepthBuffer);
+    depthBufferAct_->setData(static_cast<int>(kubelmar::VoxelMode::DepthBuffer));
     clippingAct_ = createSettingAction("clippingAct", tr("Clipping Based"));
-    clippingAct_->setData(kubelmar::kModeClipping);
+    clippingAct_->setData(static_cast<int>(kubelmar::VoxelMode::Clipping));
     parityAct_ = createSettingAction("parityAct", tr("Parity Based"));
-    parityAct_->setData(kubelmar::kModeParity);
+    parityAct_->setData(static_cast<int>(kubelmar::VoxelMode::Parity));
     size64Act_ = createSettingAction("size64Act", tr("64"));
     size128Act_ = createSettingAction("size128Act", tr("128"));
     size256Act_ = createSettingAction("size256Act", tr("256"));
@@ -158,9 +158,8 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     QAction* startModeAct = clippingAct_;
     for (QAction* action : {depthBufferAct_, clippingAct_, parityAct_})
         if (action->data().toInt() == remembered) startModeAct = action;
-    const int startMode = startModeAct->data().toInt();
     startModeAct->setChecked(true);
-    glWidget_->setMode(startMode);
+    glWidget_->setMode(*kubelmar::modeFromNumber(startModeAct->data().toInt()));
     int startSize = QSettings().value("voxelSize", kStartSize).toInt();
     QAction* startSizeAct = size512Act_;
     for (QAction* action : sizeActions)
@@ -374,8 +373,8 @@ void Window::formatsChanged() {
 }
 
 void Window::algorithmEvent(QAction* action) {
-    glWidget_->setMode(action->data().toInt());
-    QSettings().setValue("mode", glWidget_->mode());
+    glWidget_->setMode(*kubelmar::modeFromNumber(action->data().toInt()));
+    QSettings().setValue("mode", static_cast<int>(glWidget_->mode()));
 }
 
 void Window::voxelEvent(QAction* action) {

@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double>(Clock::now() - loadStart).count(), residentMB(), peakMB());
 
     kubelmar::RunSettings settings;
-    settings.mode = std::string(argv[2]) == "depth" ? kubelmar::kModeDepthBuffer : kubelmar::kModeClipping;
+    settings.mode = std::string(argv[2]) == "depth" ? kubelmar::VoxelMode::DepthBuffer : kubelmar::VoxelMode::Clipping;
     settings.size = std::atoi(argv[3]);
     settings.depthPictureDirectory.clear();
     const std::string out = argc > 4 ? argv[4]

@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
                 context->description().c_str());
     kubelmar::RunSettings settings;
     const std::string mode = argv[2];
-    settings.mode = mode.rfind("parity", 0) == 0 ? kubelmar::kModeParity
-                    : mode == "clipping" ? kubelmar::kModeClipping
-                                         : kubelmar::kModeDepthBuffer;
+    settings.mode = mode.rfind("parity", 0) == 0 ? kubelmar::VoxelMode::Parity
+                    : mode == "clipping" ? kubelmar::VoxelMode::Clipping
+                                         : kubelmar::VoxelMode::DepthBuffer;
     settings.parityVotes = mode == "parity3" ? 3 : 1;
     if (mode == "depth-full") settings.depthPrecision = kubelmar::DepthPrecision::Full;
     settings.depthPictureDirectory.clear();

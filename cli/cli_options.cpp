@@ -7,20 +7,17 @@
 #include <vector>
 
 #include "formats/format_list.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 
 namespace {
 
-// The --mode names; a new mode is one more row.
-const std::map<std::string, int>& modeTable() {
-    static const std::map<std::string, int> table = {
-        {"clipping", kModeClipping},
-        {"depth", kModeDepthBuffer},
-        {"parity", kModeParity},
-    };
-    return table;
+// The --mode names, from the one mode table.
+std::vector<std::string> modeNames() {
+    std::vector<std::string> names;
+    for (const VoxelModeNames& row : kVoxelModes) names.push_back(row.name);
+    return names;
 }
 
 // Strings the parser keeps before they are checked and converted.
@@ -55,7 +52,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
 
     app.add_option("-m,--mode", raw.mode, "clipping: coloured surface shell; depth: filled solid from six depth pictures; "
                    "parity: solid by the even-odd rule, cavities kept")
-        ->check(CLI::IsMember(modeTable()))
+        ->check(CLI::IsMember(modeNames()))
         ->type_name("MODE");
     app.add_option("-s,--size", options.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
     app.add_option("--voxel-size", options.voxelEdge,
@@ -166,7 +163,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             if (c == '\n') c = ' ';
         return fail(text.empty() ? e.get_name() : text);
     }
-    options.mode = modeTable().at(raw.mode);
+    options.mode = *modeFromName(raw.mode);
     options.fullDepthPrecision = raw.precision == "full";
     parseColourSource(raw.colour, options.colour);
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))

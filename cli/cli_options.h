@@ -3,13 +3,14 @@
 #include <string>
 
 #include "mesh/material.h"
+#include "volume/voxel_mode.h"
 
 namespace kubelmar {
 
 struct CliOptions {
     enum class Command { Voxelize, Batch, MergeSummaries, Help, Version };
     Command command = Command::Voxelize;
-    int mode = 1;    // 0 depth-buffer, 1 clipping (the desktop program's start-up mode)
+    VoxelMode mode = VoxelMode::Clipping;  // the desktop program's start-up mode
     int size = 512;  // N
     bool fullDepthPrecision = false;  // --depth-precision full
     std::string formats = "png";      // --format: comma-separated, checked when parsed

@@ -45,11 +45,11 @@ private:
 };
 
 // Why a volume can come out empty, as far as the run can tell.
-std::string emptyVolumeWarning(const Engine& engine, const FileOutcome& outcome, int mode) {
+std::string emptyVolumeWarning(const Engine& engine, const FileOutcome& outcome, VoxelMode mode) {
     std::string why;
     if (engine.mesh().faceCount == 0)
         why = "every face was skipped";
-    else if (mode == kModeDepthBuffer)
+    else if (mode == VoxelMode::DepthBuffer)
         why = "the mesh may be open (the depth mode fills closed meshes only) or thinner than a voxel";
     else
         why = "the mesh may be thinner than a voxel";
@@ -81,15 +81,6 @@ void PhaseRecorder::end() {
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-const char* modeName(int mode) {
-    switch (mode) {
-        case kModeDepthBuffer: return "depth";
-        case kModeClipping: return "clipping";
-        case kModeParity: return "parity";
-    }
-    return "unknown";
 }
 
 bool loadForRun(Engine& engine, FileOutcome& outcome, Console& console) {
@@ -160,7 +151,7 @@ void voxelizeLoaded(Engine& engine, const RunPlan& plan, FileOutcome& outcome, P
     if (outcome.filledVoxels == 0) outcome.warnings.push_back(emptyVolumeWarning(engine, outcome, plan.settings.mode));
 }
 
-std::string resultLine(const FileOutcome& outcome, int mode) {
+std::string resultLine(const FileOutcome& outcome, VoxelMode mode) {
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, ": mode %s, size %d, %d files, %llu voxels, %.2f s", modeName(mode),
                   outcome.size, outcome.filesWritten, static_cast<unsigned long long>(outcome.filledVoxels),

@@ -62,9 +62,8 @@ void voxelizeLoaded(Engine& engine, const RunPlan& plan, FileOutcome& outcome, P
                     std::ostringstream& log, Console& console);
 
 // The stdout line of a finished mesh: path, mode, N, files, voxels, seconds.
-std::string resultLine(const FileOutcome& outcome, int mode);
+std::string resultLine(const FileOutcome& outcome, VoxelMode mode);
 
-const char* modeName(int mode);
 
 // A batch worker: its own headless context, current on its thread, and its
 // own engine.

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "voxel/progress.h"
+#include "volume/progress.h"
 
 namespace kubelmar {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "voxel/progress.h"
+#include "volume/progress.h"
 
 namespace kubelmar {
 

@@ -135,7 +135,7 @@ VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
     VolumeInfo info;
     info.size = settings.size;
     info.mode = settings.mode;
-    info.encoding = settings.mode == kModeClipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
+    info.encoding = settings.mode == VoxelMode::Clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
     info.sourcePath = meshPath_;
     info.voxelSize = meshExtent_ / static_cast<float>(settings.size);
     // The grid is the cube of side meshExtent centred on the mesh's box.
@@ -144,7 +144,7 @@ VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
         info.meshLow[a] = fileBoxLow_[a];
         info.meshHigh[a] = fileBoxHigh_[a];
     }
-    if (settings.mode == kModeClipping) {
+    if (settings.mode == VoxelMode::Clipping) {
         info.sliceAxis = {1, -1};   // from the top of y down
         info.rowAxis = {0, 1};      // along +x
         info.columnAxis = {2, 1};   // along +z
@@ -180,9 +180,9 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     try {
         ensureMeshUploaded(settings.colour);
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log()};
-        if (settings.mode == kModeClipping) {
+        if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
-        } else if (settings.mode == kModeParity) {
+        } else if (settings.mode == VoxelMode::Parity) {
             result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes);
         } else {
             DepthVoxelizer::Options options;

@@ -14,8 +14,8 @@
 #include "voxel/clip_voxelizer.h"
 #include "voxel/depth_voxelizer.h"
 #include "voxel/parity_voxelizer.h"
-#include "voxel/progress.h"
-#include "voxel/slice_consumer.h"
+#include "volume/progress.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

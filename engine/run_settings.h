@@ -3,7 +3,7 @@
 #include <string>
 
 #include "mesh/material.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 
@@ -18,7 +18,7 @@ constexpr int kMaxVoxelSize = 4096;
 
 // One voxelization's settings: a plain value the front ends fill in.
 struct RunSettings {
-    int mode = kModeClipping;
+    VoxelMode mode = VoxelMode::Clipping;
     int size = 512;  // N
     // When above 0: the voxel edge in the mesh file's units, and N is the
     // mesh's largest side over it, rounded up (1 .. 4096).

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "voxel/write_result.h"
+#include "volume/write_result.h"
 
 namespace kubelmar {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

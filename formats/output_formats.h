@@ -7,7 +7,7 @@
 
 #include "formats/format_list.h"
 #include "formats/whole_volume_consumer.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

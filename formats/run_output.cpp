@@ -30,7 +30,7 @@ WriteResult RunOutput::begin(const VolumeInfo& info) {
         png_ = std::make_unique<PngStackWriter>(dir);
         fan_->add(*png_);
         for (int s = 0; s < info.size; ++s) files.push_back(sliceFileName("", s).substr(1));
-        if (info.mode == kModeClipping) files.push_back("voxelscale.txt");
+        if (info.mode == VoxelMode::Clipping) files.push_back("voxelscale.txt");
     }
     std::unique_ptr<WholeVolumeConsumer> formats =
         makeFormatConsumer(request_.formats, FormatOutput{dir, stem, request_.crop});

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "formats/grid_volume.h"
-#include "voxel/write_result.h"
+#include "volume/write_result.h"
 
 namespace kubelmar {
 

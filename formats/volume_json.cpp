@@ -11,15 +11,6 @@ namespace kubelmar {
 
 namespace {
 
-std::string modeName(int mode) {
-    switch (mode) {
-        case kModeDepthBuffer: return "depth";
-        case kModeClipping: return "clipping";
-        case kModeParity: return "parity";
-    }
-    return "unknown";
-}
-
 template <typename T>
 std::string triple(const std::array<T, 3>& v) {
     std::string out = "[";

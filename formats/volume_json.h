@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "formats/grid_box.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

@@ -6,7 +6,7 @@
 
 #include "formats/grid_volume.h"
 #include "formats/volume_file_writer.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <utility>
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 // Stops a run the user cancelled: placed first in a fan-out, it fails the
 // next slice (or the end) once `cancelled` says so. The engine then stops

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "voxel/progress.h"
+#include "volume/progress.h"
 
 class QProgressDialog;
 class QWidget;

@@ -36,10 +36,6 @@ std::string fileSystemName(const QString& name) { return QFile::encodeName(name)
 
 QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
 
-const char* modeName(int mode) {
-    return mode == kubelmar::kModeDepthBuffer ? "depth-buffer" : mode == kubelmar::kModeParity ? "parity" : "clipping";
-}
-
 // One wheel notch (120 eighths of a degree) zooms by this factor.
 constexpr double kZoomPerNotch = 1.2;
 
@@ -188,7 +184,7 @@ bool GLWidget::loadMesh(QString fileName) {
     return true;
 }
 
-void GLWidget::setMode(int mode) { settings_.mode = mode; }
+void GLWidget::setMode(kubelmar::VoxelMode mode) { settings_.mode = mode; }
 
 bool GLWidget::setVoxelSize(int n) {
     const std::string why = engine_.checkVoxelSize(n);
@@ -259,11 +255,11 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     }
     if (result.ok) {
         std::printf("Voxelized into %s: mode %s, size %d, %d files, %.2f s\n",
-                    fileSystemName(directory).c_str(), modeName(settings_.mode), settings_.size,
+                    fileSystemName(directory).c_str(), kubelmar::modeName(settings_.mode), settings_.size,
                     result.filesWritten, seconds);
     } else {
         std::printf("Voxelization into %s failed: mode %s, size %d, %d files written, %.2f s\n",
-                    fileSystemName(directory).c_str(), modeName(settings_.mode), settings_.size,
+                    fileSystemName(directory).c_str(), kubelmar::modeName(settings_.mode), settings_.size,
                     result.filesWritten, seconds);
     }
     std::fflush(stdout);

@@ -45,7 +45,7 @@ public:
     // can't be read leaves the previous mesh and shows a box naming the file.
     bool loadMesh(QString fileName);
     // 0 depth-buffer, any other value clipping; nothing else changes.
-    void setMode(int mode);
+    void setMode(kubelmar::VoxelMode mode);
     // What a save writes besides volume.json (the PNG stack by default).
     void setOutputFormats(const std::vector<kubelmar::OutputFormat>& formats) { formats_ = formats; }
     const std::vector<kubelmar::OutputFormat>& outputFormats() const { return formats_; }
@@ -86,7 +86,7 @@ public:
     QSize sizeHint() const override { return preferredSize_; }
     QSize minimumSizeHint() const override { return {64, 64}; }
 
-    int mode() const { return settings_.mode; }
+    kubelmar::VoxelMode mode() const { return settings_.mode; }
     int voxelSize() const { return settings_.size; }
     const kubelmar::RunSettings& settings() const { return settings_; }
     QString outputDirectory() const { return outputDirectory_; }

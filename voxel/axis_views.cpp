@@ -1,6 +1,6 @@
 #include "voxel/axis_views.h"
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 
@@ -28,10 +28,10 @@ Mat4 axisRotation(const AxisView& view) {
     return rotation;
 }
 
-AxisView lastAxisView(int mode) {
-    if (mode == kModeClipping) return kClipPasses[2].view;
+AxisView lastAxisView(VoxelMode mode) {
+    if (mode == VoxelMode::Clipping) return kClipPasses[2].view;
     // The parity mode looks along z with the mesh unrotated: depth view 0.
-    if (mode == kModeParity) return kDepthViews[0].view;
+    if (mode == VoxelMode::Parity) return kDepthViews[0].view;
     return kDepthViews[5].view;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "math/matrix.h"
+#include "volume/voxel_mode.h"
 
 namespace kubelmar {
 
@@ -31,6 +32,6 @@ extern const ClipPassInfo kClipPasses[3];
 
 // The axis view a run of `mode` leaves behind: the desktop view shows it
 // after a save.
-AxisView lastAxisView(int mode);
+AxisView lastAxisView(VoxelMode mode);
 
 }  // namespace kubelmar

@@ -119,7 +119,7 @@ WriteResult PngStackWriter::end() {
     if (failed_) return failure();
     WriteResult result;
     result.filesWritten = written_;
-    if (info_.mode == kModeClipping) {
+    if (info_.mode == VoxelMode::Clipping) {
         WriteResult scale = saveVoxelScale(directory_, info_.voxelSize);
         if (!scale.ok) {
             scale.filesWritten += written_;

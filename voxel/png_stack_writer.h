@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

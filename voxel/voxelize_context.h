@@ -7,8 +7,8 @@
 #include "gl/gl_ext_loader.h"
 #include "gl/mesh_drawer.h"
 #include "mesh/mesh.h"
-#include "voxel/progress.h"
-#include "voxel/slice_consumer.h"
+#include "volume/progress.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar {
 

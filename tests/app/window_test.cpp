@@ -115,7 +115,7 @@ private slots:
             if (action->isChecked()) checked << action->text();
         }
         QCOMPARE(checked, QStringList({"Clipping Based", "512"}));
-        QCOMPARE(window_->view()->mode(), kubelmar::kModeClipping);
+        QCOMPARE(window_->view()->mode(), kubelmar::VoxelMode::Clipping);
         QCOMPARE(window_->view()->voxelSize(), 512);
         QCOMPARE(window_->view()->size(), QSize(512, 512));
 
@@ -145,7 +145,7 @@ private slots:
         action("size128Act")->trigger();
         window_ = std::make_unique<Window>(&dialogs_);
         QVERIFY(action("depthBufferAct")->isChecked() && action("size128Act")->isChecked());
-        QCOMPARE(window_->view()->mode(), kubelmar::kModeDepthBuffer);
+        QCOMPARE(window_->view()->mode(), kubelmar::VoxelMode::DepthBuffer);
         QCOMPARE(window_->view()->voxelSize(), 128);
         // The view opens at the size the remembered N asks for; later
         // sizes leave it alone.
@@ -301,13 +301,13 @@ private slots:
     void settingsDriveTheView() {
         GLWidget* view = window_->view();
         action("depthBufferAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::kModeDepthBuffer);
+        QCOMPARE(view->mode(), kubelmar::VoxelMode::DepthBuffer);
         QVERIFY(!action("clippingAct")->isChecked());
         action("parityAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::kModeParity);
+        QCOMPARE(view->mode(), kubelmar::VoxelMode::Parity);
         QVERIFY(!action("depthBufferAct")->isChecked());
         action("clippingAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::kModeClipping);
+        QCOMPARE(view->mode(), kubelmar::VoxelMode::Clipping);
 
         action("size64Act")->trigger();
         QCOMPARE(view->voxelSize(), 64);

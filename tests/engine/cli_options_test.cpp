@@ -14,7 +14,7 @@ TEST(CliOptions, DefaultsMatchTheDesktopStartUp) {
     CliOptions o;
     ASSERT_TRUE(parse({"in.obj", "out"}, o));
     EXPECT_EQ(o.command, CliOptions::Command::Voxelize);
-    EXPECT_EQ(o.mode, 1);
+    EXPECT_EQ(o.mode, VoxelMode::Clipping);
     EXPECT_EQ(o.size, 512);
     EXPECT_EQ(o.input, "in.obj");
     EXPECT_EQ(o.output, "out");
@@ -31,7 +31,7 @@ TEST(CliOptions, ShortLongAndEqualsFormsAgree) {
         CliOptions o;
         std::string error;
         ASSERT_TRUE(parse(args, o, &error)) << error;
-        EXPECT_EQ(o.mode, 0);
+        EXPECT_EQ(o.mode, VoxelMode::DepthBuffer);
         EXPECT_EQ(o.size, 128);
         EXPECT_TRUE(o.quiet);
         EXPECT_EQ(o.input, "a.obj");

@@ -23,7 +23,7 @@ TEST(VoxelSize, SizesOutsideWhatTheEngineAndTheGLRenderAreRefused) {
     EXPECT_NE(engine.checkVoxelSize(0), "");
     EXPECT_NE(engine.checkVoxelSize(4097).find("4096"), std::string::npos);
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(64, kModeClipping);
+    EngineFixture f(64, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     EXPECT_GE(f.engine.maxVoxelSize(), 1024);
     EXPECT_LE(f.engine.maxVoxelSize(), 4096);
@@ -36,7 +36,7 @@ TEST(VoxelSize, SizesOutsideWhatTheEngineAndTheGLRenderAreRefused) {
 
 TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(64, kModeClipping);
+    EngineFixture f(64, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 0.5f, 0.25f)));
     f.log.str("");
@@ -55,7 +55,7 @@ TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
 
 TEST(Voxelize, DepthRunReportsItsThreeSteps) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(64, kModeDepthBuffer);
+    EngineFixture f(64, VoxelMode::DepthBuffer);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
     Recorder progress;

@@ -35,7 +35,7 @@ TEST(FramebufferObject, UninitialisedWrapperBindsNothing) {
 
 TEST(FramebufferObject, DepthTextureIsTheDepthAttachment) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(64, kModeDepthBuffer);
+    EngineFixture f(64, VoxelMode::DepthBuffer);
     ASSERT_TRUE(f.ready);
     GL_Ext_Loader& loader = f.engine.extensionLoader();
     RenderTarget target;
@@ -87,7 +87,7 @@ TEST(FramebufferObject, DepthTextureIsTheDepthAttachment) {
 
 TEST(RenderTarget, RestoresTheFramebufferBoundBefore) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(64, kModeClipping);
+    EngineFixture f(64, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     RenderTarget outer, inner;
     ASSERT_TRUE(outer.create(f.engine.extensionLoader(), 64));

@@ -105,7 +105,7 @@ long VolumeCapture::count() const {
     return total;
 }
 
-EngineFixture::EngineFixture(int n, int mode) {
+EngineFixture::EngineFixture(int n, VoxelMode mode) {
     engine.setLog(&log);
     settings.size = n;
     settings.mode = mode;

@@ -80,7 +80,7 @@ private:
 // run() writes the PNG stack into dir/slices and keeps the volume in
 // `volume`.
 struct EngineFixture {
-    explicit EngineFixture(int n, int mode);
+    explicit EngineFixture(int n, VoxelMode mode);
     ~EngineFixture();
     bool load(const std::string& objText);
     VoxelizeResult run();

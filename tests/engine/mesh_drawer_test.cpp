@@ -79,7 +79,7 @@ void saveOnFailure(const std::vector<std::uint8_t>& rgba, const std::string& nam
 
 TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(kSize, kModeClipping);
+    EngineFixture f(kSize, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     const std::filesystem::path dir = tempDir("drawer");
     Mesh mesh;
@@ -125,7 +125,7 @@ TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
 
 TEST(MeshDrawer, TextureBeyondTheGLLimitIsScaledDownWithAWarning) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(kSize, kModeClipping);
+    EngineFixture f(kSize, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
@@ -197,7 +197,7 @@ std::string writeTexturedCube(const std::filesystem::path& dir) {
 TEST(MeshDrawer, ClippingModeShellCarriesOnlyTexelColoursOnEveryFace) {
     KUBELMAR_REQUIRE_GL();
     constexpr int n = 16;
-    EngineFixture f(n, kModeClipping);
+    EngineFixture f(n, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(writeTexturedCube(f.dir)));
     ASSERT_TRUE(f.run().ok);

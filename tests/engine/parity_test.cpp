@@ -154,7 +154,7 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
     for (int run = 0; run < 6; ++run) {
         const int n = sizes[run];
         const int votes = run < 4 ? 1 : 3;
-        EngineFixture f(n, kModeParity);
+        EngineFixture f(n, VoxelMode::Parity);
         f.settings.parityVotes = votes;
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(boxWithTwoCavities()));
@@ -181,7 +181,7 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
         EXPECT_FALSE(f.volume.filled(voxel(0.69), voxel(1 - 0.66), voxel(1 - 0.7))) << "N=" << n;
         EXPECT_TRUE(f.volume.filled(voxel(0.69), voxel(1 - 0.35), voxel(1 - 0.3))) << "N=" << n;
         if (n == 100 && votes == 1) {
-            EngineFixture depth(n, kModeDepthBuffer);
+            EngineFixture depth(n, VoxelMode::DepthBuffer);
             ASSERT_TRUE(depth.load(boxWithTwoCavities()));
             ASSERT_TRUE(depth.run().ok);
             EXPECT_TRUE(depth.volume.filled(voxel(0.28), voxel(1 - 0.35), voxel(1 - 0.3)));
@@ -193,7 +193,7 @@ TEST(ParityMode, CavitiesStayEmptyWhereTheDepthModeFillsThem) {
 TEST(ParityMode, MatchesCpuParityOnAsymmetricOverlappingShapes) {
     KUBELMAR_REQUIRE_GL();
     for (int n : {64, 300}) {
-        EngineFixture f(n, kModeParity);
+        EngineFixture f(n, VoxelMode::Parity);
         ASSERT_TRUE(f.load(tiltedShapes()));
         const VoxelizeResult result = f.run();
         ASSERT_TRUE(result.ok) << result.error;
@@ -211,7 +211,7 @@ TEST(ParityMode, SharesTheDepthModesOrientation) {
     const std::string wedge = "v 0 0 0\nv 1 0 0\nv 0 0.6 0\nv 0 0 0.8\nv 0.3 0.5 0.7\n"
                               "f 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 5\nf 3 4 5\nf 4 2 5\n";
     const int n = 48;
-    EngineFixture parity(n, kModeParity), depth(n, kModeDepthBuffer);
+    EngineFixture parity(n, VoxelMode::Parity), depth(n, VoxelMode::DepthBuffer);
     depth.settings.depthPrecision = DepthPrecision::Full;
     ASSERT_TRUE(parity.load(wedge));
     ASSERT_TRUE(depth.load(wedge));
@@ -233,16 +233,16 @@ TEST(ParityMode, SharesTheDepthModesOrientation) {
 TEST(ParityMode, LeavesTheFixedFunctionModesAsTheyWere) {
     KUBELMAR_REQUIRE_GL();
     const std::string mesh = boxWithTwoCavities();
-    EngineFixture f(40, kModeClipping);
+    EngineFixture f(40, VoxelMode::Clipping);
     ASSERT_TRUE(f.load(mesh));
     std::vector<VolumeCapture> runs(4);
     NullProgress none;
-    const int modes[4] = {kModeClipping, kModeDepthBuffer, kModeParity, kModeClipping};
+    const VoxelMode modes[4] = {VoxelMode::Clipping, VoxelMode::DepthBuffer, VoxelMode::Parity, VoxelMode::Clipping};
     for (int r = 0; r < 4; ++r) {
         f.settings.mode = modes[r];
         ASSERT_TRUE(f.engine.voxelize(f.settings, runs[r], none).ok);
     }
-    f.settings.mode = kModeDepthBuffer;
+    f.settings.mode = VoxelMode::DepthBuffer;
     VolumeCapture depthAgain;
     ASSERT_TRUE(f.engine.voxelize(f.settings, depthAgain, none).ok);
     for (int i = 0; i < 40; ++i)
@@ -271,7 +271,7 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
     open.replace(torusFace, lineEnd - torusFace,
                  "f " + std::to_string(a) + ' ' + std::to_string(b) + ' ' + std::to_string(c));
 
-    EngineFixture exact(n, kModeParity);
+    EngineFixture exact(n, VoxelMode::Parity);
     exact.settings.parityVotes = 1;
     ASSERT_TRUE(exact.load(closed));
     ASSERT_TRUE(exact.run().ok);
@@ -286,7 +286,7 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
     };
     const long volume = long(n) * n * n;
     {
-        EngineFixture voted(n, kModeParity);  // votes left to the mode: 3 for an open mesh
+        EngineFixture voted(n, VoxelMode::Parity);  // votes left to the mode: 3 for an open mesh
         ASSERT_TRUE(voted.load(open));
         ASSERT_TRUE(voted.run().ok);
         EXPECT_NE(voted.log.str().find("WARNING: 3 boundary edges"), std::string::npos) << voted.log.str();
@@ -295,7 +295,7 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
         EXPECT_LE(differences(voted.volume), volume / 200);
     }
     {
-        EngineFixture leaky(n, kModeParity);
+        EngineFixture leaky(n, VoxelMode::Parity);
         leaky.settings.parityVotes = 1;
         ASSERT_TRUE(leaky.load(open));
         ASSERT_TRUE(leaky.run().ok);
@@ -303,7 +303,7 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
     }
     {
         // On the closed mesh the three rays agree but for centres on the surface.
-        EngineFixture votedClosed(n, kModeParity);
+        EngineFixture votedClosed(n, VoxelMode::Parity);
         votedClosed.settings.parityVotes = 3;
         ASSERT_TRUE(votedClosed.load(closed));
         ASSERT_TRUE(votedClosed.run().ok);
@@ -313,7 +313,7 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
 
 TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(16, kModeParity);
+    EngineFixture f(16, VoxelMode::Parity);
     std::string open = boxObj(0, 0, 0, 1, 1, 1);
     open.erase(open.rfind("f "));  // drop the +z side: four boundary edges
     ASSERT_TRUE(f.load(open));

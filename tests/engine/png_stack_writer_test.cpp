@@ -37,11 +37,11 @@ TEST(SliceNames, AreSixDigitsFromOneHundredThousand) {
     EXPECT_EQ(sliceFileName("out/", 5), "out//slice100005.png");  // the text is used as it is
 }
 
-VolumeInfo volumeOf(int n, int mode) {
+VolumeInfo volumeOf(int n, VoxelMode mode) {
     VolumeInfo info;
     info.size = n;
     info.mode = mode;
-    info.encoding = mode == kModeClipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
+    info.encoding = mode == VoxelMode::Clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
     info.voxelSize = 100.0f / static_cast<float>(n);
     return info;
 }
@@ -49,7 +49,7 @@ VolumeInfo volumeOf(int n, int mode) {
 TEST(PngStackWriter, WritesEverySliceAsGivenAndTheScaleInTheClippingModeOnly) {
     const fs::path dir = freshDir("enc");
     const int n = 64;
-    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+    for (VoxelMode mode : {VoxelMode::Clipping, VoxelMode::DepthBuffer}) {
         fs::remove_all(dir);
         fs::create_directories(dir);
         PngStackWriter stack(dir.string());
@@ -64,8 +64,8 @@ TEST(PngStackWriter, WritesEverySliceAsGivenAndTheScaleInTheClippingModeOnly) {
         }
         const WriteResult result = stack.end();
         ASSERT_TRUE(result.ok) << result.error;
-        EXPECT_EQ(result.filesWritten, mode == kModeClipping ? n + 1 : n);
-        EXPECT_EQ(fs::exists(dir / "voxelscale.txt"), mode == kModeClipping);
+        EXPECT_EQ(result.filesWritten, mode == VoxelMode::Clipping ? n + 1 : n);
+        EXPECT_EQ(fs::exists(dir / "voxelscale.txt"), mode == VoxelMode::Clipping);
         EXPECT_FALSE(fs::exists(dir / "slice100064.png"));
         for (int s : {0, 17, 63}) {
             int size = 0;
@@ -81,7 +81,7 @@ TEST(PngStackWriter, WritesEverySliceAsGivenAndTheScaleInTheClippingModeOnly) {
 TEST(PngStackWriter, AFailureStopsTheStackAndIsReportedOnceWithoutPrinting) {
     PngStackWriter stack("/nonexistent-kubelmar-dir");
     const int n = 16;
-    ASSERT_TRUE(stack.begin(volumeOf(n, kModeClipping)).ok);
+    ASSERT_TRUE(stack.begin(volumeOf(n, VoxelMode::Clipping)).ok);
     std::vector<std::uint8_t> rgba(n * n * 4, 255);
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();

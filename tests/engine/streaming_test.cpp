@@ -39,7 +39,7 @@ public:
 TEST(Streaming, ABoxShellIsOneVoxelThickOnEveryFace) {
     KUBELMAR_REQUIRE_GL();
     const int n = 48;
-    EngineFixture f(n, kModeClipping);
+    EngineFixture f(n, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
     ASSERT_TRUE(f.run().ok);
@@ -63,7 +63,7 @@ TEST(Streaming, NothingOfOneMeshReachesTheNextOne) {
     KUBELMAR_REQUIRE_GL();
     const std::string first = sphereObj(0, 0, 0, 1, 12, 16, 1, false);
     const std::string second = boxObj(0, 0, 0, 3, 1, 2);
-    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+    for (VoxelMode mode : {VoxelMode::Clipping, VoxelMode::DepthBuffer}) {
         EngineFixture fresh(40, mode), reused(40, mode);
         ASSERT_TRUE(fresh.ready && reused.ready);
         ASSERT_TRUE(fresh.load(second));
@@ -89,7 +89,7 @@ TEST(Streaming, AnySizeFromOneToTheLimitGivesNSlices) {
     const std::string tetrahedron =
         "v 0 0 0\nv 1 0.2 0.1\nv 0.3 1 0.2\nv 0.2 0.3 0.9\nf 1 3 2\nf 1 2 4\nf 2 3 4\nf 3 1 4\n";
     const std::string flat = "v 0 0 0\nv 1 0.1 0\nv 0.2 1 0\nf 1 2 3\n";
-    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+    for (VoxelMode mode : {VoxelMode::Clipping, VoxelMode::DepthBuffer}) {
         for (int n : {1, 2, 37, 100, 2048}) {
             EngineFixture f(1, mode);
             ASSERT_TRUE(f.ready);
@@ -102,7 +102,7 @@ TEST(Streaming, AnySizeFromOneToTheLimitGivesNSlices) {
             EXPECT_EQ(counter.slices_, n);
             // At N = 2 the depth mode's index bounds, i / (N - 1) of the way
             // through the pictures' depth range, leave nothing of a thin shape.
-            if (mode == kModeClipping || (n != 2 && n <= 100)) {
+            if (mode == VoxelMode::Clipping || (n != 2 && n <= 100)) {
                 EXPECT_GT(counter.filled_, 0) << "mode " << mode << " N=" << n;
             }
         }
@@ -146,7 +146,7 @@ TEST(Streaming, ReportedStackAxesPlaceEveryVoxelInsideTheMesh) {
         const bool b = x > 0.5 && x < 1.5 && y > 1.5 && y < 3.5 && z > 0.5 && z < 2.5;
         return a || b;
     };
-    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+    for (VoxelMode mode : {VoxelMode::Clipping, VoxelMode::DepthBuffer}) {
         EngineFixture f(n, mode);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(obj + boxes));
@@ -178,7 +178,7 @@ TEST(Streaming, ReportedStackAxesPlaceEveryVoxelInsideTheMesh) {
 
 TEST(Streaming, ADepthPictureThatCannotBeWrittenFailsTheRunNamingIt) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(32, kModeDepthBuffer);
+    EngineFixture f(32, VoxelMode::DepthBuffer);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
     const auto pictures = f.dir / "images";
@@ -212,7 +212,7 @@ TEST(Streaming, FullDepthPrecisionIsExactToTheVoxel) {
     const int n = 300;  // above 256 the 8-bit pictures step by more than a voxel
     long mismatches[2] = {0, 0}, solid = 0;
     for (int precision = 0; precision < 2; ++precision) {
-        EngineFixture f(n, kModeDepthBuffer);
+        EngineFixture f(n, VoxelMode::DepthBuffer);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(obj.str()));
         f.settings.depthPrecision = precision ? DepthPrecision::Full : DepthPrecision::Byte;

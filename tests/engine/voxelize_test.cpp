@@ -29,7 +29,7 @@ const char* kCornerTriangle =
 TEST(ClippingMode, CornerTriangleLandsInOneVoxelFromEveryPass) {
     KUBELMAR_REQUIRE_GL();
     for (int n : {N, 66}) {  // 66: rows not a multiple of the read-back's stride
-        EngineFixture f(n, kModeClipping);
+        EngineFixture f(n, VoxelMode::Clipping);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(kCornerTriangle));
         ASSERT_TRUE(f.run().ok);
@@ -44,7 +44,7 @@ TEST(ClippingMode, CornerTriangleLandsInOneVoxelFromEveryPass) {
 
 TEST(ClippingMode, BoxGivesAClosedShellIncludingFacesOnTheCube) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(N, kModeClipping);
+    EngineFixture f(N, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));
     const VoxelizeResult result = f.run();
@@ -75,7 +75,7 @@ TEST(ClippingMode, FloorAndCeilingOnTheBoxFacesSurviveScaleRounding) {
         "v 1 7.1 1\nv 2 7.1 1\nv 2 7.1 2\nv 1 7.1 2\n"
         "f 3 4 5 6\nf 7 8 9 10\n";
     for (int n : {64, 128}) {
-        EngineFixture f(n, kModeClipping);
+        EngineFixture f(n, VoxelMode::Clipping);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(obj));
         ASSERT_TRUE(f.run().ok);
@@ -93,7 +93,7 @@ TEST(ClippingMode, FloorAndCeilingOnTheBoxFacesSurviveScaleRounding) {
 
 TEST(ClippingMode, VertexColoursReachTheVoxelsAndSlices) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(N, kModeClipping);
+    EngineFixture f(N, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     std::string obj = boxObj(0, 0, 0, 1, 1, 1);
     for (int i = 0; i < 8; ++i) obj += "vc 1 0.5 0\n";
@@ -137,7 +137,7 @@ TEST(BothModes, VolumeAxesRunAsTheSlicesAreRead) {
     const int q = N / 4, h = 3 * N / 4;
 
     // Clipping: slice from the top of y, row along +x, column along +z.
-    EngineFixture clip(N, kModeClipping);
+    EngineFixture clip(N, VoxelMode::Clipping);
     ASSERT_TRUE(clip.ready);
     ASSERT_TRUE(clip.load(obj));
     ASSERT_TRUE(clip.run().ok);
@@ -148,7 +148,7 @@ TEST(BothModes, VolumeAxesRunAsTheSlicesAreRead) {
 
     // Depth: i along z from the smallest, j along y from the top, k along x
     // from the largest.
-    EngineFixture depth(N, kModeDepthBuffer);
+    EngineFixture depth(N, VoxelMode::DepthBuffer);
     ASSERT_TRUE(depth.ready);
     ASSERT_TRUE(depth.load(obj));
     ASSERT_TRUE(depth.run().ok);
@@ -161,7 +161,7 @@ TEST(BothModes, VolumeAxesRunAsTheSlicesAreRead) {
 
 TEST(DepthMode, AxisAlignedCubeFillsTheWholeVolume) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(N, kModeDepthBuffer);
+    EngineFixture f(N, VoxelMode::DepthBuffer);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(-3, -3, -3, 3, 3, 3)));
     ASSERT_TRUE(f.run().ok);
@@ -175,7 +175,7 @@ TEST(DepthMode, LongBoxesFillTheirShareAlongEachAxis) {
     for (int axis = 0; axis < 3; ++axis) {
         float hi[3] = {1, 1, 1};
         hi[axis] = 2;
-        EngineFixture f(N, kModeDepthBuffer);
+        EngineFixture f(N, VoxelMode::DepthBuffer);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(boxObj(0, 0, 0, hi[0], hi[1], hi[2])));
         ASSERT_TRUE(f.run().ok);
@@ -195,7 +195,7 @@ TEST(BothModes, HollowSphereIsAShellWhenClippedAndSolidFromDepth) {
     const int outerVertices = (stacks + 1) * slices;
     const std::string obj = sphereObj(0, 0, 0, 1, stacks, slices, 1, false) +
                             sphereObj(0, 0, 0, 0.5f, stacks, slices, 1 + outerVertices, true);
-    EngineFixture clip(N, kModeClipping);
+    EngineFixture clip(N, VoxelMode::Clipping);
     ASSERT_TRUE(clip.ready);
     ASSERT_TRUE(clip.load(obj));
     ASSERT_TRUE(clip.run().ok);
@@ -203,7 +203,7 @@ TEST(BothModes, HollowSphereIsAShellWhenClippedAndSolidFromDepth) {
     EXPECT_FALSE(filledColor(clip, N / 2, N / 2, N / 2 + 24));  // between the walls
     EXPECT_TRUE(filledColor(clip, N / 2, N / 2, N / 2 + 15));   // inner wall, r = 0.5
 
-    EngineFixture depth(N, kModeDepthBuffer);
+    EngineFixture depth(N, VoxelMode::DepthBuffer);
     ASSERT_TRUE(depth.ready);
     ASSERT_TRUE(depth.load(obj));
     ASSERT_TRUE(depth.run().ok);
@@ -216,7 +216,7 @@ TEST(BothModes, HollowSphereIsAShellWhenClippedAndSolidFromDepth) {
 
 TEST(DepthMode, SlicesAreOccupancyPixelsAndRunsRepeatExactly) {
     KUBELMAR_REQUIRE_GL();
-    EngineFixture f(N, kModeDepthBuffer);
+    EngineFixture f(N, VoxelMode::DepthBuffer);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(sphereObj(0, 0, 0, 1, 16, 24, 1, false)));
     ASSERT_TRUE(f.run().ok);
@@ -237,7 +237,7 @@ TEST(DepthMode, SlicesAreOccupancyPixelsAndRunsRepeatExactly) {
 
 TEST(BothModes, AnUnwritableDirectoryFailsNamingTheFirstFile) {
     KUBELMAR_REQUIRE_GL();
-    for (int mode : {kModeClipping, kModeDepthBuffer}) {
+    for (VoxelMode mode : {VoxelMode::Clipping, VoxelMode::DepthBuffer}) {
         EngineFixture f(N, mode);
         ASSERT_TRUE(f.ready);
         ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 1, 1)));

@@ -25,7 +25,7 @@ VolumeInfo volumeInfo(Layout layout, SliceEncoding encoding, int n) {
     VolumeInfo info;
     info.size = n;
     info.encoding = encoding;
-    info.mode = layout == Layout::Clipping ? kModeClipping : kModeDepthBuffer;
+    info.mode = layout == Layout::Clipping ? VoxelMode::Clipping : VoxelMode::DepthBuffer;
     info.sourcePath = "meshes/ell.obj";
     info.voxelSize = 0.5f;
     info.origin = {-1.0, 2.0, 10.0};

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "formats/grid_volume.h"
-#include "voxel/slice_consumer.h"
+#include "volume/slice_consumer.h"
 
 namespace kubelmar::test {
 

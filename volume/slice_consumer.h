@@ -7,14 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "voxel/write_result.h"
+#include "volume/voxel_mode.h"
+#include "volume/write_result.h"
 
 namespace kubelmar {
-
-// Voxelization modes as the settings number them.
-constexpr int kModeDepthBuffer = 0;
-constexpr int kModeClipping = 1;
-constexpr int kModeParity = 2;
 
 // Which mesh (OBJ file) axis a stack index runs along: axis 0 = x, 1 = y,
 // 2 = z; sign +1 when the index grows with the coordinate, -1 when it falls.
@@ -32,7 +28,7 @@ enum class SliceEncoding {
 // The whole volume, told to a consumer before its first slice.
 struct VolumeInfo {
     int size = 0;  // N: N slices of N x N voxels
-    int mode = kModeClipping;
+    VoxelMode mode = VoxelMode::Clipping;
     SliceEncoding encoding = SliceEncoding::Colour;
     std::string sourcePath;  // the mesh file as it was given
     // Edge of one (cubic) voxel in the mesh file's own units: meshExtent / N
