@@ -348,7 +348,7 @@ void Window::save() {
     }
     if (!result.ok) {
         runStatus_->setText(tr("Save failed after %1 s").arg(seconds));
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine("ERROR: " + result.error.text()));
         return;
     }
     runStatus_->setText(tr("Saved %1 files to %2 in %3 s")

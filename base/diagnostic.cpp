@@ -1,5 +1,7 @@
 #include "base/diagnostic.h"
 
+#include <ostream>
+
 namespace kubelmar {
 
 std::string Diagnostic::text() const {
@@ -8,6 +10,8 @@ std::string Diagnostic::text() const {
     if (line > 0) out += ":" + std::to_string(line);
     return out + ": " + message;
 }
+
+std::ostream& operator<<(std::ostream& out, const Diagnostic& diagnostic) { return out << diagnostic.text(); }
 
 const Diagnostic* firstError(const Diagnostics& list) {
     for (const Diagnostic& d : list)

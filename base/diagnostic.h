@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct Diagnostic {
     // every front end starts from.
     std::string text() const;
 };
+
+// Its text(), for test messages and logs.
+std::ostream& operator<<(std::ostream& out, const Diagnostic& diagnostic);
 
 using Diagnostics = std::vector<Diagnostic>;
 

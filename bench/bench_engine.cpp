@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     engine.releaseGL();
     if (argc <= 4) std::filesystem::remove_all(out);
     if (!result.ok) {
-        std::fprintf(stderr, "%s\n", result.error.c_str());
+        std::fprintf(stderr, "%s\n", result.error.text().c_str());
         return 1;
     }
     std::printf("  %-40s %7.3f s  %d files  peak %7.1f MB\n", "Total (with GL start and load)",

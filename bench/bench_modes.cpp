@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         const kubelmar::VoxelizeResult result = engine.voxelize(settings, consumer, steps);
         const double total = seconds(start);
         if (!result.ok) {
-            std::fprintf(stderr, "%s\n", result.error.c_str());
+            std::fprintf(stderr, "%s\n", result.error.text().c_str());
             return 1;
         }
         std::printf("  total %.3f s, %lld voxels filled\n", total, consumer.filled);

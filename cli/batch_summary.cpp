@@ -133,7 +133,7 @@ MergeResult mergeBatchSummaries(const std::string& directory) {
                      [](const std::string& a, const std::string& b) { return batchNameLess(fileKey(a), fileKey(b)); });
     AtomicFile out((fs::path(directory) / "batch-summary.json").string());
     if (!(out.open() && out.write(summaryText(lines, result.counts, "null", seconds)) && out.commit())) {
-        result.error = out.failure().error.substr(7);
+        result.error = out.failure().error.text();
         return result;
     }
     result.shards = count;

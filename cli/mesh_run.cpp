@@ -141,7 +141,7 @@ void voxelizeLoaded(Engine& engine, const RunPlan& plan, FileOutcome& outcome, P
     console.engineLines(log.str());
     log.str("");
     if (!result.ok) {
-        outcome.error = namingTheFile(result.error, outcome.item);
+        outcome.error = namingTheFile(result.error.text(), outcome.item);
         return;
     }
     outcome.status = FileOutcome::Status::Done;

@@ -65,8 +65,7 @@ std::string writeReportFile(const std::string& path, const std::string& text) {
     }
     AtomicFile file(path);
     if (file.open() && file.write(text) && file.commit()) return {};
-    std::string error = file.failure().error;
-    return error.rfind("ERROR: ", 0) == 0 ? error.substr(7) : error;
+    return file.failure().error.text();
 }
 
 }  // namespace kubelmar

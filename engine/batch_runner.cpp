@@ -175,8 +175,8 @@ BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::str
         const std::unique_ptr<SliceConsumer> consumer = makeConsumer(output, file);
         const VoxelizeResult voxelized = engine.voxelize(settings, *consumer, progress);
         if (!voxelized.ok) {
-            result.failures.push_back(file + ": " + voxelized.error);
-            errors << voxelized.error << std::endl;
+            result.failures.push_back(file + ": " + voxelized.error.text());
+            errors << "ERROR: " << voxelized.error.text() << std::endl;
             continue;
         }
         ++result.done;

@@ -169,12 +169,12 @@ RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error)
 }
 
 VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& consumer, Progress& progress) {
-    if (!checkMeshLoaded()) return {false, "ERROR: No OBJ file is loaded!!!", 0};
+    if (!checkMeshLoaded()) return runFailure("No OBJ file is loaded!!!");
     std::string sizeError;
     const RunSettings settings = resolveSize(requested, &sizeError);
-    if (!sizeError.empty()) return {false, "ERROR: " + sizeError, 0};
-    if (!glReady_) return {false, "ERROR: No OpenGL context for the voxelization", 0};
-    if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return {false, "ERROR: " + why, 0};
+    if (!sizeError.empty()) return runFailure(sizeError);
+    if (!glReady_) return runFailure("no OpenGL context for the voxelization");
+    if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return runFailure(why);
     const VolumeInfo info = volumeInfo(settings);
     VoxelizeResult result;
     try {
@@ -194,8 +194,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
             if (pictures.ok) result.filesWritten += pictures.filesWritten;
         }
     } catch (const std::bad_alloc&) {
-        result = {false,
-                  "ERROR: Out of memory voxelizing " + meshPath_ + " at size " + std::to_string(settings.size), 0};
+        result = writeFailure(meshPath_, "out of memory voxelizing at size " + std::to_string(settings.size));
     }
     if (!result.ok) consumer.abort();
     return result;

@@ -62,13 +62,13 @@ FormatList parseFormatList(std::string_view text) {
         auto known = std::find_if(std::begin(kAllFormats), std::end(kAllFormats),
                                   [&](OutputFormat f) { return name == formatName(f); });
         if (known == std::end(kAllFormats)) {
-            return failWith(name.empty() ? "ERROR: empty name in format list \"" + std::string(text) +
+            return failWith(name.empty() ? "empty name in format list \"" + std::string(text) +
                                                "\" (valid: " + validNames() + ")"
-                                         : "ERROR: unknown format \"" + std::string(name) +
+                                         : "unknown format \"" + std::string(name) +
                                                "\" (valid: " + validNames() + ")");
         }
         if (*known == OutputFormat::Vdb && !vdbAvailable())
-            return failWith("ERROR: format \"vdb\" is not available: this build has no OpenVDB");
+            return failWith("format \"vdb\" is not available: this build has no OpenVDB");
         if (!list.has(*known)) list.formats.push_back(*known);
         if (comma == std::string_view::npos) break;
         start = comma + 1;

@@ -9,8 +9,8 @@ RunOutput::RunOutput(const OutputRequest& request) : request_(request) {}
 WriteResult RunOutput::outsideNames(WriteResult result) const {
     const std::string& staged = stage_.directory();
     if (!result.ok && !staged.empty()) {
-        const std::size_t at = result.error.find(staged);
-        if (at != std::string::npos) result.error.replace(at, staged.size(), request_.directory);
+        std::string& file = result.error.file;
+        if (file.rfind(staged, 0) == 0) file.replace(0, staged.size(), request_.directory);
     }
     return result;
 }

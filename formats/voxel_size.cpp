@@ -11,7 +11,7 @@ GridSizeResult gridSizeForVoxelSize(double largestSide, double voxelSize) {
     GridSizeResult result;
     if (!std::isfinite(voxelSize) || voxelSize <= 0.0) {
         result.ok = false;
-        result.error = "ERROR: voxel size must be a positive number, not " + numberText(voxelSize);
+        result.error = "voxel size must be a positive number, not " + numberText(voxelSize);
         return result;
     }
     const double quotient = largestSide / voxelSize;
@@ -19,7 +19,7 @@ GridSizeResult gridSizeForVoxelSize(double largestSide, double voxelSize) {
     const double voxels = std::abs(quotient - whole) <= 1e-6 * std::max(1.0, whole) ? whole : std::ceil(quotient);
     if (!(voxels <= kMaxGridSize)) {
         result.ok = false;
-        result.error = "ERROR: voxel size " + numberText(voxelSize) + " gives " +
+        result.error = "voxel size " + numberText(voxelSize) + " gives " +
                        (std::isfinite(voxels) ? numberText(voxels) : std::string("too many")) +
                        " voxels along the mesh's largest side (" + numberText(largestSide) + "); at most " +
                        std::to_string(kMaxGridSize) + " allowed";

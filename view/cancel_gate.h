@@ -24,7 +24,7 @@ private:
     kubelmar::WriteResult check() {
         if (!tripped_ && cancelled_()) tripped_ = true;
         if (!tripped_) return {};
-        return {false, kMessage, 0};
+        return kubelmar::runFailure(kMessage);
     }
 
     std::function<bool()> cancelled_;

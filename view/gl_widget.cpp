@@ -251,7 +251,7 @@ kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
     }
     if (!result.ok) {
         std::cout.flush();
-        std::cerr << result.error << std::endl;
+        std::cerr << "ERROR: " << result.error.text() << std::endl;
     }
     if (result.ok) {
         std::printf("Voxelized into %s: mode %s, size %d, %d files, %.2f s\n",

@@ -114,8 +114,8 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int batch = n > 2048 ? 2 : kSlabBatch;
     for (int j = 0; j < batch; ++j) {
         if (targets_[j].size() != n && !targets_[j].create(context.loader, n))
-            return {false, "ERROR: No usable OpenGL render target of " + std::to_string(n) + " x " +
-                               std::to_string(n) + " pixels", 0};
+            return runFailure("no usable OpenGL render target of " + std::to_string(n) + " x " +
+                              std::to_string(n) + " pixels");
     }
     for (int j = batch; j < kSlabBatch; ++j) targets_[j].release();
     SlabState slab;

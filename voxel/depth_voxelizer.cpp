@@ -164,8 +164,8 @@ WriteResult DepthVoxelizer::saveDepthBuffers(const VoxelizeContext& context, con
     fullPrecision_ = options.fullPrecision;
     depthClamp_ = options.depthClamp;
     if (!ensureTargets(context.loader, size_))
-        return {false, "ERROR: No usable OpenGL render target of " + std::to_string(size_) + " x " +
-                           std::to_string(size_) + " pixels", 0};
+        return runFailure("no usable OpenGL render target of " + std::to_string(size_) + " x " +
+                          std::to_string(size_) + " pixels");
     ProgressStep step(context.progress, "Saving Depth-Buffers: (Step 1 of 3)", 6);
     step.setValue(0);
     // The pictures are written for people who use them, when the folder is

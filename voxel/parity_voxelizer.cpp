@@ -67,18 +67,18 @@ std::pair<int, int> glVersionNumber(const char* text) {
 std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (glVersionNumber(version) < std::pair(3, 0) || !loader.glClearBufferuiv)
-        return "ERROR: The parity mode needs OpenGL 3.0 (integer render targets, GLSL 1.30); this is OpenGL " +
+        return "the parity mode needs OpenGL 3.0 (integer render targets, GLSL 1.30); this is OpenGL " +
                std::string(version ? version : "(unknown)");
     if (!program_.built()) {
         std::string why;
         if (!program_.build(loader, kVertexShader, kFragmentShader, "sliceMask", &why))
-            return "ERROR: The parity mode's shaders did not build: " + why;
+            return "the parity mode's shaders did not build: " + why;
         firstSliceUniform_ = program_.uniform("firstSlice");
         sliceScaleUniform_ = program_.uniform("sliceScale");
         axisUniform_ = program_.uniform("axis");
     }
     if (target_.size() != n && !target_.create(loader, n))
-        return "ERROR: No usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
+        return "no usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
                std::to_string(n) + " pixels";
     return {};
 }
@@ -253,7 +253,7 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
         context.log << "Parity votes: " << votes << (votes == 3 ? " (rays along x, y and z; " : " (rays along z; ")
                     << why << ")" << std::endl;
     }
-    if (const std::string why = prepareGL(context.loader, n); !why.empty()) return {false, why, 0};
+    if (const std::string why = prepareGL(context.loader, n); !why.empty()) return runFailure(why);
 
     ProgressStep step(context.progress, "Parity Slicing: (Step 2 of 2)", n);
     WriteResult begun = context.consumer.begin(context.info);

@@ -325,8 +325,8 @@ TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {
     NullProgress none;
     const VoxelizeResult result = f.engine.voxelize(f.settings, volume, none);
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("needs OpenGL 3.0"), std::string::npos) << result.error;
-    EXPECT_EQ(result.error.find('\n'), std::string::npos);
+    EXPECT_NE(result.error.message.find("needs OpenGL 3.0"), std::string::npos) << result.error.text();
+    EXPECT_EQ(result.error.message.find('\n'), std::string::npos);
     EXPECT_EQ(volume.slicesReceived(), 0);
 }
 

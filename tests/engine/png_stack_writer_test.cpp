@@ -91,7 +91,7 @@ TEST(PngStackWriter, AFailureStopsTheStackAndIsReportedOnceWithoutPrinting) {
     const std::string printed = testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout();
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.filesWritten, 0);
-    EXPECT_EQ(result.error.rfind("ERROR: Writing File: /nonexistent-kubelmar-dir/slice1000", 0), 0u) << result.error;
+    EXPECT_EQ(result.error.file.rfind("/nonexistent-kubelmar-dir/slice1000", 0), 0u) << result.error.text();
     EXPECT_EQ(printed, "");
 }
 
@@ -154,7 +154,7 @@ TEST(VoxelScale, ThreeLinesWithSixSignificantDigits) {
     EXPECT_EQ(text2.str(), "x 0.0193496\ny 0.0193496\nz 0.0193496\n");
     const WriteResult missing = saveVoxelScale((dir / "missing").string(), 1.0f);
     EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.error.find("missing/voxelscale.txt"), std::string::npos);
+    EXPECT_NE(missing.error.file.find("missing/voxelscale.txt"), std::string::npos);
     fs::remove_all(dir);
 }
 

@@ -186,7 +186,7 @@ TEST(Streaming, ADepthPictureThatCannotBeWrittenFailsTheRunNamingIt) {
     f.settings.depthPictureDirectory = pictures.string();
     const VoxelizeResult result = f.run();
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("RenderYPos.png"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.file.find("RenderYPos.png"), std::string::npos) << result.error.text();
     EXPECT_EQ(result.filesWritten, 2);  // the two pictures before it
     EXPECT_EQ(f.volume.slicesReceived(), 0);
 }

@@ -249,7 +249,7 @@ TEST(BothModes, AnUnwritableDirectoryFailsNamingTheFirstFile) {
         const std::string printed = testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout();
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.filesWritten, 0);
-        EXPECT_NE(result.error.find("missing/slice100000.png"), std::string::npos) << result.error;
+        EXPECT_NE(result.error.file.find("missing/slice100000.png"), std::string::npos) << result.error.text();
         EXPECT_EQ(printed, "");  // the front end prints the failure, once
     }
 }

@@ -57,7 +57,7 @@ TEST(FanOut, FirstFailureStopsAndAbortsEveryConsumerOnce) {
     fan.add(second);
     const WriteResult result = feed(fan, volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 3), lShape());
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "ERROR: Writing File: x.bin: disk full");
+    EXPECT_EQ(result.error.text(), "x.bin: disk full");
     // feed() aborts the fan-out again, as the engine does: no second abort.
     EXPECT_EQ(first.calls, "bssa");
     EXPECT_EQ(second.calls, "bsa");
@@ -76,7 +76,7 @@ TEST(FormatList, ParsesKnownNamesOnceInOrder) {
 TEST(FormatList, UnknownOrEmptyNameIsNamedWithTheValidOnes) {
     const FormatList unknown = parseFormatList("png,stl");
     EXPECT_FALSE(unknown.ok);
-    EXPECT_EQ(unknown.error, "ERROR: unknown format \"stl\" (valid: png, binvox, nrrd, npy, vox, vdb)");
+    EXPECT_EQ(unknown.error, "unknown format \"stl\" (valid: png, binvox, nrrd, npy, vox, vdb)");
     EXPECT_TRUE(unknown.formats.empty());
     EXPECT_FALSE(parseFormatList("png,,npy").ok);
     EXPECT_FALSE(parseFormatList("").ok);
@@ -91,7 +91,7 @@ TEST(VoxelSize, RoundsUpAndRefusesOutOfRange) {
     EXPECT_EQ(gridSizeForVoxelSize(4096.0, 1.0).size, 4096);
     const GridSizeResult tooFine = gridSizeForVoxelSize(4096.0, 0.999);
     EXPECT_FALSE(tooFine.ok);
-    EXPECT_EQ(tooFine.error.rfind("ERROR: voxel size 0.999 gives 4101 voxels", 0), 0u) << tooFine.error;
+    EXPECT_EQ(tooFine.error.rfind("voxel size 0.999 gives 4101 voxels", 0), 0u) << tooFine.error;
     EXPECT_FALSE(gridSizeForVoxelSize(1.0, 0.0).ok);
     EXPECT_FALSE(gridSizeForVoxelSize(1.0, -1.0).ok);
     EXPECT_FALSE(gridSizeForVoxelSize(1.0, std::nan("")).ok);

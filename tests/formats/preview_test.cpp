@@ -179,7 +179,7 @@ TEST(PreviewPng, WritesOnePictureAfterTheRunAndNothingWhenItFails) {
     PreviewPngWriter nowhere(dir + "/missing/preview.png");
     const WriteResult failed = feed(nowhere, volumeInfo(Layout::Clipping, SliceEncoding::Colour, kN), lShape());
     EXPECT_FALSE(failed.ok);
-    EXPECT_NE(failed.error.find(dir + "/missing/preview.png"), std::string::npos) << failed.error;
+    EXPECT_EQ(failed.error.file, dir + "/missing/preview.png") << failed.error.text();
     EXPECT_FALSE(fileExists(dir + "/missing/preview.png.part"));
 }
 

@@ -65,7 +65,7 @@ TEST(VdbFailure, UnwritablePathIsAnErrorValueAndLeavesNoFile) {
     ASSERT_TRUE(volume.allocate(fullGrid(volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 2)), false));
     const WriteResult result = writer.write(volume);
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error.rfind("ERROR: Writing File: " + path + ": ", 0), 0u) << result.error;
+    EXPECT_EQ(result.error.file, path) << result.error.text();
     EXPECT_FALSE(fileExists(path));
 }
 

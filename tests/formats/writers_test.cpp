@@ -236,7 +236,7 @@ TEST(WriteFailure, UnwritablePathLeavesNoFileAndNamesIt) {
     WholeVolumeConsumer consumer(std::move(writers), false);
     const WriteResult result = feed(consumer, volumeInfo(Layout::Clipping, SliceEncoding::Colour, 4), lShape());
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error.rfind("ERROR: Writing File: " + path + ": ", 0), 0u) << result.error;
+    EXPECT_EQ(result.error.file, path) << result.error.text();
     EXPECT_FALSE(fileExists(path));
     EXPECT_FALSE(fileExists(path + ".part"));
 }
@@ -252,7 +252,7 @@ TEST(WriteFailure, FullDeviceRemovesThePartialFile) {
     ASSERT_TRUE(volume.allocate(fullGrid(volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 64)), false));
     const WriteResult result = writer.write(volume);
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("No space left on device"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.message.find("No space left on device"), std::string::npos) << result.error.text();
     EXPECT_FALSE(fileExists(path));
 }
 
@@ -264,7 +264,7 @@ TEST(WriteFailure, VolumeTooLargeIsRefusedAtBegin) {
     const WriteResult result = consumer.begin(volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 64));
     GridVolume::setAllocationLimitForTesting(0);
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "ERROR: Writing File: out/big.binvox: not enough memory to hold a 64 x 64 x 64 volume (1 MiB)");
+    EXPECT_EQ(result.error.text(), "out/big.binvox: not enough memory to hold a 64 x 64 x 64 volume (1 MiB)");
 }
 
 }  // namespace
