@@ -13,6 +13,13 @@ std::string Diagnostic::text() const {
 
 std::ostream& operator<<(std::ostream& out, const Diagnostic& diagnostic) { return out << diagnostic.text(); }
 
+std::vector<std::string> texts(const Diagnostics& list, Diagnostic::Severity severity) {
+    std::vector<std::string> out;
+    for (const Diagnostic& d : list)
+        if (d.severity == severity) out.push_back(d.text());
+    return out;
+}
+
 const Diagnostic* firstError(const Diagnostics& list) {
     for (const Diagnostic& d : list)
         if (d.severity == Diagnostic::Severity::Error) return &d;

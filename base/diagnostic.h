@@ -34,6 +34,9 @@ inline Diagnostic warningAbout(std::string file, std::string message, int line =
     return {Diagnostic::Severity::Warning, std::move(file), line, std::move(message)};
 }
 
+// The text() of each diagnostic of `list` with `severity`, in order.
+std::vector<std::string> texts(const Diagnostics& list, Diagnostic::Severity severity);
+
 // The first error of `list`, or null.
 const Diagnostic* firstError(const Diagnostics& list);
 

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     const auto loadStart = Clock::now();
     const kubelmar::MeshLoadResult loaded = engine.loadMesh(argv[1]);
     if (!loaded.ok) {
-        std::fprintf(stderr, "%s\n", loaded.error.c_str());
+        std::fprintf(stderr, "%s\n", loaded.errorText().c_str());
         return 1;
     }
     std::printf("  %-40s %7.3f s  rss %7.1f MB  peak %7.1f MB\n", "Loading mesh",

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     const auto loadStart = Clock::now();
     const kubelmar::MeshLoadResult loaded = engine.loadMesh(argv[1]);
     if (!loaded.ok) {
-        std::fprintf(stderr, "Error loading %s: %s\n", argv[1], loaded.error.c_str());
+        std::fprintf(stderr, "Error loading %s: %s\n", argv[1], loaded.errorText().c_str());
         return 1;
     }
     std::printf("%s: %d faces, loaded in %.2f s; %s\n", argv[1], engine.mesh().faceCount, seconds(loadStart),

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         const kubelmar::MeshLoadResult load = kubelmar::loadPreparedMesh(path, prepared);
         const double loadSeconds = secondsSince(start);
         if (!read.ok || !load.ok || prepared.faceCount != 2 * columns * rows) {
-            std::cerr << "load failed: " << read.error << load.error << "\n";
+            std::cerr << "load failed: " << read.error << load.errorText() << "\n";
             status = 1;
             break;
         }

@@ -86,10 +86,10 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 bool loadForRun(Engine& engine, FileOutcome& outcome, Console& console) {
     const MeshLoadResult loaded = engine.loadMesh(outcome.item.meshPath);
     console.loadLog(loaded.log);
-    outcome.warnings = loaded.warnings;
+    outcome.warnings = loaded.warningTexts();
     outcome.status = FileOutcome::Status::Failed;
     if (!loaded.ok) {
-        outcome.error = loaded.error;  // names the file
+        outcome.error = loaded.errorText();  // names the file
         return false;
     }
     std::error_code ec;

@@ -164,9 +164,10 @@ BatchResult runBatch(Engine& engine, const RunSettings& settings, const std::str
     for (const std::string& file : files) {
         const MeshLoadResult loaded = engine.loadMesh(file);
         writeLoadLog(loaded.log, &engine.log(), &errors);
+        for (const std::string& w : loaded.warningTexts()) errors << "WARNING: " << w << std::endl;
         if (!loaded.ok) {
-            result.failures.push_back(loaded.error);  // names the file
-            errors << "ERROR: " << loaded.error << std::endl;
+            result.failures.push_back(loaded.errorText());  // names the file
+            errors << "ERROR: " << loaded.errorText() << std::endl;
             continue;
         }
         const std::string output = batchOutputDirectory(file);

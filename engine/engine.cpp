@@ -113,12 +113,12 @@ MeshLoadResult Engine::loadMesh(const std::string& path) {
         result = loadPreparedMesh(path, loaded);
     } catch (const std::bad_alloc&) {
         result = MeshLoadResult{};
-        result.error = path + ": out of memory reading the mesh";
+        result.diagnostics.push_back(errorAbout(path, "out of memory reading the mesh"));
         return result;
     }
     if (result.ok && loaded.vertexCount == 0) {
         result.ok = false;
-        result.error = path + ": no usable vertex (no mesh in the file)";
+        result.diagnostics.push_back(errorAbout(path, "no usable vertex (no mesh in the file)"));
     }
     if (result.ok) {
         mesh_ = std::move(loaded);

@@ -11,8 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const kubelmar::MtlReadResult result = kubelmar::parseMTL(text, "fuzz.mtl");
-    for (const std::string& warning : result.warnings)
-        if (warning.rfind("fuzz.mtl", 0) != 0) std::abort();
+    for (const kubelmar::Diagnostic& warning : result.warnings)
+        if (warning.file != "fuzz.mtl" || warning.line < 1) std::abort();
     for (const kubelmar::MtlMaterial& m : result.materials)
         for (float c : m.material.diffuse)
             if (!(c >= 0.0f && c <= 1.0f)) std::abort();

@@ -77,10 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ::unlink(path.c_str());
     // A load is either a failure with a reason or a mesh whose faces index
     // its own vertices; anything else is a reader fault.
-    if (!result.ok && result.error.empty()) std::abort();
+    if (!result.ok && result.error() == nullptr) std::abort();
     // Every input here must reach the OBJ reader: a refusal by format means
     // the target fuzzes nothing (as it once did, unnoticed).
-    if (result.error.find("not a supported mesh file") != std::string::npos) std::abort();
+    if (result.errorText().find("not a supported mesh file") != std::string::npos) std::abort();
     if (result.ok) {
         for (const kubelmar::Face& face : mesh.faces) {
             for (const int i : face.index) {

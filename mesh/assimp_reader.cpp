@@ -57,7 +57,7 @@ bool SceneConverter::convert(Mesh& mesh) {
         faceTotal += scene_.mMeshes[m]->mNumFaces;
     }
     if (vertexTotal > static_cast<std::size_t>(INT_MAX) || faceTotal > static_cast<std::size_t>(INT_MAX)) {
-        result_.error = path_ + ": too many vertices or faces";
+        result_.error = errorAbout(path_, "too many vertices or faces");
         return false;
     }
     std::vector<Vec4> positions, colours;
@@ -170,7 +170,7 @@ int SceneConverter::texture(const aiMaterial& m) {
         index = static_cast<int>(textures_.size());
         textures_.push_back(std::move(image.texture));
     } else {
-        result_.warnings.push_back(path_ + ": texture " + shown + ": " + image.reason);
+        result_.warnings.push_back(warningAbout(path_, "texture " + shortenForMessage(shown) + ": " + image.reason));
     }
     textureByName_[written] = index;
     return index;
@@ -221,7 +221,7 @@ bool plyHeaderEnds(const std::string& path) {
 ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path) {
     ObjReadResult result;
     if (!plyHeaderEnds(path)) {
-        result.error = path + ": cannot read mesh: PLY header without end_header";
+        result.error = errorAbout(path, "cannot read mesh: PLY header without end_header");
         return result;
     }
     Assimp::Importer importer;
@@ -230,14 +230,13 @@ ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path) {
     const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
                                                        aiProcess_PreTransformVertices | aiProcess_SortByPType);
     if (!scene) {
-        result.error = path + ": cannot read mesh: " + firstLine(importer.GetErrorString());
+        result.error = errorAbout(path, "cannot read mesh: " + shortenForMessage(firstLine(importer.GetErrorString())));
         return result;
     }
     result.log.push_back({LoadLogLine::Out, "Opening: " + path});
     SceneConverter converter(*scene, path, result);
     if (!converter.convert(mesh)) return result;
     result.ok = true;
-    for (const std::string& w : result.warnings) result.log.push_back({LoadLogLine::Err, "WARNING: " + w});
     return result;
 }
 

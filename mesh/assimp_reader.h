@@ -14,7 +14,7 @@ namespace kubelmar {
 // colours (PLY, glTF COLOR_0) as mesh.colors, times a
 // glTF base colour factor; materials (glTF base colour, 3MF base materials)
 // and their base colour / diffuse textures, embedded (GLB) or beside the
-// file. Prints nothing; the log holds "Opening: <path>" and the warnings.
+// file. Prints nothing; the log holds "Opening: <path>".
 ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path);
 
 }  // namespace kubelmar

@@ -83,16 +83,16 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
         case Reader::Obj: read = readOBJ(mesh, path); break;
         case Reader::Assimp: read = readWithAssimp(mesh, path); break;
         case Reader::Unsupported:
-            read.error = path + ": not a supported mesh file (OBJ, STL, PLY, glTF/GLB, 3MF or OFF)";
+            read.error = errorAbout(path, "not a supported mesh file (OBJ, STL, PLY, glTF/GLB, 3MF or OFF)");
             break;
-        case Reader::NotRegular: read.error = path + ": cannot open file: not a regular file"; break;
+        case Reader::NotRegular: read.error = errorAbout(path, "cannot open file: not a regular file"); break;
     }
     result.log = std::move(read.log);
+    result.diagnostics = std::move(read.warnings);
     if (!read.ok) {
-        result.error = read.error;
+        result.diagnostics.push_back(read.error);
         return result;
     }
-    result.warnings = std::move(read.warnings);
 
     if (mesh.vertexCount > 0) {
         // meshExtent and the file box are in the file's own units: measured
@@ -101,11 +101,11 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
         const double extent = box.largestSide();
         if (!(extent > 0.0)) {
             // Scaling would divide by zero and fill the mesh with NaN.
-            result.error = path + ": the mesh has no extent (all vertices coincide)";
+            result.diagnostics.push_back(errorAbout(path, "the mesh has no extent (all vertices coincide)"));
             return result;
         }
         if (!std::isfinite(static_cast<float>(extent))) {
-            result.error = path + ": the mesh is too large to measure in single precision";
+            result.diagnostics.push_back(errorAbout(path, "the mesh is too large to measure in single precision"));
             return result;
         }
         result.meshExtent = static_cast<float>(extent);

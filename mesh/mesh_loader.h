@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/diagnostic.h"
 #include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
@@ -11,7 +12,10 @@ namespace kubelmar {
 
 struct MeshLoadResult {
     bool ok = false;
-    std::string error;  // one line naming the file and the reason
+    // Warnings (skipped faces, unreadable material files and textures,
+    // undefined materials), each naming the file and line where there is
+    // one, then the error of a failed load.
+    Diagnostics diagnostics;
     // Largest bounding-box side in the file's own units, measured (in double
     // precision) before the mesh is scaled to 2048 units.
     float meshExtent = 0.0f;
@@ -19,13 +23,16 @@ struct MeshLoadResult {
     // empty mesh.
     std::array<double, 3> fileBoxLow = {0, 0, 0};
     std::array<double, 3> fileBoxHigh = {0, 0, 0};
-    // One line each naming the file (and line where there is one): skipped
-    // faces, unreadable material files and textures, undefined materials.
-    std::vector<std::string> warnings;
-    // What the front end prints, in order: "Opening: <path>", "MESH_CENTRE",
-    // "MESH_VERTEX_NORMALS" on stdout; "ERROR: Opening File: <path>" and
-    // "WARNING: <w>" (for each of `warnings`) on stderr.
+    // The console lines of the load, in order: "Opening: <path>",
+    // "MESH_CENTRE", "MESH_VERTEX_NORMALS" on stdout; "ERROR: Opening File:
+    // <path>" on stderr for a file that can't be opened.
     LoadLog log;
+
+    // The failure of a failed load (names the file); null when ok.
+    const Diagnostic* error() const { return firstError(diagnostics); }
+    // Its text, empty when ok.
+    std::string errorText() const { return error() ? error()->text() : std::string(); }
+    std::vector<std::string> warningTexts() const { return texts(diagnostics, Diagnostic::Severity::Warning); }
 };
 
 // The load sequence: read the file (OBJ with Kubelmar's own reader; STL,

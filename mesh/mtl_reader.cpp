@@ -62,7 +62,7 @@ public:
 
 private:
     void warn(const std::string& reason) {
-        result_.warnings.push_back(name_ + ":" + std::to_string(line) + ": " + reason);
+        result_.warnings.push_back(warningAbout(name_, reason, line));
     }
 
     MtlMaterial* current(const char* keyword) {

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/diagnostic.h"
+
 #include "mesh/material.h"
 
 namespace kubelmar {
@@ -19,7 +21,7 @@ struct MtlReadResult {
     bool ok = false;            // false only when the file cannot be read
     std::string error;          // one line naming the file and the reason
     std::vector<MtlMaterial> materials;  // in file order; a later definition of a name wins
-    std::vector<std::string> warnings;   // "file:line: reason", one per broken line
+    Diagnostics warnings;                // one per broken line, naming the file and line
 };
 
 // Parses MTL text: newmtl, Kd (r [g b]) and map_Kd with its options

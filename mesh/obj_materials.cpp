@@ -17,7 +17,7 @@ using obj::skipBlanks;
 
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, std::vector<std::string>& warnings) {
+                                  std::vector<Texture>& textures, Diagnostics& warnings) {
     std::vector<int> slotMaterial(materialNames.size(), -1);
     if (materialNames.empty()) return slotMaterial;
 
@@ -50,7 +50,7 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
             const std::string path = (folder / file).string();
             MtlReadResult mtl = readMTL(path);
             if (!mtl.ok) {
-                warnings.push_back(objPath + ":" + std::to_string(line) + ": material library " + mtl.error);
+                warnings.push_back(warningAbout(objPath, "material library " + shortenForMessage(mtl.error), line));
                 continue;
             }
             warnings.insert(warnings.end(), mtl.warnings.begin(), mtl.warnings.end());
@@ -68,8 +68,10 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
         const auto& [materialName, line] = materialNames[slot];
         const auto it = defined.find(materialName);
         if (it == defined.end()) {
-            warnings.push_back(objPath + ":" + std::to_string(line) + ": material '" + materialName +
-                                "' is not defined" + (libraries.empty() ? " (no mtllib line)" : ""));
+            warnings.push_back(warningAbout(objPath,
+                                            "material '" + shortenForMessage(materialName) + "' is not defined" +
+                                                (libraries.empty() ? " (no mtllib line)" : ""),
+                                            line));
             continue;
         }
         Material material = it->second.material;
@@ -90,8 +92,9 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
                     index = static_cast<int>(textures.size());
                     textures.push_back(std::move(image.texture));
                 } else {
-                    warnings.push_back(definedIn[materialName] + ":" + std::to_string(it->second.textureLine) +
-                                        ": texture " + path + ": " + image.reason);
+                    warnings.push_back(warningAbout(definedIn[materialName],
+                                                    "texture " + shortenForMessage(path) + ": " + image.reason,
+                                                    it->second.textureLine));
                 }
                 found = loadedTextures.emplace(path, index).first;
             }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/diagnostic.h"
 #include "mesh/material.h"
 
 namespace kubelmar {
@@ -23,6 +24,6 @@ using NamedLine = std::pair<std::string, std::int64_t>;
 // warning line naming file and line; the rest goes on.
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, std::vector<std::string>& warnings);
+                                  std::vector<Texture>& textures, Diagnostics& warnings);
 
 }  // namespace kubelmar

@@ -52,8 +52,8 @@ public:
     // Resolves forward vertex references, drops faces that name a missing
     // vertex and fills `mesh`. Call after a successful parse().
     bool buildMesh(Mesh& mesh, ObjReadResult& result);
-    const std::string& error() const { return error_; }
-    std::vector<std::string>& warnings() { return warnings_; }
+    const Diagnostic& error() const { return error_; }
+    Diagnostics& warnings() { return warnings_; }
 
 private:
     void reserveFor(std::string_view text);
@@ -96,7 +96,7 @@ private:
     int currentMaterial_ = -1;
     // mtllib file names as written, with their line.
     std::vector<NamedLine> libraries_;
-    std::vector<std::string> warnings_;
+    Diagnostics warnings_;
     std::vector<PendingPolygon> pending_;
     std::vector<PendingPolygon> pendingTex_;  // polygons with a texture number not read yet
     std::int64_t badTexFaces_ = 0;
@@ -105,7 +105,7 @@ private:
     std::vector<long long> cornerTex_;  // scratch: their texture numbers (0: none given)
     std::int64_t skippedFaces_ = 0;
     std::int64_t firstSkippedLine_ = 0;
-    std::string error_;
+    Diagnostic error_;
 };
 
 bool ObjParser::parse(std::string_view text) {
@@ -337,7 +337,7 @@ void ObjParser::countSkipped(std::int64_t line) {
 }
 
 bool ObjParser::fail(const char* reason) {
-    error_ = name_ + ":" + std::to_string(line_) + ": " + reason;
+    error_ = errorAbout(name_, reason, static_cast<int>(std::min<std::int64_t>(line_, INT_MAX)));
     return false;
 }
 
@@ -402,7 +402,7 @@ void ObjParser::resolveTexCoords() {
 
 bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     if (positions_.size() > static_cast<std::size_t>(INT_MAX) || faceIndices_.size() / 3 > static_cast<std::size_t>(INT_MAX)) {
-        error_ = name_ + ": too many vertices or faces";
+        error_ = errorAbout(name_, "too many vertices or faces");
         return false;
     }
     dropSkippedPolygons();
@@ -431,15 +431,17 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     if (skippedFaces_ > 0) {
         result.skippedFaces = static_cast<int>(std::min<std::int64_t>(skippedFaces_, INT_MAX));
         result.firstSkippedLine = static_cast<int>(std::min<std::int64_t>(firstSkippedLine_, INT_MAX));
-        result.warnings.push_back(name_ + ": skipped " + std::to_string(skippedFaces_) +
-                                  (skippedFaces_ == 1 ? " face" : " faces") +
-                                  " naming a vertex that does not exist (first on line " +
-                                  std::to_string(firstSkippedLine_) + ")");
+        result.warnings.push_back(warningAbout(name_, "skipped " + std::to_string(skippedFaces_) +
+                                                          (skippedFaces_ == 1 ? " face" : " faces") +
+                                                          " naming a vertex that does not exist (first on line " +
+                                                          std::to_string(firstSkippedLine_) + ")"));
     }
     if (badTexFaces_ > 0 && !plain) {  // without materials, texture numbers have no use
-        result.warnings.push_back(name_ + ":" + std::to_string(firstBadTexLine_) + ": " +
-                                  std::to_string(badTexFaces_) + (badTexFaces_ == 1 ? " face names" : " faces name") +
-                                  " a texture coordinate that does not exist; drawn untextured");
+        result.warnings.push_back(warningAbout(name_,
+                                               std::to_string(badTexFaces_) +
+                                                   (badTexFaces_ == 1 ? " face names" : " faces name") +
+                                                   " a texture coordinate that does not exist; drawn untextured",
+                                               static_cast<int>(std::min<std::int64_t>(firstBadTexLine_, INT_MAX))));
     }
     result.warnings.insert(result.warnings.end(), warnings_.begin(), warnings_.end());
     return true;
@@ -480,7 +482,6 @@ ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& nam
         return result;
     }
     result.ok = true;
-    for (const std::string& w : result.warnings) result.log.push_back({LoadLogLine::Err, "WARNING: " + w});
     return result;
 }
 
@@ -499,7 +500,7 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path) {
     }
     if (!file) {
         result.log.push_back({LoadLogLine::Err, "ERROR: Opening File: " + path});
-        result.error = path + ": cannot open file: " + std::strerror(openError);
+        result.error = errorAbout(path, std::string("cannot open file: ") + std::strerror(openError));
         return result;
     }
     LoadLog log{{LoadLogLine::Out, "Opening: " + path}};
@@ -510,7 +511,7 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path) {
     std::fclose(file);
     if (!read) {
         result.log = std::move(log);
-        result.error = path + ": cannot read file: " + reason;
+        result.error = errorAbout(path, "cannot read file: " + reason);
         return result;
     }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/diagnostic.h"
 #include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
@@ -11,19 +12,18 @@ namespace kubelmar {
 
 struct ObjReadResult {
     bool ok = false;
-    // One line naming the file and the reason (and the line number where
-    // there is one); empty when ok.
-    std::string error;
+    // The file, the reason and the line where there is one; meaningful only
+    // when !ok.
+    Diagnostic error;
     // Faces skipped for bad vertex numbers; with the first such line.
     int skippedFaces = 0;
     int firstSkippedLine = 0;
     // One line each, naming the file (OBJ, MTL or texture) and line: skipped
     // faces, texture indices past the last vt, material files or textures
     // that can't be read, undefined materials. Loading went on regardless.
-    std::vector<std::string> warnings;
+    Diagnostics warnings;
     // Console lines: "Opening: <path>" (Out) once the file is open, or
-    // "ERROR: Opening File: <path>" (Err) when it can't be; then
-    // "WARNING: <w>" (Err) for each warning.
+    // "ERROR: Opening File: <path>" (Err) when it can't be.
     LoadLog log;
 };
 

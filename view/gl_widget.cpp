@@ -170,10 +170,11 @@ void GLWidget::zoomBy(float factor) {
 bool GLWidget::loadMesh(QString fileName) {
     const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
     kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
+    for (const std::string& warning : result.warningTexts()) std::cerr << "WARNING: " << warning << std::endl;
     if (!result.ok) {
         std::cout.flush();
-        std::cerr << "ERROR: " << result.error << std::endl;
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
+        std::cerr << "ERROR: " << result.errorText() << std::endl;
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.errorText()));
         return false;
     }
     engine_.view().frameMesh(engine_.mesh());

@@ -67,9 +67,9 @@ TEST(ObjReader, BadVertexNumbersSkipTheFaceWithOneWarning) {
     EXPECT_EQ(r.skippedFaces, 4);
     EXPECT_EQ(r.firstSkippedLine, 5);
     ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_NE(r.warnings[0].find("test.obj"), std::string::npos);
-    EXPECT_NE(r.warnings[0].find("4 faces"), std::string::npos);
-    EXPECT_NE(r.warnings[0].find("line 5"), std::string::npos);
+    EXPECT_EQ(r.warnings[0].file, "test.obj");
+    EXPECT_NE(r.warnings[0].message.find("4 faces"), std::string::npos);
+    EXPECT_NE(r.warnings[0].message.find("line 5"), std::string::npos);
 }
 
 TEST(ObjReader, LineEndsAndLongLines) {
@@ -117,7 +117,8 @@ TEST(ObjReader, NonFiniteNumbersFailTheLoadNamingTheLine) {
         Mesh mesh;
         const ObjReadResult r = parseOBJ(mesh, std::string("v 0 0 0\n") + bad + "f 1 1 2\n", "bad.obj");
         EXPECT_FALSE(r.ok) << bad;
-        EXPECT_EQ(r.error.rfind("bad.obj:2:", 0), 0u) << r.error;
+        EXPECT_EQ(r.error.file, "bad.obj");
+        EXPECT_EQ(r.error.line, 2) << r.error;
         EXPECT_EQ(mesh.vertexCount, 0) << bad;
     }
     EXPECT_EQ(parsed("v 1e-50 0 0\n").positions[0].x, 0.0f);  // underflow is just zero
@@ -132,9 +133,9 @@ TEST(ObjReader, ReportsFilesItCannotOpenWithoutExiting) {
         ASSERT_EQ(r.log.size(), 1u);
         EXPECT_EQ(r.log[0].stream, LoadLogLine::Err);
         EXPECT_EQ(r.log[0].text, "ERROR: Opening File: " + path);
-        EXPECT_NE(r.error.find(path), std::string::npos);
+        EXPECT_EQ(r.error.file, path);
     }
-    EXPECT_NE(r.error.find("directory"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.message.find("directory"), std::string::npos) << r.error;
 }
 
 }  // namespace

@@ -148,7 +148,7 @@ TEST(OtherFormats, PlyColoursEqualTheSameMeshAsObj) {
     Mesh obj, ply;
     ASSERT_TRUE(loadPreparedMesh(dir.write("t.obj", objWithColours()), obj).ok);
     const MeshLoadResult r = loadPreparedMesh(dir.write("t.ply", plyWithColours()), ply);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok) << r.errorText();
     ASSERT_EQ(ply.faceCount, obj.faceCount);
     EXPECT_EQ(r.meshExtent, 4.0f);
     EXPECT_EQ(r.fileBoxHigh, (std::array<double, 3>{4, 2, 1}));
@@ -184,7 +184,7 @@ TEST(OtherFormats, StlOffAndGltfColoursFrameLikeObj) {
                                     dir.write("c.off", off), dir.write("d.gltf", gltf)}) {
         Mesh mesh;
         const MeshLoadResult r = loadPreparedMesh(path, mesh);
-        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_TRUE(r.ok) << r.errorText();
         EXPECT_EQ(mesh.faceCount, 4) << path;
         EXPECT_EQ(r.meshExtent, 4.0f) << path;
         mesh.computeBounds();
@@ -217,8 +217,8 @@ TEST(OtherFormats, ObjThroughOpenAssetImportOnRequest) {
     Mesh own, assimp;
     ASSERT_TRUE(loadPreparedMesh(obj, own).ok);
     const MeshLoadResult r = loadPreparedMesh(obj, assimp, ObjReaderChoice::Assimp);
-    ASSERT_TRUE(r.ok) << r.error;
-    for (const std::string& w : r.warnings) ADD_FAILURE() << w;
+    ASSERT_TRUE(r.ok) << r.errorText();
+    for (const std::string& w : r.warningTexts()) ADD_FAILURE() << w;
     EXPECT_EQ(r.meshExtent, 4.0f);
     ASSERT_EQ(assimp.faceCount, 2);
     own.computeBounds();
@@ -253,8 +253,8 @@ TEST(OtherFormats, GlbBaseColourTextureAndFactor) {
 
     Mesh mesh;
     const MeshLoadResult r = loadPreparedMesh(dir.write("t.glb", glb), mesh);
-    ASSERT_TRUE(r.ok) << r.error;
-    for (const std::string& w : r.warnings) ADD_FAILURE() << w;
+    ASSERT_TRUE(r.ok) << r.errorText();
+    for (const std::string& w : r.warningTexts()) ADD_FAILURE() << w;
     ASSERT_EQ(mesh.textures.size(), 1u);
     EXPECT_EQ(bestColourSource(mesh), ColourSource::Texture);
     // Corner 1 maps u = 0.9 (blue half); v = 0.1 from the top in glTF is
@@ -331,7 +331,7 @@ TEST(OtherFormats, ThreeMfBaseMaterials) {
     Mesh mesh;
     const MeshLoadResult r =
         loadPreparedMesh(dir.write("t.3mf", storedZip({{"[Content_Types].xml", types}, {"_rels/.rels", rels}, {"3D/3dmodel.model", model}})), mesh);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok) << r.errorText();
     EXPECT_EQ(mesh.faceCount, 4);
     EXPECT_EQ(r.meshExtent, 4.0f);
     const Vec4 c = vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[0].index[0]), ColourSource::Auto);
@@ -347,8 +347,8 @@ TEST(OtherFormats, BrokenFilesFailWithOneLine) {
         const std::string path = dir.write(name, bytes);
         const MeshLoadResult r = loadPreparedMesh(path, mesh);
         EXPECT_FALSE(r.ok) << name;
-        EXPECT_EQ(r.error.rfind(path + ": cannot read mesh: ", 0), 0u) << r.error;
-        EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
+        EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: ", 0), 0u) << r.errorText();
+        EXPECT_EQ(r.errorText().find('\n'), std::string::npos) << r.errorText();
     }
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "engine/batch_runner.h"
 #include "gl_test_support.h"
 #include "voxel/png_io.h"
 
@@ -389,7 +390,8 @@ TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
                                afterFirstMesh(dir) + "kill -KILL $p; { wait $p; } 2>/dev/null";
     ASSERT_NE(std::system(killed.c_str()), -1);
     int complete = 0;
-    for (int k = 0; k < kFiles; ++k) complete += fs::exists(dir / ("m" + std::to_string(k)) / "volume.json");
+    // Counted by the program's own rule: volume.json and no stage folder left.
+    for (int k = 0; k < kFiles; ++k) complete += outputComplete((dir / ("m" + std::to_string(k))).string());
     const CliRun resumed = runCli("--skip-existing -s 96 -j 2 -b " + shellQuote(dir));
     ASSERT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_NE(resumed.out.find("Batch: " + std::to_string(kFiles - complete) + " done, 0 failed, " +

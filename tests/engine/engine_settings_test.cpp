@@ -95,9 +95,9 @@ TEST(LoadMesh, AFileWithoutMeshKeepsThePreviousOne) {
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
     EXPECT_FALSE(empty.ok);
-    EXPECT_NE(empty.error.find("empty.obj"), std::string::npos) << empty.error;
+    EXPECT_NE(empty.errorText().find("empty.obj"), std::string::npos) << empty.errorText();
     EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.error.find("missing.obj"), std::string::npos) << missing.error;
+    EXPECT_NE(missing.errorText().find("missing.obj"), std::string::npos) << missing.errorText();
     EXPECT_EQ(engine.mesh().vertexCount, 8);
     EXPECT_FLOAT_EQ(engine.meshExtent(), 4.0f);
     EXPECT_FLOAT_EQ(engine.mesh().corners[1].x, 1024.0f);

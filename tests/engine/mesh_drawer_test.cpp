@@ -84,8 +84,8 @@ TEST(MeshDrawer, TexturedFacesDrawTexelsExactlyAndRightWayUp) {
     const std::filesystem::path dir = tempDir("drawer");
     Mesh mesh;
     const MeshLoadResult loaded = loadPreparedMesh(writeTexturedScene(dir), mesh);
-    ASSERT_TRUE(loaded.ok) << loaded.error;
-    ASSERT_TRUE(loaded.warnings.empty()) << loaded.warnings[0];
+    ASSERT_TRUE(loaded.ok) << loaded.errorText();
+    ASSERT_TRUE(loaded.warningTexts().empty()) << loaded.warningTexts()[0];
 
     MeshDrawer drawer;
     EXPECT_TRUE(drawer.upload(f.engine.extensionLoader(), mesh, ColourSource::Auto).empty());
