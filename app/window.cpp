@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
+#include <QFile>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -19,7 +21,15 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "batch/batch_plan.h"
+#include "batch/batch_threads.h"
 #include "mesh/mesh_loader.h"
+#include "view/dialog_progress.h"
 #include "view/gl_widget.h"
 #include "view/qt_dialogs.h"
 #include "view/result_panel.h"
@@ -60,9 +70,16 @@ QString lengthText(double value) { return QString::number(value, 'g', 4); }
 Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
     setWindowTitle(tr("Kubelmar"));
 
-    glWidget_ = new GLWidget(dialogs_);
+    request_.output.programVersion = KUBELMAR_VERSION;
+    request_.keepPreview = true;  // the Result panel shows what a save streamed
+    // The depth pictures go to "images" when that folder exists where the
+    // program was started, and never into the program's own icons.
+    if (QFileInfo(QStringLiteral("images")).isDir() && !QFileInfo::exists(QStringLiteral("images/open.png")))
+        request_.settings.depthPictureDirectory = "images";
+    glWidget_ = new GLWidget(this);
     setCentralWidget(glWidget_);
     connect(glWidget_, &GLWidget::meshLoaded, this, &Window::meshLoaded);
+    connect(glWidget_, &GLWidget::glWarnings, this, &Window::showDiagnostics);
 
     openAct_ = createFileAction("openAct", QStringLiteral("images/open.png"), tr("&Open OBJ file..."),
                                 tr("Ctrl+O"), tr("Open an existing OBJ file"));
@@ -140,7 +157,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     fullDepthAct_ = createSettingAction("fullDepthAct", tr("Full Depth Precision"));
     settingsMenu->addAction(fullDepthAct_);
     connect(fullDepthAct_, &QAction::toggled, this, [this](bool on) {
-        glWidget_->setDepthPrecision(on ? kubelmar::DepthPrecision::Full : kubelmar::DepthPrecision::Byte);
+        request_.settings.depthPrecision = on ? kubelmar::DepthPrecision::Full : kubelmar::DepthPrecision::Byte;
     });
 
     auto* modeGroup = new QActionGroup(this);
@@ -159,16 +176,16 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     for (QAction* action : {depthBufferAct_, clippingAct_, parityAct_})
         if (action->data().toInt() == remembered) startModeAct = action;
     startModeAct->setChecked(true);
-    glWidget_->setMode(*kubelmar::modeFromNumber(startModeAct->data().toInt()));
+    request_.settings.mode = *kubelmar::modeFromNumber(startModeAct->data().toInt());
     int startSize = QSettings().value("voxelSize", kStartSize).toInt();
     QAction* startSizeAct = size512Act_;
     for (QAction* action : sizeActions)
         if (action->data().toInt() == startSize) startSizeAct = action;
     startSize = startSizeAct->data().toInt();
     startSizeAct->setChecked(true);
-    if (!glWidget_->setVoxelSize(startSize)) {
+    if (!setVoxelSize(startSize)) {
         size512Act_->setChecked(true);
-        glWidget_->setVoxelSize(kStartSize);
+        setVoxelSize(kStartSize);
     }
 
     resultPanel_ = new ResultPanel(this);
@@ -216,8 +233,49 @@ void Window::updateRecentMenu() {
     recentMenu_->menuAction()->setEnabled(!files.isEmpty());
 }
 
+void Window::showDiagnostics(const kubelmar::Diagnostics& diagnostics) {
+    std::cout.flush();
+    for (const kubelmar::Diagnostic& d : diagnostics)
+        std::cerr << (d.severity == kubelmar::Diagnostic::Severity::Error ? "ERROR: " : "WARNING: ") << d.text()
+                  << std::endl;
+    for (const kubelmar::Diagnostic& d : diagnostics) {
+        if (d.severity != kubelmar::Diagnostic::Severity::Warning) continue;
+        const int more = int(kubelmar::texts(diagnostics, kubelmar::Diagnostic::Severity::Warning).size()) - 1;
+        QString text = tr("Warning: %1").arg(fromEngine(d.text()));
+        if (more > 0) text += tr(" (and %1 more on the console)").arg(more);
+        statusBar()->showMessage(text);
+        break;
+    }
+}
+
+bool Window::setVoxelSize(int n) {
+    const std::string why = glWidget_->engine().checkVoxelSize(n);
+    if (!why.empty()) {
+        const std::string error = "ERROR: " + why + "; keeping " + std::to_string(request_.settings.size);
+        std::cout.flush();
+        std::cerr << error << std::endl;
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine(error));
+        return false;
+    }
+    if (sizeChosen_) {
+        // Nothing of size N^3 is held any more; the step still shows that the
+        // new size took effect.
+        DialogProgress progress(glWidget_);
+        kubelmar::ProgressStep step(progress, "Adjusting Voxel Storage...", request_.settings.size);
+        step.setValue(0);
+    }
+    glWidget_->preferSide(n);
+    sizeChosen_ = true;
+    request_.settings.size = n;
+    return true;
+}
+
 bool Window::openFile(const QString& fileName) {
-    const bool loaded = glWidget_->loadMesh(fileName);
+    const kubelmar::MeshLoadResult result = glWidget_->loadMesh(fileName);
+    kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
+    showDiagnostics(result.diagnostics);
+    if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.errorText()));
+    const bool loaded = result.ok;
     // A file that can no longer be read leaves the list.
     rememberRecent(fileName, loaded);
     if (loaded) QSettings().setValue("openFolder", QFileInfo(fileName).absolutePath());
@@ -260,7 +318,7 @@ void Window::meshLoaded(const QString& fileName) {
     const QFileInfo file(fileName);
     setWindowTitle(tr("%1 - Kubelmar").arg(file.fileName()));
     const kubelmar::Mesh& mesh = glWidget_->engine().mesh();
-    const kubelmar::VolumeInfo box = glWidget_->engine().volumeInfo(glWidget_->settings());
+    const kubelmar::VolumeInfo box = glWidget_->engine().volumeInfo(request_.settings);
     meshStatus_->setText(tr("%1: %2 triangles, %3 vertices, %4 x %5 x %6 units")
                              .arg(file.fileName())
                              .arg(mesh.faceCount)
@@ -305,57 +363,127 @@ void Window::batch() {
                                                           QSettings().value("batchFolder").toString());
     if (directory.isEmpty()) return;
     QSettings().setValue("batchFolder", directory);
-    const kubelmar::BatchResult result = glWidget_->batch(directory);
-    if (glWidget_->lastRunCancelled()) {
-        // The files after the cancel failed only because of it: no list.
-        runStatus_->setText(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
-                                .arg(glWidget_->lastRunSeconds(), 0, 'f', 1)
-                                .arg(result.done));
+    const auto start = std::chrono::steady_clock::now();
+    kubelmar::BatchRequest listing;
+    listing.directory = directory.toStdString();
+    const kubelmar::BatchPlan plan = kubelmar::planBatch(listing);
+    if (!plan.ok) {
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine("ERROR: Can't list directory " + plan.error));
         return;
     }
-    if (result.listed) {
-        QString text = tr("Batch: %1 done in %2 s").arg(result.done).arg(glWidget_->lastRunSeconds(), 0, 'f', 1);
-        if (!result.failures.empty()) text += tr(", %1 failed").arg(result.failures.size());
-        runStatus_->setText(text);
-    }
-    if (!result.listed) {
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.error));
-        return;
-    }
-    // All files done: the command ends quietly, as a save does.
-    if (result.failures.empty()) return;
+    std::vector<kubelmar::RunReport> reports = plan.unreadable;
+    bool cancelled = false;
+    // One worker on the view's context, the meshes in the listing's order.
+    class ViewWorker final : public kubelmar::BatchWorker {
+    public:
+        ViewWorker(Window& window, const kubelmar::BatchPlan& plan, bool& cancelled)
+            : window_(window), plan_(plan), cancelled_(cancelled) {}
+        kubelmar::RunReport run(const kubelmar::MeshJob& job) override {
+            kubelmar::RunReport report;
+            report.job = job;
+            if (cancelled_) {  // after a cancel every file left ends at once, with nothing written
+                report.status = kubelmar::RunReport::Status::Cancelled;
+                return report;
+            }
+            const auto at = std::find_if(plan_.items.begin(), plan_.items.end(),
+                                         [&](const kubelmar::MeshJob& j) { return j.meshPath == job.meshPath; });
+            const QString prefix = Window::tr("%1 (%2 of %3): ")
+                                       .arg(QFileInfo(fromEngine(job.meshPath)).fileName())
+                                       .arg(int(at - plan_.items.begin()) + 1)
+                                       .arg(plan_.items.size());
+            report = window_.glWidget_->runOnContext(
+                [&](kubelmar::Engine& engine, kubelmar::Progress& progress) {
+                    kubelmar::RunRequest request = window_.request_;
+                    request.keepPreview = false;
+                    return kubelmar::runMesh(engine, request, job, progress);
+                },
+                prefix);
+            cancelled_ = report.status == kubelmar::RunReport::Status::Cancelled;
+            return report;
+        }
+
+    private:
+        Window& window_;
+        const kubelmar::BatchPlan& plan_;
+        bool& cancelled_;
+    };
+    const std::vector<kubelmar::RunReport> ran = kubelmar::runBatchInThreads(
+        plan.items, 1, [&](std::string*) { return std::make_unique<ViewWorker>(*this, plan, cancelled); },
+        [&](const kubelmar::RunReport& report) {
+            showDiagnostics(report.diagnostics);
+            if (report.done()) std::cout << "Voxelized: " << report.job.meshPath << " -> " << report.job.outputDirectory << std::endl;
+        });
+    reports.insert(reports.end(), ran.begin(), ran.end());
+    const double seconds = kubelmar::secondsSince(start);
+    int done = 0;
     QStringList failures;
-    for (const std::string& failure : result.failures) failures << fromEngine(failure);
-    const int total = result.done + int(result.failures.size());
+    for (const kubelmar::RunReport& report : reports) {
+        done += report.done();
+        if (report.status == kubelmar::RunReport::Status::Failed) failures << fromEngine(report.errorText());
+    }
+    std::cout << "Batch: " << done << " done, " << failures.size() << " failed" << std::endl;
+    if (cancelled) {
+        // The files after the cancel ended only because of it: no list.
+        runStatus_->setText(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
+                                .arg(seconds, 0, 'f', 1)
+                                .arg(done));
+        return;
+    }
+    QString text = tr("Batch: %1 done in %2 s").arg(done).arg(seconds, 0, 'f', 1);
+    if (!failures.empty()) text += tr(", %1 failed").arg(failures.size());
+    runStatus_->setText(text);
+    // All files done: the command ends quietly, as a save does.
+    if (failures.empty()) return;
+    const int total = done + int(failures.size());
     dialogs_->warning(this, tr("Kubelmar"),
-                      tr("%1 of %2 OBJ files could not be voxelized:\n%3")
+                      tr("%1 of %2 mesh files could not be voxelized:\n%3")
                           .arg(failures.size())
                           .arg(total)
                           .arg(failures.join(QLatin1Char('\n'))));
 }
 
 void Window::save() {
-    if (glWidget_->checkMeshLoaded() == -1) return;
+    if (!glWidget_->engine().checkMeshLoaded()) {
+        dialogs_->critical(glWidget_, QCoreApplication::translate("GLWidget", "Kubelmar"),
+                           QCoreApplication::translate("GLWidget", "ERROR: No OBJ file is loaded!!!\n"));
+        return;
+    }
     saveDirectory_ = dialogs_->existingDirectory(this, tr("Select Directory."),
                                                  QSettings().value("saveFolder").toString());
     if (saveDirectory_.isEmpty()) return;
     QSettings().setValue("saveFolder", saveDirectory_);
-    const kubelmar::VoxelizeResult result = glWidget_->voxelize(saveDirectory_);
-    const QString seconds = QString::number(glWidget_->lastRunSeconds(), 'f', 1);
-    if (glWidget_->lastRunCancelled()) {
+    const std::string directory = QFile::encodeName(saveDirectory_).toStdString();
+    const auto start = std::chrono::steady_clock::now();
+    kubelmar::RunReport report = glWidget_->runOnContext([&](kubelmar::Engine& engine, kubelmar::Progress& progress) {
+        kubelmar::RunReport run;
+        run.job = {engine.meshPath(), engine.meshPath(), directory};
+        kubelmar::voxelizeLoaded(engine, request_, run, progress);
+        return run;
+    });
+    report.seconds = kubelmar::secondsSince(start);
+    const QString seconds = QString::number(report.seconds, 'f', 1);
+    const char* mode = kubelmar::modeName(request_.settings.mode);
+    if (report.status == kubelmar::RunReport::Status::Cancelled) {
+        std::printf("Voxelization into %s cancelled after %.2f s; nothing was written\n", directory.c_str(),
+                    report.seconds);
+        std::fflush(stdout);
         runStatus_->setText(tr("Save cancelled after %1 s; nothing was written").arg(seconds));
         return;
     }
-    if (!result.ok) {
+    showDiagnostics(report.diagnostics);
+    std::printf("Voxelized into %s%s: mode %s, size %d, %d files, %.2f s\n", directory.c_str(),
+                report.done() ? "" : " failed", mode, report.size, report.filesWritten, report.seconds);
+    std::fflush(stdout);
+    if (!report.done()) {
         runStatus_->setText(tr("Save failed after %1 s").arg(seconds));
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine("ERROR: " + result.error.text()));
+        dialogs_->critical(this, tr("Kubelmar"), fromEngine("ERROR: " + report.errorText()));
         return;
     }
     runStatus_->setText(tr("Saved %1 files to %2 in %3 s")
-                            .arg(result.filesWritten)
+                            .arg(report.filesWritten)
                             .arg(QDir::toNativeSeparators(saveDirectory_))
                             .arg(seconds));
-    resultPanel_->showVolume(glWidget_->lastPreview(), saveDirectory_);
+    resultPanel_->showVolume(report.preview, saveDirectory_);
     resultPanel_->show();
 }
 
@@ -368,21 +496,21 @@ void Window::formatsChanged() {
         formats.push_back(format);
         names << QString::fromLatin1(kubelmar::formatName(format));
     }
-    glWidget_->setOutputFormats(formats);
+    request_.output.formats = formats;
     QSettings().setValue("outputFormats", names);
 }
 
 void Window::algorithmEvent(QAction* action) {
-    glWidget_->setMode(*kubelmar::modeFromNumber(action->data().toInt()));
-    QSettings().setValue("mode", static_cast<int>(glWidget_->mode()));
+    request_.settings.mode = *kubelmar::modeFromNumber(action->data().toInt());
+    QSettings().setValue("mode", static_cast<int>(request_.settings.mode));
 }
 
 void Window::voxelEvent(QAction* action) {
-    if (glWidget_->setVoxelSize(action->data().toInt())) {
-        QSettings().setValue("voxelSize", glWidget_->voxelSize());
+    if (setVoxelSize(action->data().toInt())) {
+        QSettings().setValue("voxelSize", request_.settings.size);
         return;
     }
     // The size was refused and the old one stays: so does its check mark.
     for (QAction* sizeAction : {size64Act_, size128Act_, size256Act_, size512Act_, size1024Act_, size2048Act_})
-        if (sizeAction->data().toInt() == glWidget_->voxelSize()) sizeAction->setChecked(true);
+        if (sizeAction->data().toInt() == request_.settings.size) sizeAction->setChecked(true);
 }

@@ -3,6 +3,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "engine/run_settings.h"
+#include "engine/runner.h"
+
 class Dialogs;
 class GLWidget;
 class QAction;
@@ -15,7 +18,8 @@ class ResultPanel;
 // opens too), the Settings menu (voxelization mode and voxel size,
 // remembered between runs), the View menu (shading, fit, the Result panel),
 // a status bar with the mesh and the last save, and the dockable Result
-// panel. Each command becomes calls on the view; the settings live in it.
+// panel. The settings are one RunRequest value here; the view lends its GL
+// context to each run, and only the window shows dialogs.
 class Window : public QMainWindow {
     Q_OBJECT
 
@@ -36,6 +40,8 @@ public:
     // The status bar's two texts: the loaded mesh, and the last save or batch.
     QString meshStatus() const;
     QString runStatus() const;
+    // What a save does: the settings chosen in the menus.
+    const kubelmar::RunRequest& runRequest() const { return request_; }
 
 private slots:
     void open();
@@ -57,8 +63,16 @@ private:
                               const QString& shortcut, const QString& statusTip);
     QAction* createSettingAction(const char* name, const QString& text);
     void createViewMenu();
+    // Makes n the resolution; a size the GL can't render is refused with a
+    // box and the old size stays.
+    bool setVoxelSize(int n);
+    // Prints each diagnostic on the console and shows the first warning in
+    // the status bar.
+    void showDiagnostics(const kubelmar::Diagnostics& diagnostics);
 
     Dialogs* dialogs_;
+    kubelmar::RunRequest request_;
+    bool sizeChosen_ = false;
     GLWidget* glWidget_ = nullptr;
     ResultPanel* resultPanel_ = nullptr;
     QLabel* meshStatus_ = nullptr;

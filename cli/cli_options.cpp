@@ -26,6 +26,7 @@ struct RawValues {
     std::string precision = "byte";
     std::string colour = "auto";
     std::string shard;
+    std::string formats = "png";
     std::vector<std::string> positional;
 };
 
@@ -54,8 +55,8 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "parity: solid by the even-odd rule, cavities kept")
         ->check(CLI::IsMember(modeNames()))
         ->type_name("MODE");
-    app.add_option("-s,--size", options.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
-    app.add_option("--voxel-size", options.voxelEdge,
+    app.add_option("-s,--size", options.run.settings.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
+    app.add_option("--voxel-size", options.run.settings.voxelEdge,
                    "voxel edge in the mesh file's units instead of --size (N = largest side / S, rounded up)")
         ->check(CLI::PositiveNumber)
         ->type_name("S");
@@ -63,10 +64,10 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
         ->check(CLI::IsMember({"byte", "full"}))
         ->type_name("PRECISION");
-    app.add_option("--format", options.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
+    app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
         ->type_name("LIST")
         ->check([](const std::string& list) { return parseFormatList(list).error; });
-    app.add_flag("--crop", options.crop, "exchange formats cover the mesh's box only, not the N^3 cube");
+    app.add_flag("--crop", options.run.output.crop, "exchange formats cover the mesh's box only, not the N^3 cube");
     app.add_option("--colour,--color", raw.colour, "clipping colours from auto, texture, material or vertex")
         ->check(CLI::IsMember({"auto", "texture", "material", "vertex"}))
         ->type_name("SOURCE");
@@ -75,10 +76,10 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
         ->type_name("DIR");
     app.add_option("--report", options.report, "write a JSON run report for one mesh ('-': stdout)")
         ->type_name("FILE");
-    app.add_option("--preview", options.preview,
+    app.add_option("--preview", options.run.previewPath,
                    "write one PNG of one mesh's volume: three projections and a row of sample slices")
         ->type_name("FILE.png");
-    app.add_option("--parity-votes", options.parityVotes,
+    app.add_option("--parity-votes", options.run.settings.parityVotes,
                    "parity mode: rays along z only (1) or along x, y and z, two of three deciding (3); "
                    "default: 3 for a mesh with open edges, else 1")
         ->check(CLI::IsMember({1, 3}))
@@ -163,12 +164,14 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             if (c == '\n') c = ' ';
         return fail(text.empty() ? e.get_name() : text);
     }
-    options.mode = *modeFromName(raw.mode);
-    options.fullDepthPrecision = raw.precision == "full";
-    parseColourSource(raw.colour, options.colour);
+    RunSettings& settings = options.run.settings;
+    settings.mode = *modeFromName(raw.mode);
+    settings.depthPrecision = raw.precision == "full" ? DepthPrecision::Full : DepthPrecision::Byte;
+    parseColourSource(raw.colour, settings.colour);
+    options.run.output.formats = parseFormatList(raw.formats).formats;
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
         return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");
-    if (!std::isfinite(options.voxelEdge)) return fail("--voxel-size: not a finite length");
+    if (!std::isfinite(settings.voxelEdge)) return fail("--voxel-size: not a finite length");
 
     if (!options.mergeDir.empty()) {
         options.command = CliOptions::Command::MergeSummaries;
@@ -180,7 +183,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         if (!raw.positional.empty()) return fail("--batch takes no MESH or OUTDIR (use -o for an output root)");
         if (!options.report.empty())
             return fail("--report: describes one mesh; a batch writes batch-summary.json");
-        if (!options.preview.empty()) return fail("--preview: pictures one mesh, not a batch");
+        if (!options.run.previewPath.empty()) return fail("--preview: pictures one mesh, not a batch");
         return true;
     }
     const std::size_t wanted = options.output.empty() ? 2 : 1;

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "mesh/load_log.h"
+#include "base/diagnostic.h"
 
 namespace kubelmar {
 
@@ -16,18 +16,16 @@ public:
 
     // A result line (stdout), unless quiet.
     void result(const std::string& line);
-    // One failure: "kubelmar-cli: <line>" on stderr, always. A leading
-    // "ERROR: " of an engine message is dropped so every failure reads alike.
+    // One failure: "kubelmar-cli: <line>" on stderr, always.
     void error(const std::string& line);
     // "WARNING: <line>" on stderr, unless quiet.
     void warning(const std::string& line);
+    // Each diagnostic in its form: errors through error(), warnings through
+    // warning(), with the file (and line) in front.
+    void report(const Diagnostics& diagnostics);
     // The engine's console text (newline-separated): every line when
-    // verbose, else only its WARNING lines (unless quiet).
+    // verbose.
     void engineLines(const std::string& text);
-    // A load's stdout lines ("Opening: ...") when verbose. Its stderr lines
-    // are not printed: the caller reports the warnings (once, with any of
-    // the run's own) through warning() and the failure through error().
-    void loadLog(const LoadLog& log);
 
     bool quiet() const { return quiet_; }
     bool verbose() const { return verbose_; }

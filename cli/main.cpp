@@ -10,15 +10,16 @@
 #include <iostream>
 #include <thread>
 
-#include "cli/batch_summary.h"
+#include "batch/batch_plan.h"
+#include "batch/batch_processes.h"
+#include "batch/batch_summary.h"
+#include "batch/mesh_listing.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
-#include "cli/mesh_run.h"
+#include "cli/headless_worker.h"
 #include "cli/run_report.h"
 #include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
-#include "engine/batch_processes.h"
-#include "voxel/batch.h"
 
 namespace {
 
@@ -28,107 +29,87 @@ namespace fs = std::filesystem;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-RunPlan makePlan(const CliOptions& options) {
-    RunPlan plan;
-    RunSettings& settings = plan.settings;
-    settings.mode = options.mode;
-    settings.size = options.size;
-    settings.depthPrecision = options.fullDepthPrecision ? DepthPrecision::Full : DepthPrecision::Byte;
-    settings.voxelEdge = options.voxelEdge;
-    settings.colour = options.colour;
-    settings.parityVotes = options.parityVotes;
-    settings.depthPictureDirectory.clear();  // only where --depth-images asks
-    plan.output.formats = parseFormatList(options.formats).formats;
-    plan.output.crop = options.crop;
-    plan.output.programVersion = KUBELMAR_VERSION;
-    plan.previewPath = options.preview;
-    return plan;
-}
-
 // Creates a folder the run will need; false after reporting why not.
 bool makeFolder(const std::string& path, Console& console) {
     std::error_code ec;
     fs::create_directories(path, ec);
-    if (ec) console.error("can't create " + path + ": " + ec.message());
+    if (ec) console.error(path + ": can't create the folder: " + ec.message());
     return !ec;
 }
 
 int runOne(const CliOptions& options) {
     Console console(options.quiet, options.verbose);
-    RunPlan plan = makePlan(options);
+    RunRequest request = options.run;
+    request.output.programVersion = KUBELMAR_VERSION;
     if (!options.depthImages.empty()) {
         if (!makeFolder(options.depthImages, console)) return kExitFailure;
-        plan.settings.depthPictureDirectory = options.depthImages;
+        request.settings.depthPictureDirectory = options.depthImages;
     }
     TerminalProgress bar(stderr);
     NullProgress silent;
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
     StepTimer timer(shown, stderr);
-    PhaseRecorder phases(options.timings ? static_cast<Progress&>(timer) : shown);
+    Progress& progress = options.timings ? static_cast<Progress&>(timer) : shown;
 
     RunReport report;
-    report.options = &options;
-    FileOutcome& outcome = report.outcome;
-    outcome.item = {options.input, options.input, options.output};
+    report.job = {options.input, options.input, options.output};
+    report.mode = request.settings.mode;
     Engine engine;
     std::ostringstream log;
     engine.setLog(&log);
     const auto start = std::chrono::steady_clock::now();
+    auto phase = [&](const char* label, std::chrono::steady_clock::time_point since) {
+        report.phases.push_back({label, secondsSince(since)});
+        if (options.timings) timer.report(label, report.phases.back().seconds);
+    };
 
     // The mesh and the output folder are checked before any GL is started.
-    bool ok = loadForRun(engine, outcome, console);
-    phases.add("Loading mesh", secondsSince(start));
-    if (options.timings) timer.report("Loading mesh", phases.phases().back().seconds);
+    bool ok = loadForRun(engine, report);
+    phase("Loading mesh", start);
     std::unique_ptr<HeadlessGLContext> context;
     if (ok) {
         const auto glStart = std::chrono::steady_clock::now();
-        context = startGL(engine, options.size, log, console, &outcome.error);
-        phases.add("Starting OpenGL", secondsSince(glStart));
-        if (options.timings) timer.report("Starting OpenGL", phases.phases().back().seconds);
+        context = startHeadlessGL(engine, request.settings.size, report.diagnostics);
+        phase("Starting OpenGL", glStart);
         ok = context != nullptr;
-        // A missing extension: wait for a key only where someone can press one.
-        if (!ok && outcome.error.rfind("no OpenGL", 0) != 0 && isatty(STDIN_FILENO)) {
-            console.error(outcome.error);
-            std::cerr << "Press Enter to continue..." << std::flush;
-            std::getchar();
-            outcome.error.clear();
-        }
+        if (!ok) report.status = RunReport::Status::Failed;
         if (ok && options.timings) std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
     }
-    if (ok) voxelizeLoaded(engine, plan, outcome, phases, log, console);
+    console.engineLines(log.str());
+    log.str("");
+    if (ok) voxelizeLoaded(engine, request, report, progress);
+    console.engineLines(log.str());
     if (context) engine.releaseGL();
-    outcome.seconds = secondsSince(start);
+    report.seconds = secondsSince(start);
 
-    for (const std::string& warning : outcome.warnings) console.warning(warning);
-    const bool done = outcome.status == FileOutcome::Status::Done;
-    if (!done && !outcome.error.empty()) console.error(outcome.error);
-    if (done && options.report != "-") console.result(resultLine(outcome, options.mode));
+    console.report(report.diagnostics);
+    if (report.done() && options.report != "-") console.result(resultLine(report));
     if (!options.report.empty()) {
-        report.phases = phases.phases();
-        report.peakMemoryKiB = peakMemoryKiB();
-        if (const std::string why = writeReportFile(options.report, runReportJson(report, KUBELMAR_VERSION));
+        if (const std::string why = writeReportFile(
+                options.report, runReportJson(options, report, peakMemoryKiB(), KUBELMAR_VERSION));
             !why.empty()) {
             console.error(why);
             return kExitFailure;
         }
     }
-    return done ? 0 : kExitFailure;
+    return report.done() ? 0 : kExitFailure;
 }
 
 int runBatchCommand(const CliOptions& options) {
     Console console(options.quiet, options.verbose);
-    RunPlan plan = makePlan(options);
-    plan.depthImagesRoot = options.depthImages;
+    RunRequest request = options.run;
+    request.output.programVersion = KUBELMAR_VERSION;
+    request.settings.depthPictureDirectory = options.depthImages;  // a folder per mesh below it
     const auto start = std::chrono::steady_clock::now();
 
     // The folder is listed (and the outputs' root made) before any GL starts.
-    BatchRequest request;
-    request.directory = options.batchDir;
-    request.outputRoot = options.output;
-    request.recursive = options.recursive;
-    request.shardIndex = options.shardIndex;
-    request.shardCount = options.shardCount;
-    const BatchPlan batch = planBatch(request);
+    BatchRequest batchRequest;
+    batchRequest.directory = options.batchDir;
+    batchRequest.outputRoot = options.output;
+    batchRequest.recursive = options.recursive;
+    batchRequest.shardIndex = options.shardIndex;
+    batchRequest.shardCount = options.shardCount;
+    const BatchPlan batch = planBatch(batchRequest);
     if (!batch.ok) {
         console.error("can't list " + batch.error);
         return kExitFailure;
@@ -136,17 +117,17 @@ int runBatchCommand(const CliOptions& options) {
     const std::string summaryFolder = options.output.empty() ? options.batchDir : options.output;
     if (!makeFolder(summaryFolder, console)) return kExitFailure;
 
-    std::vector<FileOutcome> outcomes = batch.unreadable;
-    for (const FileOutcome& broken : batch.unreadable) console.error(broken.error);
-    std::vector<BatchItem> toRun;
-    for (const BatchItem& item : batch.items) {
-        if (options.skipExisting && outputComplete(item.outputDirectory)) {
-            FileOutcome skipped;
-            skipped.status = FileOutcome::Status::Skipped;
-            skipped.item = item;
-            outcomes.push_back(skipped);
+    std::vector<RunReport> reports = batch.unreadable;
+    for (const RunReport& broken : batch.unreadable) console.report(broken.diagnostics);
+    std::vector<MeshJob> toRun;
+    for (const MeshJob& job : batch.items) {
+        if (options.skipExisting && outputComplete(job.outputDirectory)) {
+            RunReport skipped;
+            skipped.status = RunReport::Status::Skipped;
+            skipped.job = job;
+            reports.push_back(skipped);
         } else {
-            toRun.push_back(item);
+            toRun.push_back(job);
         }
     }
 
@@ -164,27 +145,27 @@ int runBatchCommand(const CliOptions& options) {
         setenv("LP_NUM_THREADS", std::to_string(share > 1 ? share : 0).c_str(), 0);
     }
     int finished = 0;
-    shown.begin("Voxelizing " + std::to_string(toRun.size()) + " meshes", static_cast<int>(toRun.size()));
+    const std::size_t count = toRun.size();
+    shown.begin("Voxelizing " + std::to_string(count) + (count == 1 ? " mesh" : " meshes"), static_cast<int>(count));
     // Workers are processes: nothing above has started GL or a thread.
-    const std::vector<FileOutcome> ran = runBatchInProcesses(
+    const std::vector<RunReport> ran = runBatchInProcesses(
         toRun, jobs,
-        [&](std::string* error) -> std::unique_ptr<BatchWorker> { return CliWorker::create(plan, console, error); },
-        [&](const FileOutcome& outcome) {
+        [&](std::string* error) -> std::unique_ptr<BatchWorker> {
+            return HeadlessWorker::create(request, console, error);
+        },
+        [&](const RunReport& report) {
             bar.clear();  // the file's lines go where the bar was, the bar below them
-            for (const std::string& warning : outcome.warnings) console.warning(warning);
-            if (outcome.status == FileOutcome::Status::Done)
-                console.result(resultLine(outcome, options.mode));
-            else
-                console.error(outcome.error);
+            console.report(report.diagnostics);
+            if (report.done()) console.result(resultLine(report));
             if (options.timings)
-                std::fprintf(stderr, "time: %s %.3f\n", outcome.item.relativePath.c_str(), outcome.seconds);
+                std::fprintf(stderr, "time: %s %.3f\n", report.job.relativePath.c_str(), report.seconds);
             shown.setValue(++finished);
         });
-    shown.setValue(static_cast<int>(toRun.size()));
+    shown.setValue(static_cast<int>(count));
     shown.end();
-    outcomes.insert(outcomes.end(), ran.begin(), ran.end());
-    std::stable_sort(outcomes.begin(), outcomes.end(), [](const FileOutcome& a, const FileOutcome& b) {
-        return batchNameLess(a.item.relativePath, b.item.relativePath);
+    reports.insert(reports.end(), ran.begin(), ran.end());
+    std::stable_sort(reports.begin(), reports.end(), [](const RunReport& a, const RunReport& b) {
+        return batchNameLess(a.job.relativePath, b.job.relativePath);
     });
 
     const double seconds = secondsSince(start);
@@ -192,12 +173,12 @@ int runBatchCommand(const CliOptions& options) {
         (fs::path(summaryFolder) / batchSummaryFileName(options.shardIndex, options.shardCount)).string();
     int status = 0;
     if (const std::string why = writeReportFile(
-            summaryPath, batchSummaryJson(outcomes, options.shardIndex, options.shardCount, seconds));
+            summaryPath, batchSummaryJson(reports, options.shardIndex, options.shardCount, seconds));
         !why.empty()) {
         console.error(why);
         status = kExitFailure;
     }
-    const SummaryCounts counts = countOutcomes(outcomes);
+    const SummaryCounts counts = countOutcomes(reports);
     char line[160];
     std::snprintf(line, sizeof line, "Batch: %d done, %d failed, %d skipped, %.2f s", counts.done, counts.failed,
                   counts.skipped, seconds);

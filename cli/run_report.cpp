@@ -5,49 +5,49 @@
 #include <cstdio>
 #include <sstream>
 
-#include "cli/json_text.h"
+#include "formats/json_text.h"
 #include "formats/atomic_file.h"
+#include "formats/format_list.h"
 
 namespace kubelmar {
 
-std::string runReportJson(const RunReport& report, const std::string& programVersion) {
-    const CliOptions& o = *report.options;
-    const FileOutcome& r = report.outcome;
+std::string runReportJson(const CliOptions& options, const RunReport& r, long peakMemoryKiB,
+                          const std::string& programVersion) {
+    const RunSettings& o = options.run.settings;
     std::vector<std::string> formats;
-    std::stringstream list(o.formats);
-    for (std::string f; std::getline(list, f, ',');) formats.push_back(f);
+    for (OutputFormat format : options.run.output.formats) formats.push_back(formatName(format));
     const auto n = static_cast<unsigned long long>(r.size);
     std::ostringstream out;
     out << "{\n"
         << "  \"report\": \"kubelmar-run\",\n"
         << "  \"version\": 1,\n"
         << "  \"program\": " << jsonString("kubelmar-cli " + programVersion) << ",\n"
-        << "  \"input\": " << jsonString(r.item.meshPath) << ",\n"
-        << "  \"output\": " << jsonString(r.item.outputDirectory) << ",\n"
+        << "  \"input\": " << jsonString(r.job.meshPath) << ",\n"
+        << "  \"output\": " << jsonString(r.job.outputDirectory) << ",\n"
         << "  \"status\": " << jsonString(statusName(r.status)) << ",\n"
-        << "  \"error\": " << jsonStringOrNull(r.error) << ",\n"
+        << "  \"error\": " << jsonStringOrNull(r.errorText()) << ",\n"
         << "  \"settings\": {\n"
         << "    \"mode\": " << jsonString(modeName(o.mode)) << ",\n"
         << "    \"size\": " << o.size << ",\n"
         << "    \"voxelSize\": " << (o.voxelEdge > 0 ? numberText(o.voxelEdge) : "null") << ",\n"
-        << "    \"depthPrecision\": " << jsonString(o.fullDepthPrecision ? "full" : "byte") << ",\n"
+        << "    \"depthPrecision\": " << jsonString(o.depthPrecision == DepthPrecision::Full ? "full" : "byte") << ",\n"
         << "    \"colour\": " << jsonString(colourSourceName(o.colour)) << ",\n"
         << "    \"formats\": " << jsonStringList(formats) << ",\n"
-        << "    \"crop\": " << (o.crop ? "true" : "false") << ",\n"
-        << "    \"depthImages\": " << jsonStringOrNull(o.depthImages) << "\n"
+        << "    \"crop\": " << (options.run.output.crop ? "true" : "false") << ",\n"
+        << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << "\n"
         << "  },\n"
         << "  \"size\": " << r.size << ",\n"
         << "  \"phases\": [";
-    for (std::size_t k = 0; k < report.phases.size(); ++k)
-        out << (k ? ",\n" : "\n") << "    {\"step\": " << jsonString(report.phases[k].label)
-            << ", \"seconds\": " << jsonSeconds(report.phases[k].seconds) << "}";
-    out << (report.phases.empty() ? "],\n" : "\n  ],\n")
+    for (std::size_t k = 0; k < r.phases.size(); ++k)
+        out << (k ? ",\n" : "\n") << "    {\"step\": " << jsonString(r.phases[k].label)
+            << ", \"seconds\": " << jsonSeconds(r.phases[k].seconds) << "}";
+    out << (r.phases.empty() ? "],\n" : "\n  ],\n")
         << "  \"seconds\": " << jsonSeconds(r.seconds) << ",\n"
-        << "  \"peakMemoryKiB\": " << report.peakMemoryKiB << ",\n"
+        << "  \"peakMemoryKiB\": " << peakMemoryKiB << ",\n"
         << "  \"filesWritten\": " << r.filesWritten << ",\n"
         << "  \"filledVoxels\": " << r.filledVoxels << ",\n"
         << "  \"totalVoxels\": " << n * n * n << ",\n"
-        << "  \"warnings\": " << jsonStringList(r.warnings) << "\n"
+        << "  \"warnings\": " << jsonStringList(r.warningTexts()) << "\n"
         << "}\n";
     return out.str();
 }

@@ -1,23 +1,17 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/mesh_run.h"
+#include "engine/runner.h"
 
 namespace kubelmar {
 
-// Everything --report records about one mesh's run.
-struct RunReport {
-    const CliOptions* options = nullptr;  // the settings as asked for
-    FileOutcome outcome;                  // what happened
-    std::vector<PhaseTime> phases;        // in order: load, GL start, the engine's steps
-    long peakMemoryKiB = 0;               // the process's peak resident set
-};
-
-// The report as JSON text (format version 1).
-std::string runReportJson(const RunReport& report, const std::string& programVersion);
+// The --report JSON text (format version 1) of one mesh's run: the input,
+// the settings as asked for, what happened, each step's time and the
+// process's peak memory.
+std::string runReportJson(const CliOptions& options, const RunReport& report, long peakMemoryKiB,
+                          const std::string& programVersion);
 
 // The process's peak resident memory so far, in KiB (getrusage).
 long peakMemoryKiB();

@@ -33,7 +33,8 @@ Engine::~Engine() {
 
 std::ostream& Engine::log() const { return log_ ? *log_ : nowhere(); }
 
-bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) {
+GLStartResult Engine::initializeGL(const GLProcResolver& resolve, int width, int height) {
+    GLStartResult start;
     releaseGL();  // a second initialisation replaces the first one's objects
     glClearColor(0, 0, 0, 1);
     glShadeModel(GL_SMOOTH);
@@ -47,16 +48,19 @@ bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) 
     view_.reset(width, height);
 
     extensionLoader_.out = &log();
-    if (!extensionLoader_.load_GLextension(resolve)) return false;
-    if (!extensionLoader_.framebufferObjectSupported) return false;
+    if (!extensionLoader_.load_GLextension(resolve) || !extensionLoader_.framebufferObjectSupported) {
+        const std::string& missing = extensionLoader_.firstMissing();
+        start.diagnostics.push_back(errorAbout(
+            {}, missing.empty() ? "OpenGL lacks a required extension" : "Extension not supported: " + missing));
+        return start;
+    }
 
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     depthClampSupported_ = extensions && (extensionListContains(extensions, "GL_ARB_depth_clamp") ||
                                           extensionListContains(extensions, "GL_NV_depth_clamp"));
     if (!depthClampSupported_) {
-        log() << "WARNING: no depth clamping (GL_ARB_depth_clamp): in the depth-buffer mode, faces on "
-                 "the faces of the fitted cube may be lost"
-              << std::endl;
+        start.diagnostics.push_back(warningAbout({}, "no depth clamping (GL_ARB_depth_clamp): in the depth-buffer "
+                                                     "mode, faces on the faces of the fitted cube may be lost"));
     }
 
     // Every mode renders N x N pictures into textures and renderbuffers.
@@ -68,7 +72,8 @@ bool Engine::initializeGL(const GLProcResolver& resolve, int width, int height) 
                               static_cast<int>(viewport[1]), static_cast<int>(renderbufferSize), kMaxVoxelSize});
     glReady_ = true;
     meshDirty_ = true;
-    return true;
+    start.ready = true;
+    return start;
 }
 
 void Engine::releaseGL() {
@@ -92,8 +97,9 @@ std::string Engine::checkVoxelSize(int n) const {
 
 void Engine::ensureMeshUploaded(ColourSource colour) {
     if (!meshDirty_ && drawer_.uploaded() && colour == uploadedColour_) return;
+    uploadWarnings_.clear();
     for (const std::string& warning : drawer_.upload(extensionLoader_, mesh_, colour))
-        log() << "WARNING: " << warning << std::endl;
+        uploadWarnings_.push_back(warningAbout(meshPath_, warning));
     uploadedColour_ = colour;
     faces_ = distinctFaces(drawer_.faceIndices());
     meshDirty_ = false;
@@ -168,7 +174,8 @@ RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error)
     return resolved;
 }
 
-VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& consumer, Progress& progress) {
+VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& consumer, Progress& progress,
+                                Diagnostics* warnings) {
     if (!checkMeshLoaded()) return runFailure("No OBJ file is loaded!!!");
     std::string sizeError;
     const RunSettings settings = resolveSize(requested, &sizeError);
@@ -177,9 +184,12 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return runFailure(why);
     const VolumeInfo info = volumeInfo(settings);
     VoxelizeResult result;
+    Diagnostics runWarnings;
     try {
         ensureMeshUploaded(settings.colour);
-        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log()};
+        runWarnings = uploadWarnings_;
+        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log(),
+                                      runWarnings};
         if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
         } else if (settings.mode == VoxelMode::Parity) {
@@ -197,6 +207,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         result = writeFailure(meshPath_, "out of memory voxelizing at size " + std::to_string(settings.size));
     }
     if (!result.ok) consumer.abort();
+    if (warnings) warnings->insert(warnings->end(), runWarnings.begin(), runWarnings.end());
     return result;
 }
 

@@ -19,8 +19,16 @@
 
 namespace kubelmar {
 
-// What a voxelization wrote: ok, or the first "ERROR: " line of a failed run.
+// What a voxelization wrote: ok, or the failure naming the file or the reason.
 using VoxelizeResult = WriteResult;
+
+// How starting GL went: ready, or why not (a missing extension, named); and
+// warnings about what this GL can't do.
+struct GLStartResult {
+    bool ready = false;
+    Diagnostics diagnostics;
+    explicit operator bool() const { return ready; }
+};
 
 // The mesh, its upload to GL, the interactive view and the voxelization
 // modes, on a GL context it is handed and never creates: GL work runs in
@@ -45,9 +53,10 @@ public:
     std::ostream& log() const;
 
     // GL state, a fresh view rotation for a width x height view, the
-    // extensions and the GL's size limits. False when a required extension
-    // is missing (its lines are in the log).
-    bool initializeGL(const GLProcResolver& resolve, int width, int height);
+    // extensions and the GL's size limits. Not ready when a required
+    // extension is missing: the error names it (the extension report's
+    // console lines are in the log).
+    GLStartResult initializeGL(const GLProcResolver& resolve, int width, int height);
     // Deletes every GL object; the owner calls it with the context current.
     void releaseGL();
     bool glReady() const { return glReady_; }
@@ -84,8 +93,11 @@ public:
 
     // Voxelizes the loaded mesh with `settings` and streams the slices to
     // `consumer` (begin, slices in order, end; abort on failure). The depth
-    // mode's pictures are counted in filesWritten.
-    VoxelizeResult voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress);
+    // mode's pictures are counted in filesWritten. Warnings (an open mesh
+    // in the parity mode, a texture that can't be uploaded) are added to
+    // `warnings` when given.
+    VoxelizeResult voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress,
+                            Diagnostics* warnings = nullptr);
 
 private:
 
@@ -107,6 +119,7 @@ private:
     ParityVoxelizer parityVoxelizer_;
     bool glReady_ = false;
     bool depthClampSupported_ = false;
+    Diagnostics uploadWarnings_;  // of the mesh as uploaded: reported with every run
     int maxVoxelSize_ = 0;
 };
 

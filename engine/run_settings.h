@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "formats/output_request.h"
 #include "mesh/material.h"
 #include "volume/slice_consumer.h"
 
@@ -33,7 +34,20 @@ struct RunSettings {
     // The depth-buffer mode also writes its six pictures here when the
     // folder exists (relative paths against the working directory); empty:
     // never.
-    std::string depthPictureDirectory = "images";
+    std::string depthPictureDirectory;
 };
+
+// Everything a run is asked to do, as one value both front ends fill in:
+// the voxelization settings, what the output holds, and the preview.
+struct RunRequest {
+    RunSettings settings;
+    OutputRequest output;  // directory and meshPath are set per mesh
+    // The report carries the volume's preview (projections and slices, as
+    // the desktop program's Result panel shows them).
+    bool keepPreview = false;
+    // Also writes the preview picture (PNG) here; empty: none.
+    std::string previewPath;
+};
+
 
 }  // namespace kubelmar

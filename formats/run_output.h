@@ -6,20 +6,12 @@
 
 #include "formats/fan_out_consumer.h"
 #include "formats/output_formats.h"
+#include "formats/output_request.h"
 #include "formats/volume_json.h"
 #include "io/output_stage.h"
 #include "voxel/png_stack_writer.h"
 
 namespace kubelmar {
-
-// What one run writes into its output folder.
-struct OutputRequest {
-    std::string directory;
-    std::string meshPath;                              // names the format files (its stem)
-    std::vector<OutputFormat> formats = {OutputFormat::Png};
-    bool crop = false;                                 // exchange formats cover the mesh's box only
-    std::string programVersion;
-};
 
 // Everything a run writes, as one consumer: the PNG stack (slices and, in
 // the clipping mode, voxelscale.txt) when asked, the exchange formats, and

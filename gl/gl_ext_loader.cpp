@@ -42,11 +42,13 @@ int GL_Ext_Loader::check_GLextension(const char* name) {
 }
 
 void GL_Ext_Loader::reportMissing(std::ostream& os, const char* name) {
+    if (firstMissing_.empty()) firstMissing_ = name;
     os << "ERROR: " << name << " extension not available..." << kWhere << std::endl;
 }
 
 bool GL_Ext_Loader::load_GLextension(const GLProcResolver& resolve) {
     std::ostream& os = stream();
+    firstMissing_.clear();
     bool procMissing = false;  // accumulates over the whole call
     auto reportProcs = [&] {
         if (procMissing) os << "ERROR: from GETGLPROC..." << kWhere << std::endl;

@@ -114,6 +114,9 @@ public:
     // terminal and exits with status 1. Null entry points are reported with
     // the GETGLPROC line and loading goes on.
     bool load_GLextension(const GLProcResolver& resolve);
+    // The first required extension load_GLextension found missing; empty
+    // when none was.
+    const std::string& firstMissing() const { return firstMissing_; }
 
     int shaderObjectsSupported = 0;
 #define KUBELMAR_DECLARE(name, type) type name = nullptr;
@@ -131,7 +134,8 @@ public:
 
 private:
     std::ostream& stream() const;
-    static void reportMissing(std::ostream& os, const char* name);
+    void reportMissing(std::ostream& os, const char* name);
+    std::string firstMissing_;
 };
 
 // True when `name` is a whole blank-separated token of `list`.

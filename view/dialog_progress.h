@@ -14,7 +14,7 @@ class QWidget;
 // The engine's progress steps as window-modal progress dialogs: one dialog
 // per step, labelled with the step's text as it is, shown at once. Its
 // "Cancel" button only raises cancelled(); the caller decides where the
-// work stops (a CancelGate in front of the outputs).
+// work stops (the runner, between slabs and slices).
 //
 // Setting a value lets Qt process events, and a repaint of any OpenGL widget
 // makes that widget's context current. `afterEvents` runs after every value
@@ -34,7 +34,7 @@ public:
     void setValue(int value) override;
     void end() override;
     // True from the moment the user pressed Cancel on any step's dialog.
-    bool cancelled() const { return cancelled_; }
+    bool cancelled() const override { return cancelled_; }
 
 private:
     QWidget* parent_;

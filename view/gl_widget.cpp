@@ -16,12 +16,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "view/cancel_gate.h"
 #include "view/dialog_progress.h"
-#include "formats/fan_out_consumer.h"
-#include "formats/run_output.h"
-#include "view/qt_dialogs.h"
-#include "voxel/batch.h"
 
 namespace {
 
@@ -53,17 +48,7 @@ QSize preferredViewSize(int n) {
 
 }  // namespace
 
-kubelmar::OutputRequest GLWidget::outputRequest(const std::string& directory, const std::string& meshPath) const {
-    kubelmar::OutputRequest request;
-    request.directory = directory;
-    request.meshPath = meshPath;
-    request.formats = formats_;
-    request.programVersion = KUBELMAR_VERSION;
-    return request;
-}
-
-GLWidget::GLWidget(Dialogs* dialogs, QWidget* parent)
-    : QOpenGLWidget(parent), dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
+GLWidget::GLWidget(QWidget* parent) : QOpenGLWidget(parent) {
     // The desktop program keeps its console lines: extension report, grid lines.
     engine_.setLog(&std::cout);
 }
@@ -95,10 +80,16 @@ void GLWidget::initializeGL() {
     // and are released first.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGL(); });
     const kubelmar::GLProcResolver resolver{&lookUpProc, nullptr};
-    if (engine_.initializeGL(resolver, width(), height())) return;
+    const kubelmar::GLStartResult started = engine_.initializeGL(resolver, width(), height());
+    if (started) {
+        if (!started.diagnostics.empty()) emit glWarnings(started.diagnostics);
+        return;
+    }
     // A required extension is missing and its lines are printed. Wait for a
     // key only where someone can press one.
     std::cout.flush();
+    if (const kubelmar::Diagnostic* why = kubelmar::firstError(started.diagnostics))
+        std::cerr << "ERROR: " << why->text() << std::endl;
     if (isatty(STDIN_FILENO)) {
         std::cerr << "Press Enter to continue..." << std::flush;
         std::getchar();
@@ -115,7 +106,7 @@ void GLWidget::resizeGL(int w, int h) {
 void GLWidget::paintGL() {
     // Draws into the widget's framebuffer object, bound by Qt.
     const qreal ratio = devicePixelRatioF();
-    engine_.paintGL(qRound(width() * ratio), qRound(height() * ratio), settings_.colour);
+    engine_.paintGL(qRound(width() * ratio), qRound(height() * ratio), colour_);
 }
 
 void GLWidget::mousePressEvent(QMouseEvent* event) {
@@ -167,140 +158,43 @@ void GLWidget::zoomBy(float factor) {
     update();
 }
 
-bool GLWidget::loadMesh(QString fileName) {
-    const kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
-    kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
-    for (const std::string& warning : result.warningTexts()) std::cerr << "WARNING: " << warning << std::endl;
-    if (!result.ok) {
-        std::cout.flush();
-        std::cerr << "ERROR: " << result.errorText() << std::endl;
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.errorText()));
-        return false;
-    }
+void GLWidget::setColourSource(kubelmar::ColourSource colour) {
+    colour_ = colour;
+    update();
+}
+
+kubelmar::MeshLoadResult GLWidget::loadMesh(const QString& fileName) {
+    kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName));
+    if (!result.ok) return result;
     engine_.view().frameMesh(engine_.mesh());
-    lastPreview_.reset();
     // Qt only re-runs paintGL on request; without one the old picture stays.
     update();
     emit meshLoaded(fileName);
-    return true;
+    return result;
 }
 
-void GLWidget::setMode(kubelmar::VoxelMode mode) { settings_.mode = mode; }
-
-bool GLWidget::setVoxelSize(int n) {
-    const std::string why = engine_.checkVoxelSize(n);
-    if (!why.empty()) {
-        const std::string error = "ERROR: " + why + "; keeping " + std::to_string(settings_.size);
-        std::cout.flush();
-        std::cerr << error << std::endl;
-        dialogs_->critical(this, tr("Kubelmar"), fromEngine(error));
-        return false;
-    }
-    if (sizeChosen_) {
-        // Nothing of size N^3 is held any more; the step still shows that the
-        // new size took effect.
-        DialogProgress progress(this);
-        kubelmar::ProgressStep step(progress, "Adjusting Voxel Storage...", settings_.size);
-        step.setValue(0);
-    }
+void GLWidget::preferSide(int n) {
     // Voxelization renders off screen at N whatever the view's size; only
     // the first size chosen says how large the view opens.
-    if (!sizeChosen_) {
-        preferredSize_ = preferredViewSize(n);
-        updateGeometry();
-    }
-    sizeChosen_ = true;
-    settings_.size = n;
-    return true;
+    if (sideChosen_) return;
+    sideChosen_ = true;
+    preferredSize_ = preferredViewSize(n);
+    updateGeometry();
 }
 
-int GLWidget::checkMeshLoaded() {
-    if (engine_.checkMeshLoaded()) return 1;
-    dialogs_->critical(this, tr("Kubelmar"), tr("ERROR: No OBJ file is loaded!!!\n"));
-    return -1;
-}
-
-kubelmar::VoxelizeResult GLWidget::voxelize(QString directory) {
+kubelmar::RunReport GLWidget::runOnContext(const Work& work, const QString& labelPrefix) {
     // Every value of a progress dialog may repaint (and so make current) some
     // other widget's context: the engine's context is made current again.
     makeCurrent();
     DialogProgress progress(this, [this] { makeCurrent(); });
-    const auto start = std::chrono::steady_clock::now();
-    outputDirectory_ = directory;
-    kubelmar::RunOutput files(outputRequest(fileSystemName(directory), engine_.meshPath()));
-    // The preview reads the volume as it streams past the files, so the
-    // Result panel needs no second look at what was written.
-    auto preview = std::make_shared<kubelmar::VolumePreview>();
-    CancelGate gate([&progress] { return progress.cancelled(); });
-    kubelmar::FanOutConsumer outputs;
-    outputs.add(gate);  // first, so a cancelled slice reaches no file
-    outputs.add(files);
-    outputs.add(*preview);
-    lastPreview_.reset();
-    const kubelmar::VoxelizeResult result = engine_.voxelize(settings_, outputs, progress);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    lastRunSeconds_ = seconds;
-    lastRunCancelled_ = gate.tripped();
-    if (result.ok && preview->complete()) lastPreview_ = preview;
+    progress.setLabelPrefix(labelPrefix);
+    const std::string meshBefore = engine_.meshPath();
+    kubelmar::RunReport report = work(engine_, progress);
     doneCurrent();
-    if (lastRunCancelled_) {
-        std::printf("Voxelization into %s cancelled after %.2f s; nothing was written\n",
-                    fileSystemName(directory).c_str(), seconds);
-        std::fflush(stdout);
-        update();
-        return result;
-    }
-    if (!result.ok) {
-        std::cout.flush();
-        std::cerr << "ERROR: " << result.error.text() << std::endl;
-    }
-    if (result.ok) {
-        std::printf("Voxelized into %s: mode %s, size %d, %d files, %.2f s\n",
-                    fileSystemName(directory).c_str(), kubelmar::modeName(settings_.mode), settings_.size,
-                    result.filesWritten, seconds);
-    } else {
-        std::printf("Voxelization into %s failed: mode %s, size %d, %d files written, %.2f s\n",
-                    fileSystemName(directory).c_str(), kubelmar::modeName(settings_.mode), settings_.size,
-                    result.filesWritten, seconds);
-    }
-    std::fflush(stdout);
-    update();
-    return result;
-}
-
-kubelmar::BatchResult GLWidget::batch(QString directory) {
-    makeCurrent();
-    DialogProgress progress(this, [this] { makeCurrent(); });
-    const auto start = std::chrono::steady_clock::now();
-    // The listing again, only to number the files in the progress labels.
-    std::vector<std::string> listed;
-    std::vector<kubelmar::UnreadableEntry> unreadable;
-    kubelmar::listObjFiles(fileSystemName(directory), listed, unreadable, nullptr);
-    const std::string firstMesh = engine_.meshPath();
-    // runBatch asks for each file's consumer just before voxelizing it.
-    bool cancelled = false;
-    const kubelmar::ConsumerFactory outputs = [&](const std::string& dir, const std::string& meshPath) {
-        const auto at = std::find(listed.begin(), listed.end(), meshPath);
-        progress.setLabelPrefix(tr("%1 (%2 of %3): ")
-                                    .arg(QFileInfo(fromEngine(meshPath)).fileName())
-                                    .arg(int(at - listed.begin()) + 1)
-                                    .arg(listed.size()));
-        // After a cancel every file left fails at once, with nothing written.
-        auto fan = std::make_unique<kubelmar::FanOutConsumer>();
-        fan->add(std::make_unique<CancelGate>([&] { return cancelled = cancelled || progress.cancelled(); }));
-        fan->add(std::make_unique<kubelmar::RunOutput>(outputRequest(dir, meshPath)));
-        return std::unique_ptr<kubelmar::SliceConsumer>(std::move(fan));
-    };
-    lastPreview_.reset();
-    const kubelmar::BatchResult result = kubelmar::runBatch(engine_, settings_, fileSystemName(directory), outputs,
-                                                            progress, std::cout, std::cerr);
-    lastRunSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    lastRunCancelled_ = cancelled;
-    doneCurrent();
-    if (engine_.meshPath() != firstMesh) {
+    if (engine_.meshPath() != meshBefore && engine_.checkMeshLoaded()) {
         engine_.view().frameMesh(engine_.mesh());
         emit meshLoaded(fromEngine(engine_.meshPath()));
     }
     update();
-    return result;
+    return report;
 }

@@ -7,13 +7,15 @@ namespace kubelmar {
 // What a long step reports: begin(label, maximum), setValue(0..maximum)
 // before each unit of work, end(). The desktop program shows a progress
 // dialog; the command line a bar or plain lines; tests record the calls.
-// Nothing is cancellable.
+// A front end that offers Cancel says so through cancelled(): a run checks
+// it between slabs and slices, stops and leaves nothing written.
 class Progress {
 public:
     virtual ~Progress() = default;
     virtual void begin(const std::string& label, int maximum) = 0;
     virtual void setValue(int value) = 0;
     virtual void end() = 0;
+    virtual bool cancelled() const { return false; }
 };
 
 class NullProgress final : public Progress {

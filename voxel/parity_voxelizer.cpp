@@ -246,8 +246,9 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
         const long open = countOpenEdges(context.mesh.positions, context.faces);
         if (open > 0)
-            context.log << "WARNING: " << open << " boundary edges: the mesh is not closed; the parity solid may leak"
-                        << std::endl;
+            context.warnings.push_back(warningAbout(
+                context.info.sourcePath,
+                std::to_string(open) + " boundary edges: the mesh is not closed; the parity solid may leak"));
         const char* why = votes == 1 || votes == 3 ? "as asked" : open > 0 ? "the mesh is not closed" : "the mesh is closed";
         if (votes != 1 && votes != 3) votes = open > 0 ? 3 : 1;
         context.log << "Parity votes: " << votes << (votes == 3 ? " (rays along x, y and z; " : " (rays along z; ")

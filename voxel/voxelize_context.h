@@ -4,6 +4,7 @@
 #include <ostream>
 #include <vector>
 
+#include "base/diagnostic.h"
 #include "gl/gl_ext_loader.h"
 #include "gl/mesh_drawer.h"
 #include "mesh/mesh.h"
@@ -15,7 +16,7 @@ namespace kubelmar {
 // What a voxelization mode works with: the current GL context's entry
 // points, the prepared mesh (cube -1024..1024, mesh units) and its uploaded
 // buffers, the faces worth drawing, the volume's description, where its
-// slices go, and where its console lines go.
+// slices go, where its console lines go and where its warnings go.
 struct VoxelizeContext {
     GL_Ext_Loader& loader;
     const Mesh& mesh;
@@ -25,6 +26,7 @@ struct VoxelizeContext {
     SliceConsumer& consumer;
     Progress& progress;
     std::ostream& log;
+    Diagnostics& warnings;
 };
 
 }  // namespace kubelmar

@@ -98,8 +98,8 @@ class GLWidgetTest : public QObject {
 
 private slots:
     void init() {
-        view_ = std::make_unique<GLWidget>(&dialogs_);
-        QVERIFY(view_->setVoxelSize(64));
+        view_ = std::make_unique<GLWidget>();
+        view_->preferSide(64);
         // Not square, so fitting has to respect the shorter side.
         view_->resize(160, 100);
         view_->show();
@@ -123,7 +123,7 @@ private slots:
 
     void aSaveKeepsTheUsersRotationAndPicture() {
         QCOMPARE(litPixels(view_->grabFramebuffer()), 0);
-        QVERIFY(view_->loadMesh(KUBELMAR_SAMPLES_DIR "/bunny.obj"));
+        QVERIFY(view_->loadMesh(KUBELMAR_SAMPLES_DIR "/bunny.obj").ok);
         drag(view_.get(), Qt::LeftButton, {40, 30}, {90, 60});
         const kubelmar::Mat4 turned = view_->engine().view().rotation();
         const QImage before = view_->grabFramebuffer();
@@ -131,16 +131,21 @@ private slots:
         // The voxelization renders into targets of its own: Qt's framebuffer
         // must be bound again afterwards and the view as the user left it.
         QTemporaryDir out;
-        QVERIFY(view_->voxelize(out.path()).ok);
+        kubelmar::RunRequest request;
+        request.settings.size = 64;
+        request.keepPreview = true;
+        const kubelmar::RunReport report = view_->runOnContext([&](kubelmar::Engine& engine, kubelmar::Progress& p) {
+            return kubelmar::runMesh(engine, request, {KUBELMAR_SAMPLES_DIR "/bunny.obj", "bunny.obj", out.path().toStdString()}, p);
+        });
+        QVERIFY2(report.done(), report.errorText().c_str());
         QVERIFY(sameMatrix(view_->engine().view().rotation(), turned));
         const QImage after = view_->grabFramebuffer();
         QVERIFY2(after == before, qPrintable(keep(before, "before_save") + ", " + keep(after, "after_save")));
-        QVERIFY(view_->lastPreview() && view_->lastPreview()->complete());
-        QVERIFY(dialogs_.messages.isEmpty());
+        QVERIFY(report.preview && report.preview->complete());
     }
 
     void zoomAndFitKeepTheMeshInside() {
-        QVERIFY(view_->loadMesh(KUBELMAR_SAMPLES_DIR "/bunny.obj"));
+        QVERIFY(view_->loadMesh(KUBELMAR_SAMPLES_DIR "/bunny.obj").ok);
         const QRect inside = QRect(QPoint(0, 0), view_->grabFramebuffer().size()).adjusted(1, 1, -1, -1);
         // At the fitted zoom no rotation pushes the mesh to the edge.
         for (QPoint to : {QPoint(120, 30), QPoint(80, 95), QPoint(20, 5)}) {
@@ -175,7 +180,7 @@ private slots:
         QFile file(dir.filePath("sphere.obj"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(sphereObj(inward)) > 0);
         file.close();
-        QVERIFY(view_->loadMesh(file.fileName()));
+        QVERIFY(view_->loadMesh(file.fileName()).ok);
         QVERIFY(view_->shaded());
         const QImage shaded = view_->grabFramebuffer();
         const QRect box = litBox(shaded);
@@ -193,7 +198,7 @@ private slots:
     }
 
 private:
-    FakeDialogs dialogs_;
+
     std::unique_ptr<GLWidget> view_;
 };
 

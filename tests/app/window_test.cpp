@@ -115,8 +115,8 @@ private slots:
             if (action->isChecked()) checked << action->text();
         }
         QCOMPARE(checked, QStringList({"Clipping Based", "512"}));
-        QCOMPARE(window_->view()->mode(), kubelmar::VoxelMode::Clipping);
-        QCOMPARE(window_->view()->voxelSize(), 512);
+        QCOMPARE(window_->runRequest().settings.mode, kubelmar::VoxelMode::Clipping);
+        QCOMPARE(window_->runRequest().settings.size, 512);
         QCOMPARE(window_->view()->size(), QSize(512, 512));
 
         const QList<QAction*> view = menus[2]->menu()->actions();
@@ -145,8 +145,8 @@ private slots:
         action("size128Act")->trigger();
         window_ = std::make_unique<Window>(&dialogs_);
         QVERIFY(action("depthBufferAct")->isChecked() && action("size128Act")->isChecked());
-        QCOMPARE(window_->view()->mode(), kubelmar::VoxelMode::DepthBuffer);
-        QCOMPARE(window_->view()->voxelSize(), 128);
+        QCOMPARE(window_->runRequest().settings.mode, kubelmar::VoxelMode::DepthBuffer);
+        QCOMPARE(window_->runRequest().settings.size, 128);
         // The view opens at the size the remembered N asks for; later
         // sizes leave it alone.
         QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
@@ -301,20 +301,20 @@ private slots:
     void settingsDriveTheView() {
         GLWidget* view = window_->view();
         action("depthBufferAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::VoxelMode::DepthBuffer);
+        QCOMPARE(window_->runRequest().settings.mode, kubelmar::VoxelMode::DepthBuffer);
         QVERIFY(!action("clippingAct")->isChecked());
         action("parityAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::VoxelMode::Parity);
+        QCOMPARE(window_->runRequest().settings.mode, kubelmar::VoxelMode::Parity);
         QVERIFY(!action("depthBufferAct")->isChecked());
         action("clippingAct")->trigger();
-        QCOMPARE(view->mode(), kubelmar::VoxelMode::Clipping);
+        QCOMPARE(window_->runRequest().settings.mode, kubelmar::VoxelMode::Clipping);
 
         action("size64Act")->trigger();
-        QCOMPARE(view->voxelSize(), 64);
+        QCOMPARE(window_->runRequest().settings.size, 64);
         QVERIFY(!action("size512Act")->isChecked());
         // Voxelization renders off screen: the view keeps the user's size.
         action("size2048Act")->trigger();
-        QCOMPARE(view->voxelSize(), 2048);
+        QCOMPARE(window_->runRequest().settings.size, 2048);
         QCOMPARE(view->size(), QSize(512, 512));
         QVERIFY(dialogs_.messages.isEmpty());
     }
@@ -366,7 +366,6 @@ private slots:
         action("openAct")->trigger();
         action("saveAct")->trigger();
         QVERIFY(dialogs_.messages.isEmpty());
-        QCOMPARE(window_->view()->outputDirectory(), gui.path());
 
         QProcess process;
         process.setWorkingDirectory(cli.path());
@@ -410,7 +409,7 @@ private slots:
         QVERIFY2(dialogs_.messages[0].text.startsWith("1 of 3 ") &&
                      dialogs_.messages[0].text.contains(dir.filePath("empty.obj")),
                  qPrintable(dialogs_.messages[0].text));
-        QCOMPARE(window_->view()->voxelSize(), 64);
+        QCOMPARE(window_->runRequest().settings.size, 64);
         QVERIFY2(QRegularExpression("^Batch: 2 done in \\d+\\.\\d s, 1 failed$").match(window_->runStatus()).hasMatch(),
                  qPrintable(window_->runStatus()));
         QCOMPARE(window_->windowTitle(), QString("b.obj - Kubelmar"));  // the last file's mesh is shown

@@ -10,8 +10,9 @@
 #include <set>
 #include <thread>
 
-#include "cli/batch_summary.h"
-#include "engine/batch_runner.h"
+#include "batch/batch_summary.h"
+#include "batch/batch_plan.h"
+#include "batch/batch_threads.h"
 
 namespace kubelmar {
 namespace {
@@ -30,9 +31,9 @@ void touch(const fs::path& path) {
     std::ofstream(path) << "v 0 0 0\n";
 }
 
-std::vector<std::string> relativePaths(const std::vector<BatchItem>& items) {
+std::vector<std::string> relativePaths(const std::vector<MeshJob>& items) {
     std::vector<std::string> paths;
-    for (const BatchItem& item : items) paths.push_back(item.relativePath);
+    for (const MeshJob& item : items) paths.push_back(item.relativePath);
     return paths;
 }
 
@@ -62,7 +63,7 @@ TEST(BatchPlan, RecursiveListingIsOneSortedOrderMirroredUnderTheRoot) {
     EXPECT_EQ(relativePaths(plan.items), expected);
     EXPECT_EQ(plan.items[8].outputDirectory, (dir / "out" / "sub/deeper/e/").string());
     ASSERT_EQ(plan.unreadable.size(), 1u);
-    EXPECT_EQ(plan.unreadable[0].item.relativePath, "k.obj");
+    EXPECT_EQ(plan.unreadable[0].job.relativePath, "k.obj");
     request.directory = (dir / "absent").string();
     EXPECT_FALSE(planBatch(request).ok);
     fs::remove_all(dir);
@@ -84,11 +85,11 @@ TEST(BatchPlan, ShardsAreDisjointAndTogetherTheWholeBatch) {
             ASSERT_TRUE(shard.ok);
             // Round robin: no shard is more than one file longer than another.
             EXPECT_LE(shard.items.size(), whole.items.size() / count + 1);
-            for (const BatchItem& item : shard.items) seen.insert(item.meshPath + " -> " + item.outputDirectory);
+            for (const MeshJob& item : shard.items) seen.insert(item.meshPath + " -> " + item.outputDirectory);
             broken += static_cast<int>(shard.unreadable.size());
         }
         std::multiset<std::string> all;
-        for (const BatchItem& item : whole.items) all.insert(item.meshPath + " -> " + item.outputDirectory);
+        for (const MeshJob& item : whole.items) all.insert(item.meshPath + " -> " + item.outputDirectory);
         EXPECT_EQ(seen, all) << count << " shards";
         EXPECT_EQ(broken, 1);
     }
@@ -109,56 +110,56 @@ TEST(BatchPlan, OnlyAFinishedCommitCountsAsCompleteOutput) {
 
 class RecordingWorker final : public BatchWorker {
 public:
-    FileOutcome run(const BatchItem& item) override {
-        FileOutcome outcome;
-        outcome.status = item.relativePath == "bad" ? FileOutcome::Status::Failed : FileOutcome::Status::Done;
+    RunReport run(const MeshJob& item) override {
+        RunReport outcome;
+        outcome.status = item.relativePath == "bad" ? RunReport::Status::Failed : RunReport::Status::Done;
         outcome.filledVoxels = item.relativePath.size();
-        outcome.error = outcome.status == FileOutcome::Status::Failed ? "bad: broken" : "";
+        if (outcome.status == RunReport::Status::Failed) outcome.fail(errorAbout("bad", "broken"));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return outcome;
     }
 };
 
 TEST(BatchRun, OutcomesComeBackInItemOrderWhateverTheJobs) {
-    std::vector<BatchItem> items;
+    std::vector<MeshJob> items;
     for (const char* name : {"a", "bb", "bad", "dddd", "e", "ffffff", "g"}) items.push_back({name, name, name});
     for (int jobs : {1, 3, 16}) {
         std::set<std::thread::id> threads;
         int calls = 0;
-        const auto outcomes = runBatch(
+        const auto outcomes = runBatchInThreads(
             items, jobs,
             [&](std::string*) -> std::unique_ptr<BatchWorker> {
                 return std::make_unique<RecordingWorker>();
             },
-            [&](const FileOutcome&) { ++calls; threads.insert(std::this_thread::get_id()); });
+            [&](const RunReport&) { ++calls; threads.insert(std::this_thread::get_id()); });
         ASSERT_EQ(outcomes.size(), items.size());
         EXPECT_EQ(calls, 7);
         for (std::size_t k = 0; k < items.size(); ++k) {
-            EXPECT_EQ(outcomes[k].item.relativePath, items[k].relativePath);
+            EXPECT_EQ(outcomes[k].job.relativePath, items[k].relativePath);
             EXPECT_EQ(outcomes[k].filledVoxels, items[k].relativePath.size());
         }
-        EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Failed);
+        EXPECT_EQ(outcomes[2].status, RunReport::Status::Failed);
         if (jobs == 1) {
             EXPECT_EQ(*threads.begin(), std::this_thread::get_id());
         }
     }
     // No worker (no GL, say): every file fails with the reason, none is lost.
-    const auto outcomes = runBatch(
+    const auto outcomes = runBatchInThreads(
         items, 2, [](std::string* error) -> std::unique_ptr<BatchWorker> {
             *error = "no OpenGL context";
             return nullptr;
         }, nullptr);
-    for (const FileOutcome& outcome : outcomes) {
-        EXPECT_EQ(outcome.status, FileOutcome::Status::Failed);
-        EXPECT_EQ(outcome.error, outcome.item.meshPath + ": no OpenGL context");
+    for (const RunReport& outcome : outcomes) {
+        EXPECT_EQ(outcome.status, RunReport::Status::Failed);
+        EXPECT_EQ(outcome.errorText(), outcome.job.meshPath + ": no OpenGL context");
     }
 }
 
-FileOutcome outcomeFor(const std::string& file, FileOutcome::Status status) {
-    FileOutcome outcome;
-    outcome.item = {"/d/" + file, file, "/d/" + file.substr(0, file.size() - 4) + "/"};
+RunReport outcomeFor(const std::string& file, RunReport::Status status) {
+    RunReport outcome;
+    outcome.job = {"/d/" + file, file, "/d/" + file.substr(0, file.size() - 4) + "/"};
+    if (status == RunReport::Status::Failed) outcome.fail(errorAbout("/d/" + file, "\"quoted\" reason"));
     outcome.status = status;
-    outcome.error = status == FileOutcome::Status::Failed ? "/d/" + file + ": \"quoted\" reason" : "";
     return outcome;
 }
 
@@ -171,14 +172,14 @@ std::vector<std::string> fileLines(const std::string& text) {
 }
 
 TEST(BatchSummary, MergedShardsEqualTheWholeBatch) {
-    using S = FileOutcome::Status;
-    const std::vector<FileOutcome> all = {outcomeFor("a.obj", S::Done), outcomeFor("B.obj", S::Failed),
+    using S = RunReport::Status;
+    const std::vector<RunReport> all = {outcomeFor("a.obj", S::Done), outcomeFor("B.obj", S::Failed),
                                           outcomeFor("c.obj", S::Skipped), outcomeFor("sub/d.obj", S::Done),
                                           outcomeFor("z.obj", S::Done)};
     const fs::path dir = freshDir("summary");
     EXPECT_FALSE(mergeBatchSummaries(dir.string()).ok);  // nothing to merge
     for (int index = 1; index <= 3; ++index) {
-        std::vector<FileOutcome> shard;
+        std::vector<RunReport> shard;
         for (std::size_t k = 0; k < all.size(); ++k)
             if (inShard(k, index, 3)) shard.push_back(all[k]);
         if (index == 2) {

@@ -8,7 +8,7 @@
 #include <csignal>
 #include <set>
 
-#include "engine/batch_processes.h"
+#include "batch/batch_processes.h"
 
 namespace kubelmar {
 namespace {
@@ -17,24 +17,25 @@ namespace {
 // its process, and each outcome names the process that made it.
 class StandInWorker final : public BatchWorker {
 public:
-    FileOutcome run(const BatchItem& item) override {
+    RunReport run(const MeshJob& item) override {
         if (item.relativePath == "die") ::raise(SIGKILL);
-        FileOutcome outcome;
+        RunReport outcome;
         const bool bad = item.relativePath == "bad";
-        outcome.status = bad ? FileOutcome::Status::Failed : FileOutcome::Status::Done;
-        outcome.error = bad ? item.meshPath + ": broken \"quoted\"\nsecond line" : "";
+        outcome.status = bad ? RunReport::Status::Failed : RunReport::Status::Done;
+        outcome.diagnostics = {warningAbout({}, "pid " + std::to_string(::getpid())),
+                               warningAbout({}, std::string(70000, 'w'))};
+        if (bad) outcome.fail(errorAbout(item.meshPath, "broken \"quoted\"\nsecond line"));
         outcome.seconds = 0.25 * static_cast<double>(item.relativePath.size());
         outcome.size = 64 + static_cast<int>(item.relativePath.size());
         outcome.filesWritten = 3;
         outcome.filledVoxels = (std::uint64_t{1} << 40) + item.relativePath.size();
-        outcome.warnings = {"pid " + std::to_string(::getpid()), std::string(70000, 'w')};
         ::usleep(3000);
         return outcome;
     }
 };
 
-std::vector<BatchItem> itemsNamed(std::initializer_list<const char*> names) {
-    std::vector<BatchItem> items;
+std::vector<MeshJob> itemsNamed(std::initializer_list<const char*> names) {
+    std::vector<MeshJob> items;
     for (const char* name : names) items.push_back({std::string("/m/") + name, name, "/o/" + std::string(name)});
     return items;
 }
@@ -48,27 +49,27 @@ TEST(BatchProcesses, OutcomesCrossIntactAndInItemOrder) {
     for (int jobs : {1, 2, 4}) {
         std::set<std::string> workers;
         int calls = 0;
-        const auto outcomes = runBatchInProcesses(items, jobs, standIns(), [&](const FileOutcome& outcome) {
+        const auto outcomes = runBatchInProcesses(items, jobs, standIns(), [&](const RunReport& outcome) {
             ++calls;
-            workers.insert(outcome.warnings.at(0));
+            workers.insert(outcome.warningTexts().at(0));
         });
         ASSERT_EQ(outcomes.size(), items.size());
         EXPECT_EQ(calls, static_cast<int>(items.size()));
         for (std::size_t k = 0; k < items.size(); ++k) {
-            const FileOutcome& outcome = outcomes[k];
+            const RunReport& outcome = outcomes[k];
             const std::size_t length = items[k].relativePath.size();
-            EXPECT_EQ(outcome.item.relativePath, items[k].relativePath);
-            EXPECT_EQ(outcome.item.outputDirectory, items[k].outputDirectory);
+            EXPECT_EQ(outcome.job.relativePath, items[k].relativePath);
+            EXPECT_EQ(outcome.job.outputDirectory, items[k].outputDirectory);
             EXPECT_EQ(outcome.seconds, 0.25 * static_cast<double>(length));
             EXPECT_EQ(outcome.size, 64 + static_cast<int>(length));
             EXPECT_EQ(outcome.filesWritten, 3);
             EXPECT_EQ(outcome.filledVoxels, (std::uint64_t{1} << 40) + length);
-            ASSERT_EQ(outcome.warnings.size(), 2u);
-            EXPECT_EQ(outcome.warnings[1].size(), 70000u);  // larger than a pipe holds
+            ASSERT_EQ(outcome.warningTexts().size(), 2u);
+            EXPECT_EQ(outcome.warningTexts()[1].size(), 70000u);  // larger than a pipe holds
         }
-        EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Failed);
-        EXPECT_EQ(outcomes[2].error, "/m/bad: broken \"quoted\"\nsecond line");
-        EXPECT_EQ(outcomes[3].status, FileOutcome::Status::Done);
+        EXPECT_EQ(outcomes[2].status, RunReport::Status::Failed);
+        EXPECT_EQ(outcomes[2].errorText(), "/m/bad: broken \"quoted\"\nsecond line");
+        EXPECT_EQ(outcomes[3].status, RunReport::Status::Done);
         const std::string self = "pid " + std::to_string(::getpid());
         if (jobs == 1) {
             EXPECT_EQ(workers, std::set<std::string>{self});
@@ -85,10 +86,10 @@ TEST(BatchProcesses, AWorkerThatDiesFailsOnlyItsItem) {
     ASSERT_EQ(outcomes.size(), items.size());
     for (std::size_t k = 0; k < items.size(); ++k) {
         if (items[k].relativePath == "die") {
-            EXPECT_EQ(outcomes[k].status, FileOutcome::Status::Failed);
-            EXPECT_EQ(outcomes[k].error, "/m/die: the worker process ended with signal 9 (Killed)");
+            EXPECT_EQ(outcomes[k].status, RunReport::Status::Failed);
+            EXPECT_EQ(outcomes[k].errorText(), "/m/die: the worker process ended with signal 9 (Killed)");
         } else {
-            EXPECT_EQ(outcomes[k].status, FileOutcome::Status::Done) << items[k].relativePath << outcomes[k].error;
+            EXPECT_EQ(outcomes[k].status, RunReport::Status::Done) << items[k].relativePath << outcomes[k].errorText();
         }
     }
 }
@@ -103,15 +104,15 @@ TEST(BatchProcesses, NoFileIsLostWhenNoWorkerCanStart) {
             return nullptr;
         },
         nullptr);
-    for (const FileOutcome& outcome : outcomes) EXPECT_EQ(outcome.error, outcome.item.meshPath + ": no OpenGL context");
+    for (const RunReport& outcome : outcomes) EXPECT_EQ(outcome.errorText(), outcome.job.meshPath + ": no OpenGL context");
     // One that dies while starting takes nothing, so nothing is retried
     // forever; the files are reported as not run.
     outcomes = runBatchInProcesses(
         items, 2, [](std::string*) -> std::unique_ptr<BatchWorker> { ::_exit(3); }, nullptr);
     ASSERT_EQ(outcomes.size(), 3u);
-    for (const FileOutcome& outcome : outcomes) {
-        EXPECT_EQ(outcome.status, FileOutcome::Status::Failed);
-        EXPECT_EQ(outcome.error, outcome.item.meshPath + ": not run: the worker processes ended with exit status 3");
+    for (const RunReport& outcome : outcomes) {
+        EXPECT_EQ(outcome.status, RunReport::Status::Failed);
+        EXPECT_EQ(outcome.errorText(), outcome.job.meshPath + ": not run: the worker processes ended with exit status 3");
     }
 }
 

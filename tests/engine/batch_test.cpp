@@ -4,7 +4,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "voxel/batch.h"
+#include "batch/mesh_listing.h"
 
 namespace kubelmar {
 namespace {
@@ -26,12 +26,12 @@ TEST(BatchListing, MatchesObjInAnyCaseSortedWithoutRegardToCase) {
         std::ofstream(dir / name) << "v 0 0 0\n";
     std::vector<std::string> files;
     std::vector<UnreadableEntry> unreadable;
-    ASSERT_TRUE(listObjFiles(dir.string(), files, unreadable, nullptr));
+    ASSERT_TRUE(listMeshFiles(dir.string(), files, unreadable, nullptr));
     const std::vector<std::string> expected = {(dir / "A.obj").string(), (dir / "b.obj").string(),
                                                (dir / "c.obj").string(), (dir / "MODEL.OBJ").string()};
     EXPECT_EQ(files, expected);
     std::string error;
-    EXPECT_FALSE(listObjFiles((dir / "nope").string(), files, unreadable, &error));
+    EXPECT_FALSE(listMeshFiles((dir / "nope").string(), files, unreadable, &error));
     EXPECT_FALSE(error.empty());
     fs::remove_all(dir);
 }

@@ -14,8 +14,8 @@ TEST(CliOptions, DefaultsMatchTheDesktopStartUp) {
     CliOptions o;
     ASSERT_TRUE(parse({"in.obj", "out"}, o));
     EXPECT_EQ(o.command, CliOptions::Command::Voxelize);
-    EXPECT_EQ(o.mode, VoxelMode::Clipping);
-    EXPECT_EQ(o.size, 512);
+    EXPECT_EQ(o.run.settings.mode, VoxelMode::Clipping);
+    EXPECT_EQ(o.run.settings.size, 512);
     EXPECT_EQ(o.input, "in.obj");
     EXPECT_EQ(o.output, "out");
     EXPECT_TRUE(o.depthImages.empty());  // no pictures unless asked
@@ -31,8 +31,8 @@ TEST(CliOptions, ShortLongAndEqualsFormsAgree) {
         CliOptions o;
         std::string error;
         ASSERT_TRUE(parse(args, o, &error)) << error;
-        EXPECT_EQ(o.mode, VoxelMode::DepthBuffer);
-        EXPECT_EQ(o.size, 128);
+        EXPECT_EQ(o.run.settings.mode, VoxelMode::DepthBuffer);
+        EXPECT_EQ(o.run.settings.size, 128);
         EXPECT_TRUE(o.quiet);
         EXPECT_EQ(o.input, "a.obj");
         EXPECT_EQ(o.output, "b");

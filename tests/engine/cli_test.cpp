@@ -11,7 +11,7 @@
 #include <sstream>
 #include <sys/wait.h>
 
-#include "engine/batch_runner.h"
+#include "batch/batch_plan.h"
 #include "gl_test_support.h"
 #include "voxel/png_io.h"
 

@@ -111,7 +111,7 @@ EngineFixture::EngineFixture(int n, VoxelMode mode) {
     settings.mode = mode;
     settings.depthPictureDirectory = "";  // keep test runs from writing pictures
     dir = tempDir("out");
-    if (glContext()) ready = engine.initializeGL(glContext()->resolver(), n, n);
+    if (glContext()) ready = engine.initializeGL(glContext()->resolver(), n, n).ready;
 }
 
 EngineFixture::~EngineFixture() {
@@ -135,7 +135,8 @@ VoxelizeResult EngineFixture::run(Progress& progress) {
     std::filesystem::create_directories(dir / "slices");
     PngStackWriter stack((dir / "slices").string());
     TeeConsumer both(stack, volume);
-    return engine.voxelize(settings, both, progress);
+    warnings.clear();
+    return engine.voxelize(settings, both, progress, &warnings);
 }
 
 std::vector<std::uint8_t> readSlice(const std::filesystem::path& dir, int s, int* size) {

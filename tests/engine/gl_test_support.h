@@ -84,6 +84,7 @@ struct EngineFixture {
     ~EngineFixture();
     bool load(const std::string& objText);
     VoxelizeResult run();
+    Diagnostics warnings;  // of the last run
     VoxelizeResult run(Progress& progress);
     Engine engine;
     RunSettings settings;

@@ -289,7 +289,9 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
         EngineFixture voted(n, VoxelMode::Parity);  // votes left to the mode: 3 for an open mesh
         ASSERT_TRUE(voted.load(open));
         ASSERT_TRUE(voted.run().ok);
-        EXPECT_NE(voted.log.str().find("WARNING: 3 boundary edges"), std::string::npos) << voted.log.str();
+        ASSERT_EQ(voted.warnings.size(), 1u);
+        EXPECT_EQ(voted.warnings[0].severity, Diagnostic::Severity::Warning);
+        EXPECT_EQ(voted.warnings[0].message.rfind("3 boundary edges", 0), 0u) << voted.warnings[0];
         EXPECT_NE(voted.log.str().find("Parity votes: 3 (rays along x, y and z; the mesh is not closed)"),
                   std::string::npos);
         EXPECT_LE(differences(voted.volume), volume / 200);
@@ -318,7 +320,8 @@ TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {
     open.erase(open.rfind("f "));  // drop the +z side: four boundary edges
     ASSERT_TRUE(f.load(open));
     ASSERT_TRUE(f.run().ok);
-    EXPECT_NE(f.log.str().find("WARNING: 4 boundary edges: the mesh is not closed"), std::string::npos) << f.log.str();
+    ASSERT_EQ(f.warnings.size(), 1u);
+    EXPECT_EQ(f.warnings[0].message.rfind("4 boundary edges: the mesh is not closed", 0), 0u) << f.warnings[0];
 
     f.engine.extensionLoader().glClearBufferuiv = nullptr;
     VolumeCapture volume;

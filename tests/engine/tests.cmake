@@ -9,7 +9,7 @@ add_executable(kubelmar_voxel_tests
   engine/batch_plan_test.cpp
   engine/batch_processes_test.cpp
 )
-target_link_libraries(kubelmar_voxel_tests PRIVATE kubelmar_voxelcore kubelmar_cli_options
+target_link_libraries(kubelmar_voxel_tests PRIVATE kubelmar_batch kubelmar_voxelcore kubelmar_cli_options
   GTest::gtest_main kubelmar_warnings)
 gtest_discover_tests(kubelmar_voxel_tests PROPERTIES LABELS core)
 
@@ -26,7 +26,7 @@ add_executable(kubelmar_engine_tests
   engine/parity_test.cpp
   engine/mesh_drawer_test.cpp core/test_images.cpp
 )
-target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_engine kubelmar_egl
+target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_batch kubelmar_engine kubelmar_egl
   GTest::gtest kubelmar_warnings)
 # These check whole stacks voxel by voxel (pixel hashes over 1024^3 stacks,
 # exact CPU answers): optimised even under the sanitizers, or they take

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "voxel/batch.h"
+#include "batch/mesh_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +22,7 @@ TEST(BatchListing, UnreadableEntriesAreReportedNotSkipped) {
 
     std::vector<std::string> files;
     std::vector<kubelmar::UnreadableEntry> unreadable;
-    ASSERT_TRUE(kubelmar::listObjFiles(dir.string(), files, unreadable, nullptr));
+    ASSERT_TRUE(kubelmar::listMeshFiles(dir.string(), files, unreadable, nullptr));
     EXPECT_EQ(files, (std::vector<std::string>{(dir / "good.obj").string(), (dir / "link.obj").string()}));
     ASSERT_EQ(unreadable.size(), 3u);
     EXPECT_EQ(unreadable[0].path, (dir / "dangling.obj").string());

@@ -1,4 +1,6 @@
-#include "voxel/batch.h"
+#include "batch/mesh_listing.h"
+
+#include "mesh/mesh_loader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,11 +15,17 @@ namespace {
 
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
-bool hasObjExtension(const std::string& name) {
-    if (name.size() < 4) return false;
-    const std::string tail = name.substr(name.size() - 4);
-    return lower(tail[0]) == '.' && lower(tail[1]) == 'o' && lower(tail[2]) == 'b' &&
-           lower(tail[3]) == 'j';
+// The length of `name`'s mesh extension (".obj", ".gltf", ...), 0 when it
+// has none the loader reads.
+std::size_t meshExtensionLength(const std::string& name) {
+    for (const std::string& ext : supportedMeshExtensions()) {
+        if (name.size() < ext.size()) continue;
+        const std::string tail = name.substr(name.size() - ext.size());
+        bool same = true;
+        for (std::size_t i = 0; i < ext.size(); ++i) same = same && lower(tail[i]) == ext[i];
+        if (same) return ext.size();
+    }
+    return 0;
 }
 
 }  // namespace
@@ -31,7 +39,7 @@ bool batchNameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
+bool listMeshFiles(const std::string& directory, std::vector<std::string>& files,
                   std::vector<UnreadableEntry>& unreadable, std::string* error) {
     files.clear();
     unreadable.clear();
@@ -46,7 +54,7 @@ bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         const std::string name = it->path().filename().string();
-        if (name.empty() || name[0] == '.' || !hasObjExtension(name)) continue;
+        if (name.empty() || name[0] == '.' || meshExtensionLength(name) == 0) continue;
         // status() follows links: a dangling link (ENOENT) or a loop (ELOOP)
         // fails here, where is_regular_file() would just say "no".
         std::error_code typeError;
@@ -70,10 +78,11 @@ bool listObjFiles(const std::string& directory, std::vector<std::string>& files,
     return true;
 }
 
-std::string batchOutputDirectory(const std::string& objPath) {
-    std::string stem = objPath;
-    const std::string name = fs::path(objPath).filename().string();
-    if (hasObjExtension(name) && name.size() > 4) stem.resize(stem.size() - 4);
+std::string batchOutputDirectory(const std::string& meshPath) {
+    std::string stem = meshPath;
+    const std::string name = fs::path(meshPath).filename().string();
+    const std::size_t ext = meshExtensionLength(name);
+    if (ext > 0 && name.size() > ext) stem.resize(stem.size() - ext);
     return stem + "/";
 }
 

@@ -9,7 +9,7 @@
 
 namespace kubelmar {
 
-// Small pieces of JSON text for the reports the command line writes.
+// Small pieces of JSON text for the reports and summaries runs write.
 
 // A string, or null when empty.
 inline std::string jsonStringOrNull(const std::string& text) { return text.empty() ? "null" : jsonString(text); }

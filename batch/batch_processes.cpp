@@ -1,4 +1,4 @@
-#include "engine/batch_processes.h"
+#include "batch/batch_processes.h"
 
 #include <poll.h>
 #include <sys/prctl.h>
@@ -71,32 +71,58 @@ private:
     bool bad_ = false;
 };
 
-std::string encodeOutcome(const FileOutcome& outcome) {
+std::string encodeOutcome(const RunReport& outcome) {
     std::string out;
     putU32(out, static_cast<std::uint32_t>(outcome.status));
     out.append(reinterpret_cast<const char*>(&outcome.seconds), sizeof outcome.seconds);
     putU32(out, static_cast<std::uint32_t>(outcome.size));
     putU32(out, static_cast<std::uint32_t>(outcome.filesWritten));
     putU64(out, outcome.filledVoxels);
-    putString(out, outcome.error);
-    putU32(out, static_cast<std::uint32_t>(outcome.warnings.size()));
-    for (const std::string& warning : outcome.warnings) putString(out, warning);
+    putU32(out, static_cast<std::uint32_t>(outcome.mode));
+    putU32(out, static_cast<std::uint32_t>(outcome.diagnostics.size()));
+    for (const Diagnostic& d : outcome.diagnostics) {
+        putU32(out, static_cast<std::uint32_t>(d.severity));
+        putString(out, d.file);
+        putU32(out, static_cast<std::uint32_t>(d.line));
+        putString(out, d.message);
+    }
+    putU32(out, static_cast<std::uint32_t>(outcome.phases.size()));
+    for (const PhaseTime& phase : outcome.phases) {
+        putString(out, phase.label);
+        out.append(reinterpret_cast<const char*>(&phase.seconds), sizeof phase.seconds);
+    }
     return out;
 }
 
-bool decodeOutcome(const std::string& payload, FileOutcome& outcome) {
+bool decodeOutcome(const std::string& payload, RunReport& outcome) {
     Reader in(payload);
     const std::uint32_t status = in.get<std::uint32_t>();
-    outcome.status = status <= static_cast<std::uint32_t>(FileOutcome::Status::Skipped)
-                         ? static_cast<FileOutcome::Status>(status)
-                         : FileOutcome::Status::Failed;
+    outcome.status = status <= static_cast<std::uint32_t>(RunReport::Status::Cancelled)
+                         ? static_cast<RunReport::Status>(status)
+                         : RunReport::Status::Failed;
     outcome.seconds = in.get<double>();
     outcome.size = static_cast<int>(in.get<std::uint32_t>());
     outcome.filesWritten = static_cast<int>(in.get<std::uint32_t>());
     outcome.filledVoxels = in.get<std::uint64_t>();
-    outcome.error = in.getString();
-    const std::uint32_t warnings = in.get<std::uint32_t>();
-    for (std::uint32_t w = 0; w < warnings && !in.failed(); ++w) outcome.warnings.push_back(in.getString());
+    outcome.mode = modeFromNumber(static_cast<int>(in.get<std::uint32_t>())).value_or(VoxelMode::Clipping);
+    const std::uint32_t diagnostics = in.get<std::uint32_t>();
+    for (std::uint32_t k = 0; k < diagnostics && !in.failed(); ++k) {
+        Diagnostic d;
+        d.severity = in.get<std::uint32_t>() == static_cast<std::uint32_t>(Diagnostic::Severity::Warning)
+                         ? Diagnostic::Severity::Warning
+                         : Diagnostic::Severity::Error;
+        d.file = in.getString();
+        d.line = static_cast<int>(in.get<std::uint32_t>());
+        d.message = in.getString();
+        outcome.diagnostics.push_back(std::move(d));
+    }
+    const std::uint32_t phases = in.get<std::uint32_t>();
+    for (std::uint32_t k = 0; k < phases && !in.failed(); ++k) {
+        PhaseTime phase;
+        phase.label = in.getString();
+        phase.seconds = in.get<double>();
+        outcome.phases.push_back(std::move(phase));
+    }
     return in.ok();
 }
 
@@ -120,7 +146,7 @@ bool sendFrame(int fd, Kind kind, std::uint64_t item, const std::string& payload
 }
 
 // The body of a worker process; never returns.
-[[noreturn]] void workerMain(int fd, Counter& next, const std::vector<BatchItem>& items,
+[[noreturn]] void workerMain(int fd, Counter& next, const std::vector<MeshJob>& items,
                              const WorkerFactory& makeWorker) {
     // A parent that is killed takes its workers with it (an interrupt from
     // the terminal reaches them all anyway, as one process group).
@@ -130,11 +156,11 @@ bool sendFrame(int fd, Kind kind, std::uint64_t item, const std::string& payload
     std::unique_ptr<BatchWorker> worker = makeWorker(&error);
     for (std::uint64_t k = next++; k < items.size(); k = next++) {
         if (!sendFrame(fd, Kind::Started, k)) break;
-        FileOutcome outcome;
+        RunReport outcome;
         if (worker) {
             outcome = worker->run(items[k]);
         } else {
-            outcome.error = items[k].meshPath + ": " + error;
+            outcome.fail(errorAbout(items[k].meshPath, error));
         }
         if (!sendFrame(fd, Kind::Finished, k, encodeOutcome(outcome))) break;
     }
@@ -163,8 +189,8 @@ struct Child {
 
 class ProcessPool {
 public:
-    ProcessPool(const std::vector<BatchItem>& items, const WorkerFactory& makeWorker,
-                const std::function<void(const FileOutcome&)>& finished, Counter& next)
+    ProcessPool(const std::vector<MeshJob>& items, const WorkerFactory& makeWorker,
+                const std::function<void(const RunReport&)>& finished, Counter& next)
         : items_(items),
           makeWorker_(makeWorker),
           finished_(finished),
@@ -172,7 +198,7 @@ public:
           outcomes_(items.size()),
           reported_(items.size(), false) {}
 
-    std::vector<FileOutcome> run(int jobs) {
+    std::vector<RunReport> run(int jobs) {
         for (int j = 0; j < jobs; ++j)
             if (!spawn()) break;
         while (!children_.empty()) {
@@ -248,7 +274,7 @@ private:
                 child.tookAny = true;
             } else if (kind == static_cast<char>(Kind::Finished)) {
                 child.item.reset();
-                FileOutcome outcome;
+                RunReport outcome;
                 if (!decodeOutcome(payload, outcome)) outcome = failed(k, "the worker process sent a garbled outcome");
                 report(k, std::move(outcome));
             }
@@ -272,25 +298,25 @@ private:
         if (child.tookAny && next_.load() < items_.size()) spawn();
     }
 
-    FileOutcome failed(std::uint64_t k, const std::string& why) const {
-        FileOutcome outcome;
-        outcome.error = items_[k].meshPath + ": " + why;
+    RunReport failed(std::uint64_t k, const std::string& why) const {
+        RunReport outcome;
+        outcome.fail(errorAbout(items_[k].meshPath, why));
         return outcome;
     }
 
-    void report(std::uint64_t k, FileOutcome outcome) {
+    void report(std::uint64_t k, RunReport outcome) {
         if (reported_[k]) return;
         reported_[k] = true;
-        outcome.item = items_[k];
+        outcome.job = items_[k];
         outcomes_[k] = std::move(outcome);
         if (finished_) finished_(outcomes_[k]);
     }
 
-    const std::vector<BatchItem>& items_;
+    const std::vector<MeshJob>& items_;
     const WorkerFactory& makeWorker_;
-    const std::function<void(const FileOutcome&)>& finished_;
+    const std::function<void(const RunReport&)>& finished_;
     Counter& next_;
-    std::vector<FileOutcome> outcomes_;
+    std::vector<RunReport> outcomes_;
     std::vector<bool> reported_;
     std::vector<Child> children_;
     std::string lastEnd_;
@@ -298,15 +324,15 @@ private:
 
 }  // namespace
 
-std::vector<FileOutcome> runBatchInProcesses(const std::vector<BatchItem>& items, int jobs,
+std::vector<RunReport> runBatchInProcesses(const std::vector<MeshJob>& items, int jobs,
                                              const WorkerFactory& makeWorker,
-                                             const std::function<void(const FileOutcome&)>& finished) {
+                                             const std::function<void(const RunReport&)>& finished) {
     const int workers = std::min<long long>(std::max(jobs, 1), static_cast<long long>(items.size()));
-    if (workers <= 1) return runBatch(items, 1, makeWorker, finished);
+    if (workers <= 1) return runBatchInThreads(items, 1, makeWorker, finished);
     void* shared = ::mmap(nullptr, sizeof(Counter), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return runBatch(items, jobs, makeWorker, finished);
+    if (shared == MAP_FAILED) return runBatchInThreads(items, jobs, makeWorker, finished);
     Counter* next = new (shared) Counter(0);
-    std::vector<FileOutcome> outcomes = ProcessPool(items, makeWorker, finished, *next).run(workers);
+    std::vector<RunReport> outcomes = ProcessPool(items, makeWorker, finished, *next).run(workers);
     next->~Counter();
     ::munmap(shared, sizeof(Counter));
     return outcomes;

@@ -1,4 +1,4 @@
-#include "cli/batch_summary.h"
+#include "batch/batch_summary.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,9 +7,9 @@
 #include <regex>
 #include <sstream>
 
-#include "cli/json_text.h"
+#include "formats/json_text.h"
 #include "formats/atomic_file.h"
-#include "voxel/batch.h"
+#include "batch/mesh_listing.h"
 
 namespace kubelmar {
 
@@ -19,13 +19,14 @@ namespace {
 
 constexpr const char* kFileLineStart = "    {\"file\": ";
 
-std::string fileLine(const FileOutcome& r) {
+std::string fileLine(const RunReport& r) {
     std::ostringstream out;
-    out << kFileLineStart << jsonString(r.item.relativePath) << ", \"output\": "
-        << jsonString(r.item.outputDirectory) << ", \"status\": " << jsonString(statusName(r.status))
+    out << kFileLineStart << jsonString(r.job.relativePath) << ", \"output\": "
+        << jsonString(r.job.outputDirectory) << ", \"status\": " << jsonString(statusName(r.status))
         << ", \"seconds\": " << jsonSeconds(r.seconds) << ", \"size\": " << r.size
         << ", \"files\": " << r.filesWritten << ", \"voxels\": " << r.filledVoxels
-        << ", \"error\": " << jsonStringOrNull(r.error) << ", \"warnings\": " << jsonStringList(r.warnings) << "}";
+        << ", \"error\": " << jsonStringOrNull(r.errorText()) << ", \"warnings\": " << jsonStringList(r.warningTexts())
+        << "}";
     return out.str();
 }
 
@@ -65,20 +66,20 @@ std::string batchSummaryFileName(int shardIndex, int shardCount) {
     return "batch-summary-" + std::to_string(shardIndex) + "-of-" + std::to_string(shardCount) + ".json";
 }
 
-SummaryCounts countOutcomes(const std::vector<FileOutcome>& outcomes) {
+SummaryCounts countOutcomes(const std::vector<RunReport>& outcomes) {
     SummaryCounts counts;
-    for (const FileOutcome& r : outcomes) {
-        if (r.status == FileOutcome::Status::Done) ++counts.done;
-        else if (r.status == FileOutcome::Status::Skipped) ++counts.skipped;
+    for (const RunReport& r : outcomes) {
+        if (r.status == RunReport::Status::Done) ++counts.done;
+        else if (r.status == RunReport::Status::Skipped) ++counts.skipped;
         else ++counts.failed;
     }
     return counts;
 }
 
-std::string batchSummaryJson(const std::vector<FileOutcome>& outcomes, int shardIndex, int shardCount,
+std::string batchSummaryJson(const std::vector<RunReport>& outcomes, int shardIndex, int shardCount,
                              double seconds) {
     std::vector<std::string> lines;
-    for (const FileOutcome& r : outcomes) lines.push_back(fileLine(r));
+    for (const RunReport& r : outcomes) lines.push_back(fileLine(r));
     const std::string shard = shardCount <= 1 ? "null"
                                               : jsonString(std::to_string(shardIndex) + "/" + std::to_string(shardCount));
     return summaryText(lines, countOutcomes(outcomes), shard, seconds);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/batch_runner.h"
+#include "batch/batch_plan.h"
 
 namespace kubelmar {
 
@@ -15,7 +15,7 @@ std::string batchSummaryFileName(int shardIndex, int shardCount);
 // file (relative path, output folder, status, seconds, N, files, voxels,
 // error, warnings) in the batch's order. One line per file keeps the text
 // easy to merge and to grep.
-std::string batchSummaryJson(const std::vector<FileOutcome>& outcomes, int shardIndex, int shardCount,
+std::string batchSummaryJson(const std::vector<RunReport>& outcomes, int shardIndex, int shardCount,
                              double seconds);
 
 struct SummaryCounts {
@@ -23,7 +23,7 @@ struct SummaryCounts {
     int failed = 0;
     int skipped = 0;
 };
-SummaryCounts countOutcomes(const std::vector<FileOutcome>& outcomes);
+SummaryCounts countOutcomes(const std::vector<RunReport>& outcomes);
 
 // Merges the shard summaries of `directory` (all N of one shard count must
 // be there) into batch-summary.json, files in the batch's order.

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/batch_runner.h"
+#include "batch/batch_threads.h"
 
 namespace kubelmar {
 
@@ -23,8 +23,8 @@ namespace kubelmar {
 // workers need: a forked child has only the calling thread. jobs <= 1 runs
 // on the calling thread; where the counter can't be shared, runBatch's
 // threads run instead.
-std::vector<FileOutcome> runBatchInProcesses(const std::vector<BatchItem>& items, int jobs,
+std::vector<RunReport> runBatchInProcesses(const std::vector<MeshJob>& items, int jobs,
                                              const WorkerFactory& makeWorker,
-                                             const std::function<void(const FileOutcome&)>& finished);
+                                             const std::function<void(const RunReport&)>& finished);
 
 }  // namespace kubelmar
