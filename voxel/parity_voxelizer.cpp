@@ -77,7 +77,7 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
         sliceScaleUniform_ = program_.uniform("sliceScale");
         axisUniform_ = program_.uniform("axis");
     }
-    if (target_.size() != n && !target_.create(loader, n))
+    if (target_.size() != n && !target_.create(loader, n, RenderTarget::Format::Integer))
         return "no usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
                std::to_string(n) + " pixels";
     return {};
