@@ -93,7 +93,7 @@ void MeshView::frameMesh(const Mesh& mesh) {
         const Vec4& p = mesh.positions[std::size_t(v)];
         farthest = std::max(farthest, p.x * p.x + p.y * p.y + p.z * p.z);
     }
-    radius_ = farthest > 0.0f ? std::sqrt(farthest) : 1774.0f;
+    radius_ = farthest > 0.0f ? std::sqrt(farthest) : kFrameCornerRadius;
     fit();
 }
 
