@@ -11,12 +11,12 @@ namespace kubelmar {
 
 namespace {
 
-float slabAxisValue(const Vec4& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
+float slabAxisValue(const Float3& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
 
 // Eye x and y of a mesh point in each pass's view: XY (x, -z), XZ (x, -y),
 // YZ (z, y). The pictures show the frame cube: eye -kFrameHalfSide ..
 // kFrameHalfSide on both axes.
-void eyeXY(const Vec4& p, int pass, float& ex, float& ey) {
+void eyeXY(const Float3& p, int pass, float& ex, float& ey) {
     if (pass == 0) { ex = p.x; ey = -p.z; }
     else if (pass == 1) { ex = p.x; ey = -p.y; }
     else { ex = p.z; ey = p.y; }
@@ -56,7 +56,7 @@ std::vector<std::uint32_t> distinctFaces(const std::vector<std::uint32_t>& faceI
     return out;
 }
 
-void SlabFaces::build(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faceIndices,
+void SlabFaces::build(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faceIndices,
                       const SlabState& slab) {
     positions_ = &positions;
     faceIndices_ = &faceIndices;
