@@ -90,10 +90,10 @@ void MeshView::paint(const MeshDrawer* drawer, int width, int height) const {
 void MeshView::frameMesh(const Mesh& mesh) {
     float farthest = 0.0f;
     for (int v = 0; v < mesh.vertexCount && v < int(mesh.positions.size()); ++v) {
-        const Vec4& p = mesh.positions[std::size_t(v)];
+        const Float3& p = mesh.positions[std::size_t(v)];
         farthest = std::max(farthest, p.x * p.x + p.y * p.y + p.z * p.z);
     }
-    radius_ = farthest > 0.0f ? std::sqrt(farthest) : 1774.0f;
+    radius_ = farthest > 0.0f ? std::sqrt(farthest) : kFrameCornerRadius;
     fit();
 }
 

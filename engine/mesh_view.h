@@ -4,13 +4,14 @@
 #include "math/arcball.h"
 #include "math/matrix.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_frame.h"
 
 namespace kubelmar {
 
 // The interactive view of the mesh: the user's rotation (an arcball), zoom
 // and lighting, and the picture of the mesh under them. Orthographic,
-// centred on the origin of the cube -1024..1024 (mesh units) that every
-// prepared mesh lies in.
+// centred on the origin of the frame cube (kFrameHalfSide, mesh units) that
+// every prepared mesh lies in.
 //
 // Zoom 1 frames the mesh's bounding sphere about the origin in the view's
 // shorter side, so no rotation at zoom <= 1 puts any of it outside the
@@ -59,7 +60,7 @@ private:
     ArcBall arcBall_;
     bool shaded_ = true;
     float zoom_ = 1.0f;
-    float radius_ = 1774.0f;  // mesh units: the cube's corners, until a mesh is framed
+    float radius_ = kFrameCornerRadius;  // mesh units: the cube's corners, until a mesh is framed
 };
 
 }  // namespace kubelmar

@@ -53,10 +53,9 @@ void GL_FrameBufferObject::init(int w, int h, GLenum /*format*/, GLuint colorTex
                                 GLuint depthTexture) {
     width = w;
     height = h;
-    GLint before = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &before);
     loader->glGenFramebuffersEXT(1, &framebufferId);
-    loader->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebufferId);
+    FramebufferBinding during;
+    during.bind(*loader, framebufferId);
     loader->glGenRenderbuffersEXT(1, &depthRenderbuffer);
     loader->glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthRenderbuffer);
     loader->glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, width, height);
@@ -69,7 +68,7 @@ void GL_FrameBufferObject::init(int w, int h, GLenum /*format*/, GLuint colorTex
     loader->glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D,
                                       depthTexture, 0);
     checkStatus();
-    loader->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(before));
+    during.restore(*loader);
 }
 
 GLenum GL_FrameBufferObject::checkStatus() {
@@ -84,14 +83,12 @@ GLenum GL_FrameBufferObject::checkStatus() {
 
 void GL_FrameBufferObject::bind(GLuint id) {
     if (framebufferId == 0) return;  // never initialised: nothing to bind
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous_);
-    loader->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, id);
+    binding_.bind(*loader, id);
 }
 
 void GL_FrameBufferObject::unbind() {
     if (framebufferId == 0) return;
-    loader->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous_));
-    previous_ = 0;
+    binding_.restore(*loader);
 }
 
 }  // namespace kubelmar

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include <string>
+
+#include "gl/framebuffer_binding.h"
 #include "gl/gl_ext_loader.h"
 
 namespace kubelmar {
@@ -37,7 +40,7 @@ public:
     std::FILE* log = nullptr;  // status lines go here; nowhere when null
 
 private:
-    GLint previous_ = 0;
+    FramebufferBinding binding_;
 };
 
 // Status line for a glCheckFramebufferStatusEXT value; empty for complete.

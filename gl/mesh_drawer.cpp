@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "mesh/colour_source.h"
 #include "mesh/texture_image.h"
@@ -11,11 +10,17 @@ namespace kubelmar {
 
 namespace {
 
+// The first `count` elements of `data`, as tightly packed as T is.
+template <typename T>
+void uploadArray(GL_Ext_Loader& loader, GLuint buffer, GLenum target, const std::vector<T>& data, std::size_t count) {
+    loader.glBindBufferARB(target, buffer);
+    loader.glBufferDataARB(target, static_cast<GLsizeiptrARB>(count * sizeof(T)), data.data(), GL_STATIC_DRAW_ARB);
+    loader.glBindBufferARB(target, 0);
+}
+
 template <typename T>
 void uploadArray(GL_Ext_Loader& loader, GLuint buffer, GLenum target, const std::vector<T>& data) {
-    loader.glBindBufferARB(target, buffer);
-    loader.glBufferDataARB(target, static_cast<GLsizeiptrARB>(data.size() * sizeof(T)), data.data(), GL_STATIC_DRAW_ARB);
-    loader.glBindBufferARB(target, 0);
+    uploadArray(loader, buffer, target, data, data.size());
 }
 
 int largestPowerOfTwoAtMost(int n) {
@@ -42,18 +47,13 @@ std::vector<std::string> MeshDrawer::upload(GL_Ext_Loader& loader, const Mesh& m
     for (std::size_t f = 0; f < static_cast<std::size_t>(mesh.faceCount); ++f)
         for (std::size_t k = 0; k < 3; ++k) indices_[3 * f + k] = static_cast<std::uint32_t>(mesh.faces[f].index[k]);
 
-    // Tight arrays: x y z for positions and normals, r g b a for colours.
-    std::vector<float> positions(3 * n), normals(3 * n), colours(4 * n);
+    // Positions and normals go as the mesh holds them (tight x y z); the
+    // colours are the ones `source` picks, tight r g b a.
+    std::vector<Rgba> colours(n);
     vertexTexture_.clear();
     bool textured = false;
     for (std::size_t i = 0; i < n; ++i) {
-        const Vec4& p = mesh.positions[i];
-        const Vec4& nv = mesh.normals[i];
-        const Vec4 c = vertexColourFor(mesh, i, source);
-        const float pv[3] = {p.x, p.y, p.z}, nn[3] = {nv.x, nv.y, nv.z}, cc[4] = {c.x, c.y, c.z, c.w};
-        std::memcpy(&positions[3 * i], pv, sizeof pv);
-        std::memcpy(&normals[3 * i], nn, sizeof nn);
-        std::memcpy(&colours[4 * i], cc, sizeof cc);
+        colours[i] = vertexColourFor(mesh, i, source);
         textured = textured || vertexTextureFor(mesh, i, source) >= 0;
     }
 
@@ -63,8 +63,8 @@ std::vector<std::string> MeshDrawer::upload(GL_Ext_Loader& loader, const Mesh& m
     normalBuffer_ = buffers[1];
     colourBuffer_ = buffers[2];
     indexBuffer_ = buffers[3];
-    uploadArray(loader, positionBuffer_, GL_ARRAY_BUFFER_ARB, positions);
-    uploadArray(loader, normalBuffer_, GL_ARRAY_BUFFER_ARB, normals);
+    uploadArray(loader, positionBuffer_, GL_ARRAY_BUFFER_ARB, mesh.positions, n);
+    uploadArray(loader, normalBuffer_, GL_ARRAY_BUFFER_ARB, mesh.normals, n);
     uploadArray(loader, colourBuffer_, GL_ARRAY_BUFFER_ARB, colours);
     uploadArray(loader, indexBuffer_, GL_ELEMENT_ARRAY_BUFFER_ARB, indices_);
 

@@ -1,28 +1,42 @@
 #include "gl/render_target.h"
 
+#include <cassert>
+
 namespace kubelmar {
 
-bool RenderTarget::create(GL_Ext_Loader& loader, int size) {
+// Adds a size_ x size_ renderbuffer at `attachment` of the bound framebuffer.
+GLuint RenderTarget::addRenderbuffer(GLenum internalFormat, GLenum attachment) {
+    GLuint buffer = 0;
+    loader_->glGenRenderbuffersEXT(1, &buffer);
+    loader_->glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffer);
+    loader_->glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, internalFormat, size_, size_);
+    loader_->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, attachment, GL_RENDERBUFFER_EXT, buffer);
+    return buffer;
+}
+
+bool RenderTarget::create(GL_Ext_Loader& loader, int size, Format format) {
     release();
     loader_ = &loader;
+    format_ = format;
     size_ = size;
-    GLint before = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &before);
     loader.glGenFramebuffersEXT(1, &framebuffer_);
-    loader.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-    loader.glGenRenderbuffersEXT(1, &colorBuffer_);
-    loader.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colorBuffer_);
-    loader.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, size, size);
-    loader.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT,
-                                        GL_RENDERBUFFER_EXT, colorBuffer_);
-    loader.glGenRenderbuffersEXT(1, &depthBuffer_);
-    loader.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer_);
-    loader.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, size, size);
-    loader.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT,
-                                        GL_RENDERBUFFER_EXT, depthBuffer_);
+    FramebufferBinding during;
+    during.bind(loader, framebuffer_);
+    if (format == Format::Integer) {
+        colorBuffer_ = addRenderbuffer(GL_RGBA32UI, GL_COLOR_ATTACHMENT0_EXT);
+    } else {
+        colorBuffer_ = addRenderbuffer(GL_RGBA8, GL_COLOR_ATTACHMENT0_EXT);
+        depthBuffer_ = addRenderbuffer(GL_DEPTH_COMPONENT24, GL_DEPTH_ATTACHMENT_EXT);
+    }
     const GLenum status = loader.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
     loader.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    loader.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(before));
+    during.restore(loader);
+    // A GL that can't store an integer format leaves an error behind; don't
+    // let a later check pick it up.
+    if (format == Format::Integer) {
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
     if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
         release();
         return false;
@@ -45,27 +59,32 @@ void RenderTarget::abandon() {
     size_ = 0;
 }
 
-void RenderTarget::bind() {
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous_);
-    loader_->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-}
+void RenderTarget::bind() { binding_.bind(*loader_, framebuffer_); }
 
-void RenderTarget::unbind() {
-    loader_->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous_));
-    previous_ = 0;
-}
+void RenderTarget::unbind() { binding_.restore(*loader_); }
 
-void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const {
-    readPixels(0, 0, size_, size_, rgba);
-}
+void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const { readPixels(0, 0, size_, size_, rgba); }
 
 void RenderTarget::readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const {
+    assert(format_ == Format::ColourDepth);
     rgba.resize(static_cast<std::size_t>(width) * height * 4);
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+}
+
+void RenderTarget::clear() {
+    assert(format_ == Format::Integer);
+    const GLuint zero[4] = {0, 0, 0, 0};
+    loader_->glClearBufferuiv(GL_COLOR, 0, zero);
+}
+
+void RenderTarget::readRows(int first, int count, std::vector<std::uint32_t>& words) const {
+    assert(format_ == Format::Integer);
+    words.resize(static_cast<std::size_t>(size_) * count * 4);
+    glReadPixels(0, first, size_, count, GL_RGBA_INTEGER, GL_UNSIGNED_INT, words.data());
 }
 
 }  // namespace kubelmar

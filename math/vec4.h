@@ -2,9 +2,9 @@
 
 namespace kubelmar {
 
-// Four floats plus the length last computed by length()/normalize().
-// Positions and normals use x, y, z (w = 0); colours use x, y, z, w as red,
-// green, blue, alpha. `len` is never copied or combined.
+// Four floats plus the length last computed by length()/normalize(), for the
+// arcball and matrices (the mesh itself stores packed Float3 and Rgba).
+// `len` is never copied or combined.
 struct Vec4 {
     float x = 0.0f;
     float y = 0.0f;

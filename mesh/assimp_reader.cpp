@@ -60,7 +60,8 @@ bool SceneConverter::convert(Mesh& mesh) {
         result_.error = errorAbout(path_, "too many vertices or faces");
         return false;
     }
-    std::vector<Vec4> positions, colours;
+    std::vector<Float3> positions;
+    std::vector<Rgba> colours;
     std::vector<int> faces;
     positions.reserve(vertexTotal);
     faces.reserve(3 * faceTotal);
@@ -78,19 +79,19 @@ bool SceneConverter::convert(Mesh& mesh) {
         if (hasColours && scene_.mMaterials && part.mMaterialIndex < scene_.mNumMaterials)
             scene_.mMaterials[part.mMaterialIndex]->Get(AI_MATKEY_BASE_COLOR, factor);
         if (hasColours && !anyColour) {
-            colours.assign(positions.size(), Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+            colours.assign(positions.size(), kOpaqueWhite);
             anyColour = true;
         }
         for (unsigned v = 0; v < part.mNumVertices; ++v) {
             const aiVector3D& p = part.mVertices[v];
-            positions.emplace_back(p.x, p.y, p.z);
+            positions.push_back({p.x, p.y, p.z});
             const std::size_t i = static_cast<std::size_t>(first) + v;
             if (hasColours) {
                 // Alpha 0 as for OBJ colour lines, so equal meshes store equal colours.
                 const aiColor4D& c = part.mColors[0][v];
-                colours.emplace_back(c.r * factor.r, c.g * factor.g, c.b * factor.b, 0.0f);
+                colours.push_back({c.r * factor.r, c.g * factor.g, c.b * factor.b, 0.0f});
             } else if (anyColour) {
-                colours.emplace_back(1.0f, 1.0f, 1.0f, 1.0f);
+                colours.push_back(kOpaqueWhite);
             }
             vertexMaterial[i] = mat;
             if (tex >= 0) {

@@ -18,6 +18,6 @@ int vertexTextureFor(const Mesh& mesh, std::size_t vertex, ColourSource source);
 // The colour vertex `vertex` is drawn with under `source`, following the
 // chain texture (white: the texture's colour is drawn unchanged), material
 // Kd (alpha 1), vertex colour (as stored), white.
-Vec4 vertexColourFor(const Mesh& mesh, std::size_t vertex, ColourSource source);
+Rgba vertexColourFor(const Mesh& mesh, std::size_t vertex, ColourSource source);
 
 }  // namespace kubelmar

@@ -17,9 +17,9 @@ MeshBox measureMesh(const Mesh& mesh) {
     // Min and max of floats are exact in either precision: the box is the
     // file's own numbers.
     MeshBox box;
-    const Vec4& first = mesh.positions[0];
+    const Float3& first = mesh.positions[0];
     box.low = box.high = {first.x, first.y, first.z};
-    for (const Vec4& p : mesh.positions) {
+    for (const Float3& p : mesh.positions) {
         const double c[3] = {p.x, p.y, p.z};
         for (int a = 0; a < 3; ++a) {
             box.low[a] = std::min(box.low[a], c[a]);
@@ -54,7 +54,7 @@ void frameMesh(Mesh& mesh, const MeshBox& box, float size) {
 
     bool singleHolds = std::isfinite(side) && side > 0.0f;
     for (std::size_t i = 0; singleHolds && i < mesh.positions.size(); ++i) {
-        const Vec4& p = mesh.positions[i];
+        const Float3& p = mesh.positions[i];
         const float c[3] = {p.x, p.y, p.z};
         for (int a = 0; a < 3; ++a) {
             const float s = single(c[a], a);
@@ -62,7 +62,7 @@ void frameMesh(Mesh& mesh, const MeshBox& box, float size) {
             if (!(std::fabs(static_cast<double>(s) - exact(c[a], a)) <= kFrameTolerance)) singleHolds = false;
         }
     }
-    for (Vec4& p : mesh.positions) {
+    for (Float3& p : mesh.positions) {
         if (singleHolds) {
             p.x = single(p.x, 0);
             p.y = single(p.y, 1);

@@ -6,6 +6,15 @@
 
 namespace kubelmar {
 
+// The frame every prepared mesh lies in and every view and voxel grid is
+// laid over: the cube -kFrameHalfSide..kFrameHalfSide on each axis (mesh
+// units), centred on the origin, the mesh's largest box side kFrameSide long.
+constexpr float kFrameHalfSide = 1024.0f;
+constexpr float kFrameSide = 2.0f * kFrameHalfSide;
+// Distance of the cube's corners from the origin, rounded up to whole mesh
+// units (kFrameHalfSide * sqrt 3 = 1773.6): a sphere that holds any mesh.
+constexpr float kFrameCornerRadius = 1774.0f;
+
 // A mesh's bounding box in the file's own units, measured in double
 // precision so that far-off or tiny meshes still have a size.
 struct MeshBox {
@@ -18,7 +27,7 @@ struct MeshBox {
 MeshBox measureMesh(const Mesh& mesh);
 
 // Moves and scales every position so that the box is centred on the origin
-// with its largest side `size` (the view cube's 2048 units). `box` is
+// with its largest side `size` (the frame's kFrameSide units). `box` is
 // measureMesh's and its largest side must be > 0.
 //
 // The positions are formed the way the program always formed them (single

@@ -19,9 +19,6 @@ namespace kubelmar {
 
 namespace {
 
-// Side length of the cube -1024..1024 that every view projects onto.
-constexpr float kFrameSize = 2048.0f;
-
 enum class Reader { Obj, Assimp, Unsupported, NotRegular };
 
 std::string lowerExtension(const std::string& path) {
@@ -111,7 +108,7 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
         result.meshExtent = static_cast<float>(extent);
         result.fileBoxLow = box.low;
         result.fileBoxHigh = box.high;
-        frameMesh(mesh, box, kFrameSize);
+        frameMesh(mesh, box, kFrameSide);
     }
     result.log.push_back({LoadLogLine::Out, "MESH_CENTRE"});
     mesh.computeBounds();

@@ -29,8 +29,8 @@ const char* colourSourceName(ColourSource source) {
     return "auto";
 }
 
-void Mesh::buildWithMaterials(const std::vector<Vec4>& positionList, const std::vector<Vec4>& colorList,
-                              const std::vector<Vec4>& texCoordList, const std::vector<int>& faceIndexList,
+void Mesh::buildWithMaterials(const std::vector<Float3>& positionList, const std::vector<Rgba>& colorList,
+                              const std::vector<TexCoord>& texCoordList, const std::vector<int>& faceIndexList,
                               const std::vector<int>& cornerTexCoords, const std::vector<int>& faceMaterials,
                               std::vector<Material> materialList, std::vector<Texture> textureList) {
     build(positionList, {}, colorList, {}, faceIndexList);
@@ -73,7 +73,7 @@ void Mesh::buildWithMaterials(const std::vector<Vec4>& positionList, const std::
                     nextSame[static_cast<std::size_t>(v)] = found;
                     const std::size_t p = static_cast<std::size_t>(faces[f].index[k]);
                     positions.push_back(positions[p]);
-                    normals.push_back(Vec4(0));
+                    normals.push_back(Float3{});
                     colors.push_back(colors[p]);
                     vertexMaterial.push_back(-1);
                     vertexTexture.push_back(-1);
@@ -89,8 +89,7 @@ void Mesh::buildWithMaterials(const std::vector<Vec4>& positionList, const std::
                 vertexMaterial[vu] = m;
                 vertexTexture[vu] = t >= 0 ? texture : -1;
                 if (t >= 0) {
-                    const Vec4& uv = texCoordList[static_cast<std::size_t>(t)];
-                    texCoords[vu] = {uv.x, uv.y};
+                    texCoords[vu] = texCoordList[static_cast<std::size_t>(t)];
                 }
             }
             faces[f].index[k] = v;
@@ -116,14 +115,14 @@ int vertexTextureFor(const Mesh& mesh, std::size_t vertex, ColourSource source) 
     return vertex < mesh.vertexTexture.size() ? mesh.vertexTexture[vertex] : -1;
 }
 
-Vec4 vertexColourFor(const Mesh& mesh, std::size_t vertex, ColourSource source) {
+Rgba vertexColourFor(const Mesh& mesh, std::size_t vertex, ColourSource source) {
     // A textured vertex draws the texture alone; white keeps it unchanged.
-    if (vertexTextureFor(mesh, vertex, source) >= 0) return Vec4(1.0f, 1.0f, 1.0f, 1.0f);
+    if (vertexTextureFor(mesh, vertex, source) >= 0) return kOpaqueWhite;
     if (source != ColourSource::Vertex && vertex < mesh.vertexMaterial.size()) {
         const int m = mesh.vertexMaterial[vertex];
         if (m >= 0 && mesh.materials[static_cast<std::size_t>(m)].hasDiffuse) {
             const float* kd = mesh.materials[static_cast<std::size_t>(m)].diffuse;
-            return Vec4(kd[0], kd[1], kd[2], 1.0f);
+            return {kd[0], kd[1], kd[2], 1.0f};
         }
     }
     // The vertex colours, white where the file gave none.

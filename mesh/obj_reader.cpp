@@ -32,7 +32,6 @@ using obj::scanFloat;
 using obj::scanInt;
 using obj::skipBlanks;
 
-const Vec4 kWhite(1.0f, 1.0f, 1.0f, 1.0f);
 constexpr int kNoTexCoord = -1;
 constexpr int kBadTexCoord = -2;
 
@@ -78,11 +77,11 @@ private:
 
     const std::string& name_;
     std::int64_t line_ = 0;
-    std::vector<Vec4> positions_;
-    std::vector<Vec4> colors_;        // "vc" lines
-    std::vector<Vec4> vertexColors_;  // "v x y z r g b", one per vertex once any appears
-    std::vector<Vec4> normals_;
-    std::vector<Vec4> texCoords_;
+    std::vector<Float3> positions_;
+    std::vector<Rgba> colors_;        // "vc" lines
+    std::vector<Rgba> vertexColors_;  // "v x y z r g b", one per vertex once any appears
+    std::vector<Float3> normals_;
+    std::vector<TexCoord> texCoords_;
     std::vector<int> faceIndices_;  // three 0-based indices per triangle
     // Per corner: 0-based vt index, kNoTexCoord, or kBadTexCoord (counted);
     // per triangle: index into materialNames_, or -1. Both stay empty until
@@ -157,7 +156,7 @@ bool ObjParser::parseLine(const char* p, const char* end) {
         case 'c':
             return parseColor(p + 2, end);
         case 'n': {
-            Vec4 n;
+            Float3 n;
             const char* q = scanFloat(p + 2, end, n.x);
             if (q) q = scanFloat(q, end, n.y);
             if (q) q = scanFloat(q, end, n.z);
@@ -168,10 +167,10 @@ bool ObjParser::parseLine(const char* p, const char* end) {
             // "vt u [v [w]]": v defaults to 0. A line without a number is
             // still counted, so that later indices keep pointing where the
             // file meant; it reads as (0, 0).
-            Vec4 t;
-            const char* q = scanFloat(p + 2, end, t.x);
-            if (q && !scanFloat(q, end, t.y)) t.y = 0.0f;
-            if (!q || !std::isfinite(t.x) || !std::isfinite(t.y)) t = Vec4(0.0f, 0.0f);
+            TexCoord t = {0.0f, 0.0f};
+            const char* q = scanFloat(p + 2, end, t[0]);
+            if (q && !scanFloat(q, end, t[1])) t[1] = 0.0f;
+            if (!q || !std::isfinite(t[0]) || !std::isfinite(t[1])) t = {0.0f, 0.0f};
             texCoords_.push_back(t);
             return true;
         }
@@ -193,23 +192,23 @@ bool ObjParser::parseVertex(const char* p, const char* end) {
         if (!std::isfinite(v[3]) || !std::isfinite(v[4]) || !std::isfinite(v[5]))
             return fail("vertex colour is not a finite number");
         // Vertices read before the first coloured one are white.
-        if (vertexColors_.empty()) vertexColors_.assign(positions_.size(), kWhite);
+        if (vertexColors_.empty()) vertexColors_.assign(positions_.size(), kOpaqueWhite);
         // Alpha 0, as for "vc" colours, so both ways of colouring a file agree.
-        vertexColors_.emplace_back(v[3], v[4], v[5], 0.0f);
+        vertexColors_.push_back({v[3], v[4], v[5], 0.0f});
     } else if (!vertexColors_.empty()) {
-        vertexColors_.push_back(kWhite);
+        vertexColors_.push_back(kOpaqueWhite);
     }
-    positions_.emplace_back(v[0], v[1], v[2]);
+    positions_.push_back({v[0], v[1], v[2]});
     return true;
 }
 
 bool ObjParser::parseColor(const char* p, const char* end) {
-    Vec4 c;
-    const char* q = scanFloat(p, end, c.x);
-    if (q) q = scanFloat(q, end, c.y);
-    if (q) q = scanFloat(q, end, c.z);
+    Rgba c;  // alpha 0, as colour lines have always been stored
+    const char* q = scanFloat(p, end, c.r);
+    if (q) q = scanFloat(q, end, c.g);
+    if (q) q = scanFloat(q, end, c.b);
     if (!q) return true;  // malformed: skipped
-    if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z))
+    if (!std::isfinite(c.r) || !std::isfinite(c.g) || !std::isfinite(c.b))
         return fail("vertex colour is not a finite number");
     colors_.push_back(c);
     return true;
@@ -411,7 +410,7 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     // "vc" colours where given (they take precedence over colours on the "v"
     // lines); the rest (or all, without any) stay white.
     const bool lineColours = !vertexColors_.empty() && colors_.empty();
-    const std::vector<Vec4>& colours = lineColours ? vertexColors_ : colors_;
+    const std::vector<Rgba>& colours = lineColours ? vertexColors_ : colors_;
 
     std::vector<Material> materials;
     std::vector<Texture> textures;
@@ -419,7 +418,7 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
         loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_);
     const bool plain = materials.empty() || faceMaterials_.empty();
     if (plain) {
-        mesh.build(positions_, normals_, lineColours ? std::vector<Vec4>{} : colors_, texCoords_, faceIndices_);
+        mesh.build(positions_, normals_, lineColours ? std::vector<Rgba>{} : colors_, texCoords_, faceIndices_);
         if (lineColours) mesh.colors = vertexColors_;
     } else {
         for (int& m : faceMaterials_) m = m >= 0 ? slotMaterial[static_cast<std::size_t>(m)] : -1;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "mesh/mesh_frame.h"
 #include "voxel/axis_views.h"
 #include "voxel/depth_build.h"
 
@@ -54,7 +55,9 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
     glViewport(0, 0, n, n);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(-1024, 1024, -1024, 1024, -2048, 2048);
+    // The frame cube fills the view; depth reaches twice as far, so no face
+    // is cut by the near or far plane, only by the slab's clip planes.
+    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameSide, kFrameSide);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glMultMatrixf(axisRotation(kClipPasses[slab.axis].view).m);

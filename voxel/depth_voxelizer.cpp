@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "mesh/mesh_frame.h"
 #include "voxel/png_io.h"
 
 namespace kubelmar {
@@ -71,8 +72,9 @@ void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
     glViewport(0, 0, size_, size_);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // Window depth of eye z': (1 - z'/1024) / 2, 0 nearest to the viewer.
-    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
+    // The frame cube fills the view. Window depth of eye z':
+    // (1 - z' / kFrameHalfSide) / 2, 0 nearest to the viewer.
+    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glMultMatrixf(axisRotation(kDepthViews[view].view).m);
@@ -97,7 +99,7 @@ void DepthVoxelizer::showDepthTexture() {
     glViewport(0, 0, textureSize_, textureSize_);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(-1024, 1024, -1024, 1024, -1024, 1024);
+    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
@@ -105,13 +107,13 @@ void DepthVoxelizer::showDepthTexture() {
     glColor3f(1, 1, 1);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
-    glVertex3f(-1024, -1024, 0);
+    glVertex3f(-kFrameHalfSide, -kFrameHalfSide, 0);
     glTexCoord2f(0, 1);
-    glVertex3f(-1024, 1024, 0);
+    glVertex3f(-kFrameHalfSide, kFrameHalfSide, 0);
     glTexCoord2f(1, 1);
-    glVertex3f(1024, 1024, 0);
+    glVertex3f(kFrameHalfSide, kFrameHalfSide, 0);
     glTexCoord2f(1, 0);
-    glVertex3f(1024, -1024, 0);
+    glVertex3f(kFrameHalfSide, -kFrameHalfSide, 0);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);

@@ -12,19 +12,19 @@ constexpr float kReach = 2048.0f;  // quads reach far beyond the cube
 // corner layout makes plane 0 keep y >= q0 on axis 0 and <= q0 on the others.
 void setQuads(SlabState& slab, float q0, float q1) {
     const float E = kReach;
-    auto corners = [&](Vec4 quad[4], float q) {
+    auto corners = [&](Float3 quad[4], float q) {
         switch (slab.axis) {
         case 0:
-            quad[0] = Vec4(-E, q, -E); quad[1] = Vec4(-E, q, E);
-            quad[2] = Vec4(E, q, E);   quad[3] = Vec4(E, q, -E);
+            quad[0] = Float3{-E, q, -E}; quad[1] = Float3{-E, q, E};
+            quad[2] = Float3{E, q, E};   quad[3] = Float3{E, q, -E};
             break;
         case 1:
-            quad[0] = Vec4(-E, -E, q); quad[1] = Vec4(-E, E, q);
-            quad[2] = Vec4(E, E, q);   quad[3] = Vec4(E, -E, q);
+            quad[0] = Float3{-E, -E, q}; quad[1] = Float3{-E, E, q};
+            quad[2] = Float3{E, E, q};   quad[3] = Float3{E, -E, q};
             break;
         default:
-            quad[0] = Vec4(q, -E, -E); quad[1] = Vec4(q, -E, E);
-            quad[2] = Vec4(q, E, E);   quad[3] = Vec4(q, E, -E);
+            quad[0] = Float3{q, -E, -E}; quad[1] = Float3{q, -E, E};
+            quad[2] = Float3{q, E, E};   quad[3] = Float3{q, E, -E};
             break;
         }
     };
@@ -32,7 +32,7 @@ void setQuads(SlabState& slab, float q0, float q1) {
     corners(slab.clipQuad1, q1);
 }
 
-void planeOf(const Vec4 quad[4], double plane[4]) {
+void planeOf(const Float3 quad[4], double plane[4]) {
     const double x1 = quad[0].x, y1 = quad[0].y, z1 = quad[0].z;
     const double x2 = quad[1].x, y2 = quad[1].y, z2 = quad[1].z;
     const double x3 = quad[2].x, y3 = quad[2].y, z3 = quad[2].z;
@@ -45,12 +45,10 @@ void planeOf(const Vec4 quad[4], double plane[4]) {
 }  // namespace
 
 void fitGrid(SlabState& slab, const Mesh& mesh, int size, int axis, std::ostream& out) {
-    Vec4 dy = mesh.corners[6] - mesh.corners[7];
-    Vec4 dz = mesh.corners[1] - mesh.corners[6];
-    Vec4 dx = mesh.corners[1] - mesh.corners[2];
-    const float ey = dy.length();
-    const float ez = dz.length();
-    const float ex = dx.length();
+    // The box sides as Mesh::largestSide measures them, in the same order.
+    const float ey = length(mesh.corners[6] - mesh.corners[7]);
+    const float ez = length(mesh.corners[1] - mesh.corners[6]);
+    const float ex = length(mesh.corners[1] - mesh.corners[2]);
     float maxdist = ey;
     if (ez >= maxdist) maxdist = ez;
     if (ex >= maxdist) maxdist = ex;

@@ -2,7 +2,6 @@
 
 #include <ostream>
 
-#include "math/vec4.h"
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -15,8 +14,8 @@ struct SlabState {
     float half = 0.0f;      // half the fitted cube's edge
     int axis = 0;
     int size = 0;           // N
-    Vec4 clipQuad0[4];
-    Vec4 clipQuad1[4];
+    Float3 clipQuad0[4];
+    Float3 clipQuad1[4];
     double clipPlane0[4] = {0, 0, 0, 0};
     double clipPlane1[4] = {0, 0, 0, 0};
 };

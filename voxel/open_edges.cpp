@@ -6,7 +6,7 @@
 
 namespace kubelmar {
 
-long countOpenEdges(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faces) {
+long countOpenEdges(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces) {
     // One id per distinct position: vertices sorted by (x, y, z), equal runs
     // sharing the first one's rank.
     std::vector<std::uint32_t> order(positions.size());

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "math/vec4.h"
+#include "math/float3.h"
 
 namespace kubelmar {
 
@@ -14,6 +14,6 @@ namespace kubelmar {
 // split one position into several vertices (per material or texture
 // coordinate). `faces` holds 3 vertex indices per face; faces with two
 // corners at one position have no area and are skipped.
-long countOpenEdges(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faces);
+long countOpenEdges(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces);
 
 }  // namespace kubelmar

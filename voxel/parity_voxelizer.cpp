@@ -3,28 +3,37 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "mesh/mesh_frame.h"
 #include "voxel/open_edges.h"
 
 namespace kubelmar {
 
 namespace {
 
-// Prepared mesh (cube -1024..1024) straight to clip space, the ray's axis
-// as depth: window (x, y) is mesh (y, z) along x, (x, z) along y, (x, y)
-// along z, so on an N x N viewport pixel centre p sits on voxel centre
-// -1024 + (p + 0.5) 2048 / N. sliceDepth is the ray coordinate in slice
-// units: slice i's centre at i. No matrices, so no matrix state to keep.
-constexpr const char* kVertexShader = R"(#version 130
+// Prepared mesh (the frame cube, half side F = kFrameHalfSide) straight to
+// clip space, the ray's axis as depth: window (x, y) is mesh (y, z) along x,
+// (x, z) along y, (x, y) along z, so on an N x N viewport pixel centre p sits
+// on voxel centre -F + (p + 0.5) 2F / N. sliceDepth is the ray coordinate in
+// slice units: slice i's centre at i. No matrices, so no matrix state to
+// keep. FRAME_HALF_SIDE is defined in front of the body (vertexShaderText).
+constexpr const char* kVertexShaderBody = R"(
 uniform int axis;          // 0 x, 1 y, 2 z
-uniform float sliceScale;  // N / 2048: slices per mesh unit
+uniform float sliceScale;  // N / (2 FRAME_HALF_SIDE): slices per mesh unit
 out float sliceDepth;
 void main() {
     vec3 p = gl_Vertex.xyz;
     vec3 q = axis == 0 ? p.yzx : axis == 1 ? p.xzy : p;
-    gl_Position = vec4(q.x / 1024.0, q.y / 1024.0, q.z / 2048.0, 1.0);
-    sliceDepth = (q.z + 1024.0) * sliceScale - 0.5;
+    gl_Position = vec4(q.x / FRAME_HALF_SIDE, q.y / FRAME_HALF_SIDE, q.z / (2.0 * FRAME_HALF_SIDE), 1.0);
+    sliceDepth = (q.z + FRAME_HALF_SIDE) * sliceScale - 0.5;
 }
 )";
+
+std::string vertexShaderText() {
+    // Whole mesh units, written as a GLSL float literal ("1024.0").
+    static_assert(kFrameHalfSide == static_cast<float>(static_cast<int>(kFrameHalfSide)));
+    return "#version 130\n#define FRAME_HALF_SIDE " + std::to_string(static_cast<int>(kFrameHalfSide)) + ".0" +
+           kVertexShaderBody;
+}
 
 // Sets the bits of the pass's slices whose centres lie strictly beyond the
 // fragment: slice firstSlice + b is bit b % 32 of word b / 32.
@@ -71,13 +80,13 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
                std::string(version ? version : "(unknown)");
     if (!program_.built()) {
         std::string why;
-        if (!program_.build(loader, kVertexShader, kFragmentShader, "sliceMask", &why))
+        if (!program_.build(loader, vertexShaderText().c_str(), kFragmentShader, "sliceMask", &why))
             return "the parity mode's shaders did not build: " + why;
         firstSliceUniform_ = program_.uniform("firstSlice");
         sliceScaleUniform_ = program_.uniform("sliceScale");
         axisUniform_ = program_.uniform("axis");
     }
-    if (target_.size() != n && !target_.create(loader, n))
+    if (target_.size() != n && !target_.create(loader, n, RenderTarget::Format::Integer))
         return "no usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
                std::to_string(n) + " pixels";
     return {};
@@ -119,7 +128,7 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int f
     program_.use();
     context.loader.glUniform1iARB(axisUniform_, axis);
     context.loader.glUniform1iARB(firstSliceUniform_, firstSlice);
-    context.loader.glUniform1fARB(sliceScaleUniform_, static_cast<float>(n / 2048.0));
+    context.loader.glUniform1fARB(sliceScaleUniform_, static_cast<float>(n / static_cast<double>(kFrameSide)));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     program_.done();
     glPopAttrib();

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "gl/integer_render_target.h"
+#include "gl/render_target.h"
 #include "gl/shader_program.h"
 #include "voxel/voxelize_context.h"
 
@@ -81,7 +81,7 @@ private:
     GLint firstSliceUniform_ = -1;
     GLint sliceScaleUniform_ = -1;
     GLint axisUniform_ = -1;
-    IntegerRenderTarget target_;
+    RenderTarget target_;  // Integer format
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
     std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y

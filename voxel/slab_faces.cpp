@@ -5,15 +5,18 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "mesh/mesh_frame.h"
+
 namespace kubelmar {
 
 namespace {
 
-float slabAxisValue(const Vec4& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
+float slabAxisValue(const Float3& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
 
 // Eye x and y of a mesh point in each pass's view: XY (x, -z), XZ (x, -y),
-// YZ (z, y). The pictures show eye -1024..1024 on both axes.
-void eyeXY(const Vec4& p, int pass, float& ex, float& ey) {
+// YZ (z, y). The pictures show the frame cube: eye -kFrameHalfSide ..
+// kFrameHalfSide on both axes.
+void eyeXY(const Float3& p, int pass, float& ex, float& ey) {
     if (pass == 0) { ex = p.x; ey = -p.z; }
     else if (pass == 1) { ex = p.x; ey = -p.y; }
     else { ex = p.z; ey = p.y; }
@@ -53,7 +56,7 @@ std::vector<std::uint32_t> distinctFaces(const std::vector<std::uint32_t>& faceI
     return out;
 }
 
-void SlabFaces::build(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faceIndices,
+void SlabFaces::build(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faceIndices,
                       const SlabState& slab) {
     positions_ = &positions;
     faceIndices_ = &faceIndices;
@@ -113,8 +116,9 @@ SlabFaces::Rect SlabFaces::coverage(int pass) const {
         y0 = std::min(y0, ey);
         y1 = std::max(y1, ey);
     }
-    const double perPixel = size_ / 2048.0;
-    auto pixel = [&](float e) { return static_cast<int>(std::floor((e + 1024.0) * perPixel)); };
+    const double perPixel = size_ / static_cast<double>(kFrameSide);  // pixels a mesh unit
+    const double half = kFrameHalfSide;
+    auto pixel = [&](float e) { return static_cast<int>(std::floor((e + half) * perPixel)); };
     const int px0 = std::max(0, pixel(x0) - 1), px1 = std::min(size_ - 1, pixel(x1) + 1);
     const int py0 = std::max(0, pixel(y0) - 1), py1 = std::min(size_ - 1, pixel(y1) + 1);
     if (px0 > px1 || py0 > py1) return rect;

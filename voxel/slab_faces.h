@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "math/vec4.h"
+#include "math/float3.h"
 #include "voxel/grid_fit.h"
 
 namespace kubelmar {
@@ -18,7 +18,7 @@ class SlabFaces {
 public:
     // `faceIndices` holds 3 vertex indices per face (face order); positions
     // are the prepared mesh's (mesh units).
-    void build(const std::vector<Vec4>& positions, const std::vector<std::uint32_t>& faceIndices,
+    void build(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faceIndices,
                const SlabState& slab);
     // Moves to slab k (k = 0, 1, ... in order) and returns its faces' vertex
     // indices, 3 per face, in face order.
@@ -33,7 +33,7 @@ public:
     Rect coverage(int pass) const;
 
 private:
-    const std::vector<Vec4>* positions_ = nullptr;
+    const std::vector<Float3>* positions_ = nullptr;
     const std::vector<std::uint32_t>* faceIndices_ = nullptr;
     int size_ = 0;
     std::vector<std::uint32_t> firstSlab_, lastSlab_;  // per face

@@ -115,11 +115,11 @@ TEST(ObjMaterials, TexturesKdAndFaceGroupsFromSeveralLibraries) {
     EXPECT_EQ(vertexTextureFor(mesh, look(0, 2), ColourSource::Auto), 0);
     EXPECT_EQ(mesh.texCoords[look(0, 2)][0], 1.0f);
     EXPECT_EQ(mesh.texCoords[look(0, 2)][1], 1.0f);
-    const Vec4 blue = vertexColourFor(mesh, look(1, 0), ColourSource::Auto);
-    EXPECT_TRUE(blue.x == 0 && blue.y == 0 && blue.z == 1) << blue.x << blue.y << blue.z;
+    const Rgba blue = vertexColourFor(mesh, look(1, 0), ColourSource::Auto);
+    EXPECT_TRUE(blue.r == 0 && blue.g == 0 && blue.b == 1) << blue.r << blue.g << blue.b;
     EXPECT_EQ(vertexTextureFor(mesh, look(1, 0), ColourSource::Auto), -1);
     // A bare "usemtl" goes back to no material: white.
-    EXPECT_EQ(vertexColourFor(mesh, look(2, 1), ColourSource::Auto).x, 1.0f);
+    EXPECT_EQ(vertexColourFor(mesh, look(2, 1), ColourSource::Auto).r, 1.0f);
     // One vertex per (position, coordinate, material): the blue face adds
     // two, the last face three.
     EXPECT_EQ(mesh.vertexCount, 4 + 2 + 3);
@@ -166,8 +166,8 @@ TEST(ObjMaterials, EveryBadMaterialInputWarnsOnceAndLoadingGoesOn) {
     EXPECT_TRUE(has(obj + ":" + std::to_string(9 + 13) + ": material 'undefined' is not defined")) << all;
     EXPECT_TRUE(has(obj + ":25: 1 face names a texture coordinate that does not exist")) << all;
     // The next source takes over: Kd where given, else vertex colour (white).
-    EXPECT_EQ(vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[0].index[0]), ColourSource::Auto).x, 1.0f);
-    EXPECT_EQ(vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[3].index[0]), ColourSource::Auto).y, 1.0f);
+    EXPECT_EQ(vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[0].index[0]), ColourSource::Auto).r, 1.0f);
+    EXPECT_EQ(vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[3].index[0]), ColourSource::Auto).g, 1.0f);
     // The long image loaded; the face with the bad index is drawn without it.
     ASSERT_EQ(mesh.textures.size(), 1u);
     EXPECT_EQ(mesh.textures[0].width, 100000);
@@ -187,7 +187,7 @@ TEST(ObjMaterials, FilesWithoutUsableMaterialsKeepThePlainMesh) {
     ASSERT_EQ(named.vertexCount, plain.vertexCount);
     for (int i = 0; i < plain.vertexCount; ++i) {
         EXPECT_EQ(named.positions[i].x, plain.positions[i].x);
-        EXPECT_EQ(named.colors[i].x, plain.colors[i].x);
+        EXPECT_EQ(named.colors[i].r, plain.colors[i].r);
     }
     EXPECT_EQ(bestColourSource(plain), ColourSource::Vertex);
 }

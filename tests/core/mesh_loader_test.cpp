@@ -61,10 +61,10 @@ TEST(MeshLoader, FramesBoxesIntoTheViewCube) {
         ASSERT_TRUE(r.ok) << r.errorText();
         EXPECT_EQ(logText(r.log), "out Opening: " + file.path() + "\nout MESH_CENTRE\nout MESH_VERTEX_NORMALS\n");
         EXPECT_FLOAT_EQ(r.meshExtent, c.extent);  // in file units
-        const Vec4 &hi = mesh.corners[1], &lo = mesh.corners[4];
+        const Float3 &hi = mesh.corners[1], &lo = mesh.corners[4];
         EXPECT_TRUE(hi.x == c.half[0] && hi.y == c.half[1] && hi.z == c.half[2]) << hi.x << " " << hi.y << " " << hi.z;
         EXPECT_TRUE(lo.x == -c.half[0] && lo.y == -c.half[1] && lo.z == -c.half[2]) << lo.x << " " << lo.y << " " << lo.z;
-        EXPECT_NEAR(mesh.normals[0].length(), 1.0f, 1e-6f);  // used by a face
+        EXPECT_NEAR(length(mesh.normals[0]), 1.0f, 1e-6f);  // used by a face
     }
 }
 
@@ -147,7 +147,7 @@ TEST(MeshLoader, FarOffMeshIsFramedInDoublePrecision) {
     const TempObj box(boxObj(16777216, -1, -1, 16777218, 1, 1));
     r = loadPreparedMesh(box.path(), mesh);
     ASSERT_TRUE(r.ok) << r.errorText();
-    for (const Vec4& p : mesh.positions) {
+    for (const Float3& p : mesh.positions) {
         EXPECT_EQ(std::fabs(p.x), 1024.0f);
         EXPECT_EQ(std::fabs(p.y), 1024.0f);
     }

@@ -9,28 +9,28 @@ namespace {
 
 TEST(Mesh, BuildColoursAndClear) {
     Mesh mesh;
-    const std::vector<Vec4> p = {Vec4(0, 0, 0), Vec4(1, 0, 0), Vec4(0, 1, 0)};
+    const std::vector<Float3> p = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.build(p, {}, {}, {}, {0, 1, 2});
     ASSERT_EQ(mesh.vertexCount, 3);
     ASSERT_EQ(mesh.faceCount, 1);
-    for (const Vec4& c : mesh.colors) EXPECT_EQ(c.w, 1.0f);  // no colours: opaque white
+    for (const Rgba& c : mesh.colors) EXPECT_EQ(c, kOpaqueWhite);  // no colours: opaque white
 
     // Fewer colours than vertices: listed ones keep alpha 0, the rest white.
-    mesh.build(p, {}, {Vec4(1, 0, 0, 0.5f)}, {}, {2, 1, 0});
-    EXPECT_TRUE(mesh.colors[0].x == 1 && mesh.colors[0].y == 0 && mesh.colors[0].w == 0);
-    EXPECT_TRUE(mesh.colors[2].y == 1 && mesh.colors[2].w == 1);
+    mesh.build(p, {}, {{1, 0, 0, 0.5f}}, {}, {2, 1, 0});
+    EXPECT_EQ(mesh.colors[0], (Rgba{1, 0, 0, 0}));
+    EXPECT_EQ(mesh.colors[2], kOpaqueWhite);
     EXPECT_EQ(mesh.faces[0].index[0], 2);
 
     mesh.computeBounds();
     mesh.clear();
     EXPECT_EQ(mesh.vertexCount, 0);
     EXPECT_TRUE(mesh.positions.empty() && mesh.faces.empty());
-    for (const Vec4& c : mesh.corners) EXPECT_TRUE(c.x == 0 && c.y == 0 && c.z == 0);
+    for (const Float3& c : mesh.corners) EXPECT_EQ(c, Float3{});
 }
 
 TEST(Mesh, BoundsCornersAndLargestSide) {
     Mesh mesh;  // flat in z, no faces: the box is still computed
-    mesh.build({Vec4(-1, 2.5f, 5), Vec4(3, 2, 5), Vec4(0, 2.2f, 5)}, {}, {}, {}, {});
+    mesh.build({{-1, 2.5f, 5}, {3, 2, 5}, {0, 2.2f, 5}}, {}, {}, {}, {});
     mesh.computeBounds();
     const float expected[8][2] = {{3, 2}, {3, 2.5f}, {-1, 2.5f}, {-1, 2}, {-1, 2}, {-1, 2.5f}, {3, 2.5f}, {3, 2}};
     for (int i = 0; i < 8; ++i) {
@@ -45,7 +45,7 @@ TEST(Mesh, NormalsAreRenormalisedAfterEveryFace) {
     // Vertex 0 is shared by a face with normal (0, 0, -2) and a larger one with
     // normal (-8, 0, 0): the running rule gives normalize((0, 0, -1) + (-8, 0, 0)),
     // not the normalised sum of the two face normals.
-    const std::vector<Vec4> p = {Vec4(0, 0, 0), Vec4(2, 0, 0), Vec4(0, 1, 0), Vec4(0, 4, 0), Vec4(0, 0, 2)};
+    const std::vector<Float3> p = {{0, 0, 0}, {2, 0, 0}, {0, 1, 0}, {0, 4, 0}, {0, 0, 2}};
     Mesh mesh;
     mesh.build(p, {}, {}, {}, {0, 1, 2, 0, 3, 4});
     mesh.computeNormals();
@@ -59,7 +59,7 @@ TEST(Mesh, NormalsAreRenormalisedAfterEveryFace) {
 TEST(Mesh, DegenerateFaceDoesNotPoisonNormals) {
     // The first face through vertex 0 has zero area; its zero sum must not
     // turn into NaN that the second face can never repair.
-    const std::vector<Vec4> p = {Vec4(0, 0, 0), Vec4(1, 0, 0), Vec4(2, 0, 0), Vec4(0, 1, 0)};
+    const std::vector<Float3> p = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}};
     Mesh mesh;
     mesh.build(p, {}, {}, {}, {0, 1, 2, 0, 1, 3});
     mesh.computeNormals();

@@ -90,26 +90,26 @@ TEST(ObjReader, NumberAndLineForms) {
         "v 1 2 3 4\n");  // a weight is not a colour
     ASSERT_EQ(mesh.vertexCount, 2);
     EXPECT_TRUE(mesh.positions[0].x == 1 && mesh.positions[0].y == -20 && mesh.positions[0].z == 2);
-    EXPECT_EQ(mesh.colors[1].w, 1.0f);
+    EXPECT_EQ(mesh.colors[1].a, 1.0f);
 
     EXPECT_EQ(parsed("").vertexCount, 0);
     EXPECT_EQ(parsed("# nothing\n\n").vertexCount, 0);
 }
 
 TEST(ObjReader, VertexColours) {
-    using Rgba = std::vector<float>;
-    auto rgba = [](const Vec4& c) { return Rgba{c.x, c.y, c.z, c.w}; };
+    using Floats = std::vector<float>;
+    auto rgba = [](const Rgba& c) { return Floats{c.r, c.g, c.b, c.a}; };
     // "vc" lines: alpha 0; vertices past the last one stay opaque white.
     Mesh mesh = parsed("v 0 0 0\nv 1 0 0\nvc 1 0 0\n");
-    EXPECT_EQ(rgba(mesh.colors[0]), (Rgba{1, 0, 0, 0}));
-    EXPECT_EQ(rgba(mesh.colors[1]), (Rgba{1, 1, 1, 1}));
+    EXPECT_EQ(rgba(mesh.colors[0]), (Floats{1, 0, 0, 0}));
+    EXPECT_EQ(rgba(mesh.colors[1]), (Floats{1, 1, 1, 1}));
     // Colours on the v lines, mixed with uncoloured vertices.
     mesh = parsed("v 0 0 0\nv 1 0 0 0 0.5 1\nv 2 0 0\n");
-    EXPECT_EQ(rgba(mesh.colors[0]), (Rgba{1, 1, 1, 1}));
-    EXPECT_EQ(rgba(mesh.colors[1]), (Rgba{0, 0.5f, 1, 0}));
-    EXPECT_EQ(rgba(mesh.colors[2]), (Rgba{1, 1, 1, 1}));
+    EXPECT_EQ(rgba(mesh.colors[0]), (Floats{1, 1, 1, 1}));
+    EXPECT_EQ(rgba(mesh.colors[1]), (Floats{0, 0.5f, 1, 0}));
+    EXPECT_EQ(rgba(mesh.colors[2]), (Floats{1, 1, 1, 1}));
     // "vc" lines, where present, win over v-line colours.
-    EXPECT_EQ(rgba(parsed("v 0 0 0 0 1 0\nvc 0 0 1\n").colors[0]), (Rgba{0, 0, 1, 0}));
+    EXPECT_EQ(rgba(parsed("v 0 0 0 0 1 0\nvc 0 0 1\n").colors[0]), (Floats{0, 0, 1, 0}));
 }
 
 TEST(ObjReader, NonFiniteNumbersFailTheLoadNamingTheLine) {

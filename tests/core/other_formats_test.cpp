@@ -160,10 +160,10 @@ TEST(OtherFormats, PlyColoursEqualTheSameMeshAsObj) {
             const auto b = static_cast<std::size_t>(ply.faces[f].index[k]);
             EXPECT_EQ(ply.positions[b].x, obj.positions[a].x) << f << k;
             EXPECT_EQ(ply.positions[b].y, obj.positions[a].y) << f << k;
-            const Vec4 ca = vertexColourFor(obj, a, ColourSource::Auto), cb = vertexColourFor(ply, b, ColourSource::Auto);
-            EXPECT_NEAR(cb.x, ca.x, 0.5 / 255);
-            EXPECT_NEAR(cb.y, ca.y, 0.5 / 255);
-            EXPECT_NEAR(cb.z, ca.z, 0.5 / 255);
+            const Rgba ca = vertexColourFor(obj, a, ColourSource::Auto), cb = vertexColourFor(ply, b, ColourSource::Auto);
+            EXPECT_NEAR(cb.r, ca.r, 0.5 / 255);
+            EXPECT_NEAR(cb.g, ca.g, 0.5 / 255);
+            EXPECT_NEAR(cb.b, ca.b, 0.5 / 255);
         }
     }
     EXPECT_TRUE(ply.vertexMaterial.empty());  // no made-up grey material
@@ -198,10 +198,10 @@ TEST(OtherFormats, StlOffAndGltfColoursFrameLikeObj) {
             for (int f = 0; f < 4; ++f) {
                 for (int k = 0; k < 3; ++k) {
                     const auto v = static_cast<std::size_t>(mesh.faces[f].index[k]);
-                    const Vec4 c = vertexColourFor(mesh, v, ColourSource::Auto);
+                    const Rgba c = vertexColourFor(mesh, v, ColourSource::Auto);
                     const int corner = kFaces[f][k];
-                    EXPECT_NEAR(c.x, kRgb[corner][0] / 255.0, 1e-6) << f << k;
-                    EXPECT_NEAR(c.z, kRgb[corner][2] / 255.0, 1e-6) << f << k;
+                    EXPECT_NEAR(c.r, kRgb[corner][0] / 255.0, 1e-6) << f << k;
+                    EXPECT_NEAR(c.b, kRgb[corner][2] / 255.0, 1e-6) << f << k;
                 }
             }
         }
@@ -334,8 +334,8 @@ TEST(OtherFormats, ThreeMfBaseMaterials) {
     ASSERT_TRUE(r.ok) << r.errorText();
     EXPECT_EQ(mesh.faceCount, 4);
     EXPECT_EQ(r.meshExtent, 4.0f);
-    const Vec4 c = vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[0].index[0]), ColourSource::Auto);
-    EXPECT_TRUE(c.x == 1 && c.y == 0 && c.z == 0) << c.x << " " << c.y << " " << c.z;
+    const Rgba c = vertexColourFor(mesh, static_cast<std::size_t>(mesh.faces[0].index[0]), ColourSource::Auto);
+    EXPECT_TRUE(c.r == 1 && c.g == 0 && c.b == 0) << c.r << " " << c.g << " " << c.b;
 }
 
 TEST(OtherFormats, BrokenFilesFailWithOneLine) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "gl/gl_framebuffer_object.h"
 #include "gl/render_target.h"
 #include "gl_test_support.h"
@@ -100,6 +103,44 @@ TEST(RenderTarget, RestoresTheFramebufferBoundBefore) {
     EXPECT_EQ(boundFramebuffer(), before);
     outer.unbind();
     EXPECT_EQ(boundFramebuffer(), 0);
+}
+
+TEST(RenderTarget, IntegerTargetKeepsWholeWordsAndClearsToZero) {
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(64, VoxelMode::Parity);
+    ASSERT_TRUE(f.ready);
+    GL_Ext_Loader& loader = f.engine.extensionLoader();
+    if (!loader.glClearBufferuiv) GTEST_SKIP() << "no GL 3.0";
+    RenderTarget colour, words;
+    ASSERT_TRUE(colour.create(loader, 8));
+    ASSERT_TRUE(words.create(loader, 8, RenderTarget::Format::Integer));
+    EXPECT_EQ(words.format(), RenderTarget::Format::Integer);
+    colour.bind();
+    const GLint outer = boundFramebuffer();
+    words.bind();
+    // Bits a normalised format would round away: every one must come back.
+    const GLuint pattern[4] = {0xFFFFFFFFu, 0x80000001u, 0x12345678u, 0u};
+    loader.glClearBufferuiv(GL_COLOR, 0, pattern);
+    std::vector<std::uint32_t> read;
+    words.readPixels(read);
+    ASSERT_EQ(read.size(), 8u * 8u * 4u);
+    for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i], pattern[i % 4]) << i;
+    // Only rows 2..4 cleared: readRows must return those rows, first at the front.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 2, 8, 3);
+    words.clear();
+    glDisable(GL_SCISSOR_TEST);
+    words.readRows(1, 5, read);
+    ASSERT_EQ(read.size(), 8u * 5u * 4u);
+    for (int row = 0; row < 5; ++row) {
+        const bool cleared = row >= 1 && row <= 3;
+        for (int word = 0; word < 8 * 4; ++word)
+            ASSERT_EQ(read[static_cast<std::size_t>(row * 8 * 4 + word)], cleared ? 0u : pattern[word % 4])
+                << row << " " << word;
+    }
+    words.unbind();
+    EXPECT_EQ(boundFramebuffer(), outer);
+    colour.unbind();
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 
 Mesh boxMesh(float x0, float y0, float z0, float x1, float y1, float z1) {
     Mesh mesh;
-    mesh.build({Vec4(x0, y0, z0), Vec4(x1, y1, z1)}, {}, {}, {}, {});
+    mesh.build({{x0, y0, z0}, {x1, y1, z1}}, {}, {}, {}, {});
     mesh.computeBounds();
     return mesh;
 }

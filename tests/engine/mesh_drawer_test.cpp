@@ -130,8 +130,7 @@ TEST(MeshDrawer, TextureBeyondTheGLLimitIsScaledDownWithAWarning) {
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     // One texel row twice as wide as the GL takes: left half red, right blue.
-    const std::vector<Vec4> corners = {Vec4(-1024, -1024, 0), Vec4(1024, -1024, 0), Vec4(1024, 1024, 0),
-                                       Vec4(-1024, 1024, 0)};
+    const std::vector<Float3> corners = {{-1024, -1024, 0}, {1024, -1024, 0}, {1024, 1024, 0}, {-1024, 1024, 0}};
     Texture wide;
     wide.path = "wide.png";
     wide.width = 2 * maxSize;
@@ -146,7 +145,7 @@ TEST(MeshDrawer, TextureBeyondTheGLLimitIsScaledDownWithAWarning) {
     Material m;
     m.texture = 0;
     Mesh mesh;
-    mesh.buildWithMaterials(corners, {}, {Vec4(0, 0), Vec4(1, 0), Vec4(1, 1), Vec4(0, 1)}, {0, 1, 2, 0, 2, 3},
+    mesh.buildWithMaterials(corners, {}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {0, 1, 2, 0, 2, 3},
                             {0, 1, 2, 0, 2, 3}, {0, 0}, {m}, {wide});
     MeshDrawer drawer;
     const std::vector<std::string> warnings = drawer.upload(f.engine.extensionLoader(), mesh);

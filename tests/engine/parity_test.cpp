@@ -32,9 +32,9 @@ struct ParityReference {
         std::vector<std::vector<double>> crossings(static_cast<std::size_t>(n) * n);  // by (px, py)
         std::vector<char> nearEdge(crossings.size(), 0);
         for (const Face& face : mesh.faces) {
-            const Vec4& a = mesh.positions[face.index[0]];
-            Vec4 b = mesh.positions[face.index[1]];
-            Vec4 c = mesh.positions[face.index[2]];
+            const Float3& a = mesh.positions[face.index[0]];
+            Float3 b = mesh.positions[face.index[1]];
+            Float3 c = mesh.positions[face.index[2]];
             double area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
             if (area == 0) continue;  // seen edge-on: the rasteriser draws nothing
             if (area < 0) {  // counter-clockwise in xy from here on
@@ -54,10 +54,10 @@ struct ParityReference {
                     // two faces sharing it (they run it in opposite directions).
                     bool covered = true;
                     double weight[3];
-                    const Vec4* corner[3] = {&a, &b, &c};
+                    const Float3* corner[3] = {&a, &b, &c};
                     for (int e = 0; e < 3; ++e) {
-                        const Vec4& p = *corner[(e + 1) % 3];
-                        const Vec4& q = *corner[(e + 2) % 3];
+                        const Float3& p = *corner[(e + 1) % 3];
+                        const Float3& q = *corner[(e + 2) % 3];
                         const double edge = (p.x - x) * (q.y - y) - (q.x - x) * (p.y - y);
                         weight[e] = edge / area;
                         if (std::abs(edge) / std::hypot(q.x - p.x, q.y - p.y) < step / 100) nearEdge[column] = 1;
@@ -336,7 +336,7 @@ TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {
 TEST(OpenEdges, CountsBoundaryAndNonManifoldEdgesByPosition) {
     // Two triangles sharing the edge (1,0,0)-(0,1,0), the second through
     // copies of its corners (as a split for another material gives).
-    std::vector<Vec4> p(6);
+    std::vector<Float3> p(6);
     p[0].x = 0; p[1].x = 1; p[2].y = 1;
     p[3].x = 1; p[4].y = 1; p[5].x = 1; p[5].y = 1;
     EXPECT_EQ(countOpenEdges(p, {0, 1, 2, 3, 5, 4}), 4);

@@ -11,7 +11,7 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
     // Random triangles in the prepared cube, some spanning many slabs.
     std::mt19937 random(3);
     std::uniform_real_distribution<float> coordinate(-1024, 1024);
-    std::vector<Vec4> positions;
+    std::vector<Float3> positions;
     for (int v = 0; v < 300; ++v) positions.emplace_back(coordinate(random), coordinate(random), coordinate(random));
     std::vector<std::uint32_t> faces;
     for (int f = 0; f < 400; ++f)
@@ -32,7 +32,7 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
             for (std::size_t f = 0; f < faces.size() / 3; ++f) {
                 float lo = 1e9f, hi = -1e9f;
                 for (int c = 0; c < 3; ++c) {
-                    const Vec4& p = positions[faces[3 * f + c]];
+                    const Float3& p = positions[faces[3 * f + c]];
                     const float t = axis == 0 ? p.y : axis == 1 ? p.z : p.x;
                     lo = std::min(lo, t), hi = std::max(hi, t);
                 }
