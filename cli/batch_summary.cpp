@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/json_text.h"
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 #include "voxel/batch.h"
 
 namespace kubelmar {
@@ -131,9 +131,10 @@ MergeResult mergeBatchSummaries(const std::string& directory) {
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const std::string& a, const std::string& b) { return batchNameLess(fileKey(a), fileKey(b)); });
-    AtomicFile out((fs::path(directory) / "batch-summary.json").string());
-    if (!(out.open() && out.write(summaryText(lines, result.counts, "null", seconds)) && out.commit())) {
-        result.error = out.failure().error.text();
+    const IoResult written = writeWholeFile((fs::path(directory) / "batch-summary.json").string(),
+                                            summaryText(lines, result.counts, "null", seconds), FileCommit::Replace);
+    if (!written.ok) {
+        result.error = written.message();
         return result;
     }
     result.shards = count;

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/json_text.h"
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 
 namespace kubelmar {
 
@@ -63,9 +63,7 @@ std::string writeReportFile(const std::string& path, const std::string& text) {
         std::fflush(stdout);
         return {};
     }
-    AtomicFile file(path);
-    if (file.open() && file.write(text) && file.commit()) return {};
-    return file.failure().error.text();
+    return writeWholeFile(path, text, FileCommit::Replace).message();
 }
 
 }  // namespace kubelmar

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar {
 

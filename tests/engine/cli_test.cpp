@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 
 #include "gl_test_support.h"
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar::test {
 namespace {
