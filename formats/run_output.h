@@ -6,8 +6,8 @@
 
 #include "formats/fan_out_consumer.h"
 #include "formats/output_formats.h"
-#include "formats/volume_json.h"
 #include "formats/png_stack_writer.h"
+#include "formats/volume_json.h"
 #include "io/output_stage.h"
 
 namespace kubelmar {
