@@ -7,9 +7,9 @@
 #include <regex>
 #include <sstream>
 
-#include "formats/json_text.h"
-#include "formats/atomic_file.h"
 #include "batch/mesh_listing.h"
+#include "formats/json_text.h"
+#include "io/checked_file.h"
 
 namespace kubelmar {
 
@@ -132,9 +132,10 @@ MergeResult mergeBatchSummaries(const std::string& directory) {
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const std::string& a, const std::string& b) { return batchNameLess(fileKey(a), fileKey(b)); });
-    AtomicFile out((fs::path(directory) / "batch-summary.json").string());
-    if (!(out.open() && out.write(summaryText(lines, result.counts, "null", seconds)) && out.commit())) {
-        result.error = out.failure().error.text();
+    const IoResult written = writeWholeFile((fs::path(directory) / "batch-summary.json").string(),
+                                            summaryText(lines, result.counts, "null", seconds), FileCommit::Replace);
+    if (!written.ok) {
+        result.error = written.message();
         return result;
     }
     result.shards = count;

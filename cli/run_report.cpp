@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <sstream>
 
-#include "formats/json_text.h"
-#include "formats/atomic_file.h"
 #include "formats/format_list.h"
+#include "formats/json_text.h"
+#include "io/checked_file.h"
 
 namespace kubelmar {
 
@@ -63,9 +63,7 @@ std::string writeReportFile(const std::string& path, const std::string& text) {
         std::fflush(stdout);
         return {};
     }
-    AtomicFile file(path);
-    if (file.open() && file.write(text) && file.commit()) return {};
-    return file.failure().error.text();
+    return writeWholeFile(path, text, FileCommit::Replace).message();
 }
 
 }  // namespace kubelmar

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 #include "formats/number_text.h"
 
 namespace kubelmar {
@@ -14,8 +14,8 @@ WriteResult BinvoxWriter::write(const GridVolume& volume) {
     const int nx = box.dims[0], ny = box.dims[1], nz = box.dims[2];
     // Single precision like the voxel size itself, so 0.1 x 5 reads "0.5".
     const float scale = box.voxelSize * static_cast<float>(box.largestDim());
-    AtomicFile file(path_);
-    file.open();
+    CheckedFile file;
+    file.open(path_);
     file.write("#binvox 1\ndim " + std::to_string(nx) + " " + std::to_string(nz) + " " + std::to_string(ny) +
                "\ntranslate " + numberText(box.origin[0]) + " " + numberText(box.origin[1]) + " " +
                numberText(box.origin[2]) + "\nscale " + numberText(scale) + "\ndata\n");
@@ -59,7 +59,7 @@ WriteResult BinvoxWriter::write(const GridVolume& volume) {
     }
     flush();
     file.write(pairs.data(), pairs.size());
-    if (!file.commit()) return file.failure();
+    if (const IoResult written = file.finish(); !written.ok) return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;

@@ -31,6 +31,8 @@ std::string_view trimmed(std::string_view text) {
 
 }  // namespace
 
+std::span<const OutputFormat> allFormats() { return kAllFormats; }
+
 const char* formatName(OutputFormat format) {
     switch (format) {
         case OutputFormat::Png: return "png";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,9 @@
 namespace kubelmar {
 
 enum class OutputFormat { Png, Binvox, Nrrd, Npy, Vox, Vdb };
+
+// Every format, "vdb" included whether or not this build can write it.
+std::span<const OutputFormat> allFormats();
 
 // "png", "binvox", "nrrd", "npy", "vox", "vdb"; also the file extensions
 // (the PNG stack has its own names).

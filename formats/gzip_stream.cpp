@@ -6,7 +6,7 @@
 
 namespace kubelmar {
 
-GzipStream::GzipStream(AtomicFile& file) : file_(file), out_(1 << 18) {
+GzipStream::GzipStream(CheckedFile& file) : file_(file), out_(1 << 18) {
     // windowBits 15 + 16: a gzip header and trailer instead of zlib's.
     started_ = deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;
     if (!started_) file_.fail("cannot start the gzip compressor");

@@ -1,6 +1,6 @@
 #include "formats/npy_writer.h"
 
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 
 namespace kubelmar {
 
@@ -24,13 +24,13 @@ WriteResult NpyWriter::write(const GridVolume& volume) {
     const bool colour = volume.hasColour();
     std::vector<int> shape = {box.dims[2], box.dims[1], box.dims[0]};
     if (colour) shape.push_back(4);
-    AtomicFile file(path_);
-    file.open();
+    CheckedFile file;
+    file.open(path_);
     file.write(npyHeader(shape));
     forEachDenseRow(
         volume, colour, [&] { return file.ok(); },
         [&](const std::uint8_t* row, std::size_t size) { file.write(row, size); });
-    if (!file.commit()) return file.failure();
+    if (const IoResult written = file.finish(); !written.ok) return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 #include "formats/gzip_stream.h"
 #include "formats/number_text.h"
 
@@ -33,8 +33,8 @@ std::string header(const GridBox& box, bool colour) {
 WriteResult NrrdWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
     const bool colour = volume.hasColour();
-    AtomicFile file(path_);
-    file.open();
+    CheckedFile file;
+    file.open(path_);
     file.write(header(box, colour));
     {
         GzipStream gzip(file);
@@ -43,7 +43,7 @@ WriteResult NrrdWriter::write(const GridVolume& volume) {
             [&](const std::uint8_t* row, std::size_t size) { gzip.write(row, size); });
         gzip.finish();
     }
-    if (!file.commit()) return file.failure();
+    if (const IoResult written = file.finish(); !written.ok) return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;

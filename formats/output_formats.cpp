@@ -42,6 +42,16 @@ std::unique_ptr<WholeVolumeConsumer> makeFormatConsumer(const std::vector<Output
     return std::make_unique<WholeVolumeConsumer>(std::move(writers), output.crop);
 }
 
+bool isFormatFileName(std::string_view name, std::string_view stem) {
+    if (stem.empty() || name.size() <= stem.size() + 1 || name.substr(0, stem.size()) != stem ||
+        name[stem.size()] != '.')
+        return false;
+    const std::string_view extension = name.substr(stem.size() + 1);
+    for (OutputFormat format : allFormats())
+        if (format != OutputFormat::Png && extension == formatName(format)) return true;
+    return false;
+}
+
 std::vector<std::string> formatFileNames(const std::vector<OutputFormat>& formats, const std::string& stem) {
     std::vector<std::string> names;
     for (OutputFormat format : formats)

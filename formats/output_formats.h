@@ -32,8 +32,11 @@ std::string formatFilePath(OutputFormat format, const FormatOutput& output);
 std::unique_ptr<WholeVolumeConsumer> makeFormatConsumer(const std::vector<OutputFormat>& formats,
                                                   const FormatOutput& output);
 
-// The file names (no folder) makeFormatConsumer's consumer writes, for
-// volume.json's list.
+// The file names (no folder) makeFormatConsumer's consumer writes.
 std::vector<std::string> formatFileNames(const std::vector<OutputFormat>& formats, const std::string& stem);
+
+// Whether `name` is <stem>.<ext> for any exchange format (whichever a run
+// asks for): a file an earlier run may have written. An empty stem owns none.
+bool isFormatFileName(std::string_view name, std::string_view stem);
 
 }  // namespace kubelmar

@@ -4,10 +4,9 @@
 #include <iterator>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar {
 
@@ -230,20 +229,10 @@ WriteResult writePreviewPng(const VolumePreview& preview, const std::string& pat
 
     // Written beside the destination and renamed, so a failed write never
     // leaves half a picture under the final name.
-    const std::string temporary = path + ".part";
-    std::string error;
-    if (!writePngRGBA(temporary, width, height, canvas.data(), &error, false)) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return writeFailure(path, error);
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        const std::string reason = ec.message();
-        std::filesystem::remove(temporary, ec);
-        return writeFailure(path, reason);
-    }
+    CheckedFile file;
+    file.open(path, FileCommit::Replace);
+    if (const IoResult written = writePngRGBA(file, width, height, canvas.data(), false); !written.ok)
+        return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "formats/stack_files.h"
+
 namespace kubelmar {
 
 RunOutput::RunOutput(const OutputRequest& request) : request_(request) {}
@@ -17,7 +19,7 @@ WriteResult RunOutput::outsideNames(WriteResult result) const {
 
 WriteResult RunOutput::begin(const VolumeInfo& info) {
     const std::string stem = outputStem(request_.meshPath);
-    if (const IoResult opened = stage_.open(request_.directory, stackFileNames(stem)); !opened.ok)
+    if (const IoResult opened = stage_.open(request_.directory, stackOwnedNames(stem)); !opened.ok)
         return writeFailure(opened.path, opened.reason);
 
     // Writers are made for each run: they write into the hidden folder.
@@ -25,20 +27,16 @@ WriteResult RunOutput::begin(const VolumeInfo& info) {
     fan_ = std::make_unique<FanOutConsumer>();
     png_.reset();
     formats_ = nullptr;
-    std::vector<std::string> files;
     if (std::find(request_.formats.begin(), request_.formats.end(), OutputFormat::Png) != request_.formats.end()) {
         png_ = std::make_unique<PngStackWriter>(dir);
         fan_->add(*png_);
-        for (int s = 0; s < info.size; ++s) files.push_back(sliceFileName("", s).substr(1));
-        if (info.mode == VoxelMode::Clipping) files.push_back("voxelscale.txt");
     }
     std::unique_ptr<WholeVolumeConsumer> formats =
         makeFormatConsumer(request_.formats, FormatOutput{dir, stem, request_.crop});
     formats_ = formats.get();
     if (formats) fan_->add(std::move(formats));
-    for (const std::string& name : formatFileNames(request_.formats, stem)) files.push_back(name);
-    files.push_back("volume.json");
-    fan_->add(std::make_unique<VolumeJsonConsumer>(dir, request_.programVersion, std::move(files), request_.crop));
+    fan_->add(std::make_unique<VolumeJsonConsumer>(dir, request_.programVersion,
+                                                   stackFileNames(request_.formats, info, stem), request_.crop));
 
     WriteResult begun = fan_->begin(info);
     if (!begun.ok) stage_.abort();

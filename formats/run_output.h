@@ -7,9 +7,9 @@
 #include "formats/fan_out_consumer.h"
 #include "formats/output_formats.h"
 #include "formats/output_request.h"
+#include "formats/png_stack_writer.h"
 #include "formats/volume_json.h"
 #include "io/output_stage.h"
-#include "voxel/png_stack_writer.h"
 
 namespace kubelmar {
 

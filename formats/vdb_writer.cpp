@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <exception>
 
 #include <openvdb/openvdb.h>
@@ -11,7 +10,6 @@ namespace kubelmar {
 
 WriteResult VdbWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
-    const std::string temporary = path_ + ".part";
     try {
         openvdb::initialize();
         const double v = box.voxelSize;
@@ -65,16 +63,14 @@ WriteResult VdbWriter::write(const GridVolume& volume) {
         // Wholly filled leaves become active tiles: a solid costs little.
         density->tree().prune();
 
-        openvdb::io::File file(temporary);
+        // OpenVDB writes through a stream of its own (it seeks back to fill
+        // in grid offsets), so not through CheckedFile; written in place like
+        // every file of the run's stage folder.
+        openvdb::io::File file(path_);
         file.write(grids);
         file.close();
     } catch (const std::exception& e) {
-        std::remove(temporary.c_str());
         return writeFailure(path_, e.what());
-    }
-    if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return writeFailure(path_, "cannot rename into place");
     }
     WriteResult result;
     result.filesWritten = 1;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 #include "formats/json_string.h"
 #include "formats/number_text.h"
 
@@ -70,10 +70,8 @@ std::string volumeJsonText(const VolumeDescription& d) {
 }
 
 WriteResult writeVolumeJson(const std::string& path, const VolumeDescription& description) {
-    AtomicFile file(path);
-    file.open();
-    file.write(volumeJsonText(description));
-    if (!file.commit()) return file.failure();
+    if (const IoResult written = writeWholeFile(path, volumeJsonText(description)); !written.ok)
+        return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;
@@ -103,7 +101,7 @@ WriteResult VolumeJsonConsumer::slice(int, const std::uint8_t* rgba) {
 WriteResult VolumeJsonConsumer::end() {
     std::string path = directory_;
     if (!path.empty() && path.back() != '/') path += '/';
-    return writeVolumeJson(path + "volume.json", description_);
+    return writeVolumeJson(path + std::string(kVolumeJsonName), description_);
 }
 
 }  // namespace kubelmar

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/grid_box.h"
@@ -26,7 +27,9 @@ struct VolumeDescription {
 // the program version. Lengths in mesh file units.
 std::string volumeJsonText(const VolumeDescription& description);
 
-// Writes the text to `path` atomically.
+inline constexpr std::string_view kVolumeJsonName = "volume.json";
+
+// Writes the text to `path` (in place: the run's stage makes it atomic).
 WriteResult writeVolumeJson(const std::string& path, const VolumeDescription& description);
 
 // "+x", "-y", ...

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/atomic_file.h"
+#include "io/checked_file.h"
 #include "formats/colour_quantiser.h"
 
 namespace kubelmar {
@@ -177,8 +177,8 @@ WriteResult VoxWriter::write(const GridVolume& volume) {
     for (const Model& model : models) children += 24 + 16 + 4 * model.voxels.size();
     if (children > 0x7FFFFFFF) return writeFailure(path_, "volume too large for one .vox file (over 2 GiB)");
 
-    AtomicFile file(path_);
-    file.open();
+    CheckedFile file;
+    file.open(path_);
     Bytes head;
     head.data = {'V', 'O', 'X', ' '};
     head.i32(150);
@@ -205,7 +205,7 @@ WriteResult VoxWriter::write(const GridVolume& volume) {
     }
     file.write(scene.data(), scene.size());
     file.write(paletteChunk.data.data(), paletteChunk.data.size());
-    if (!file.commit()) return file.failure();
+    if (const IoResult written = file.finish(); !written.ok) return writeFailure(written.path, written.reason);
     note_.clear();
     if (palette.maxError > 0.0) {
         char text[160];

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace kubelmar::fsx {
 
-std::string reason(int error) { return std::strerror(error); }
+// strerror() may share one buffer between threads; this doesn't (slices
+// are written on several).
+std::string reason(int error) { return std::generic_category().message(error); }
 
 IoResult listNames(const std::string& directory, std::vector<std::string>& names) {
     names.clear();

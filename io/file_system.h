@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "io/output_stage.h"
+#include "io/io_result.h"
 
 // Small POSIX helpers behind OutputStage; each reports errno as a reason.
 namespace kubelmar::fsx {
 
-// strerror(error) as a std::string.
+// strerror(error) as a std::string; safe on any thread.
 std::string reason(int error);
 
 // The entries of `directory` except "." and "..", in no particular order.

@@ -8,7 +8,6 @@
 // commit. A stage without one is only removed.
 #include "io/output_stage.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "io/checked_file.h"
 #include "io/file_system.h"
 
 namespace kubelmar {
@@ -71,29 +71,6 @@ bool decodeRecord(const std::string& text, std::vector<std::string>& fresh, std:
     return into == &old;
 }
 
-IoResult writeWholeFile(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return IoResult::failure(path, fsx::reason(errno));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return IoResult::failure(path, fsx::reason(error));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (fsync(fd) != 0 && errno != EINVAL) {
-        const int error = errno;
-        ::close(fd);
-        return IoResult::failure(path, fsx::reason(error));
-    }
-    if (::close(fd) != 0) return IoResult::failure(path, fsx::reason(errno));
-    return {};
-}
-
 bool readWholeFile(const std::string& path, std::string& text) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
@@ -143,24 +120,6 @@ IoResult recoverStage(const std::string& output, const std::string& stage) {
 }
 
 }  // namespace
-
-bool isStackFileName(std::string_view name, std::string_view stem) {
-    if (name == "voxelscale.txt" || name == "volume.json") return true;
-    // slice1NNNNN.png: the slice number 100000 + z, five digits after the 1.
-    if (name.size() == 15 && name.substr(0, 6) == "slice1" && name.substr(11) == ".png" &&
-        std::all_of(name.begin() + 6, name.begin() + 11, isDigit))
-        return true;
-    if (stem.empty() || name.size() <= stem.size() + 1 || name.substr(0, stem.size()) != stem ||
-        name[stem.size()] != '.')
-        return false;
-    const std::string_view extension = name.substr(stem.size() + 1);
-    return extension == "binvox" || extension == "nrrd" || extension == "npy" || extension == "vox" ||
-           extension == "vdb";
-}
-
-OwnedNames stackFileNames(std::string stem) {
-    return [stem = std::move(stem)](std::string_view name) { return isStackFileName(name, stem); };
-}
 
 OutputStage::~OutputStage() { abort(); }
 
@@ -268,9 +227,8 @@ IoResult OutputStage::commit() {
     const std::string record = path(kCommitRecord);
     const std::string oldFolder = path(kOldFolder);
     if (result.ok && mkdir(oldFolder.c_str(), 0700) != 0) result = IoResult::failure(oldFolder, fsx::reason(errno));
-    // Written under another name and renamed: a record is whole or absent.
-    if (result.ok) result = writeWholeFile(record + ".part", encodeRecord(fresh, old));
-    if (result.ok) result = moveFile(record + ".part", record);
+    // Replaced whole: a record is complete or absent.
+    if (result.ok) result = writeWholeFile(record, encodeRecord(fresh, old), FileCommit::Replace);
     if (result.ok) result = fsx::syncPath(stage_);
 
     // Counts of files moved so far, for putting them back.

@@ -5,30 +5,14 @@
 #include <string_view>
 #include <vector>
 
+#include "io/io_result.h"
+
 namespace kubelmar {
 
-// The outcome of a file-system step: ok, or the first path that failed and
-// why ("No space left on device", "a directory stands in the way").
-struct IoResult {
-    bool ok = true;
-    std::string path;
-    std::string reason;
-
-    // "<path>: <reason>", or empty when ok.
-    std::string message() const { return ok ? std::string() : path + ": " + reason; }
-    static IoResult failure(std::string path, std::string reason) { return {false, std::move(path), std::move(reason)}; }
-};
-
 // Tells whether a plain file name (no folder) in an output folder belongs to
-// a stack: files the next run may replace or remove.
+// a stack: files the next run may replace or remove. The formats say which
+// names those are (formats/stack_files.h); the stage only asks.
 using OwnedNames = std::function<bool(std::string_view name)>;
-
-// The names a run's stack owns: slice1 + five digits + ".png",
-// "voxelscale.txt", "volume.json" and <stem>.binvox|nrrd|npy|vox|vdb.
-// `stem` is the output stem (usually the OBJ file name without ".obj");
-// an empty stem owns none of the <stem>.* names.
-bool isStackFileName(std::string_view name, std::string_view stem);
-OwnedNames stackFileNames(std::string stem);
 
 // Writes a stack into an output folder all at once. open() makes a hidden
 // folder inside OUTDIR; writers put every file there (directory()); commit()

@@ -10,7 +10,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "voxel/png_stack_writer.h"
+#include "formats/png_stack_writer.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "formats/png_io.h"
 #include "mesh/mesh_frame.h"
-#include "voxel/png_io.h"
 
 namespace kubelmar {
 

@@ -24,7 +24,7 @@
 #include "fake_dialogs.h"
 #include "view/gl_widget.h"
 #include "view/result_panel.h"
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "batch/batch_plan.h"
 #include "gl_test_support.h"
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar::test {
 namespace {

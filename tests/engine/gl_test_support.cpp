@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <sstream>
 
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar::test {
 

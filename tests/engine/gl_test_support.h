@@ -7,7 +7,7 @@
 
 #include "gl/egl_context.h"
 #include "engine/engine.h"
-#include "voxel/png_stack_writer.h"
+#include "formats/png_stack_writer.h"
 
 namespace kubelmar::test {
 

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "gl_test_support.h"
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar::test {
 namespace {

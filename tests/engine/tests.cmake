@@ -1,7 +1,6 @@
 # GL-free voxel pieces.
 add_executable(kubelmar_voxel_tests
   engine/grid_fit_test.cpp
-  engine/png_stack_writer_test.cpp
   engine/slab_faces_test.cpp
   engine/batch_test.cpp
   engine/depth_build_test.cpp

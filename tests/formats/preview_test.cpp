@@ -9,7 +9,7 @@
 #include "formats/fan_out_consumer.h"
 #include "formats/preview_volume.h"
 #include "test_volume.h"
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 namespace kubelmar::test {
 namespace {

@@ -6,6 +6,9 @@ add_executable(kubelmar_formats_tests
   formats/vox_test.cpp
   formats/consumers_test.cpp
   formats/preview_test.cpp
+  formats/png_stack_writer_test.cpp
+  formats/stack_files_test.cpp
+  formats/run_output_test.cpp
 )
 find_package(ZLIB REQUIRED)
 target_link_libraries(kubelmar_formats_tests PRIVATE kubelmar_formats ZLIB::ZLIB GTest::gtest_main kubelmar_warnings)

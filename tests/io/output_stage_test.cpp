@@ -1,5 +1,7 @@
 #include "io/output_stage.h"
 
+#include "formats/stack_files.h"
+
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -79,7 +81,7 @@ protected:
     }
 
     IoResult stageNew(OutputStage& stage, int slices) {
-        IoResult opened = stage.open(out_.string(), kubelmar::stackFileNames("bunny"));
+        IoResult opened = stage.open(out_.string(), kubelmar::stackOwnedNames("bunny"));
         if (!opened.ok) return opened;
         for (int z = 0; z < slices; ++z) writeFile(stage.path(slice(z)), "new " + std::to_string(z));
         return {};
@@ -88,17 +90,6 @@ protected:
     fs::path root_;
     fs::path out_;
 };
-
-TEST(StackFileNames, OwnsOnlyTheStacksOwnNames) {
-    for (const char* name : {"slice100000.png", "slice199999.png", "voxelscale.txt", "volume.json", "bunny.binvox",
-                             "bunny.nrrd", "bunny.npy", "bunny.vox", "bunny.vdb"})
-        EXPECT_TRUE(kubelmar::isStackFileName(name, "bunny")) << name;
-    for (const char* name : {"slice10000.png", "slice1000000.png", "slice10000a.png", "slice200000.png",
-                             "Slice100000.png", "slice100000.PNG", "bunny.obj", "bunnyx.vox", "other.vox",
-                             "bunny.vox.bak", "bunny.", ".vox", "voxelscale.txt~", ""})
-        EXPECT_FALSE(kubelmar::isStackFileName(name, "bunny")) << name;
-    EXPECT_FALSE(kubelmar::isStackFileName(".vox", ""));
-}
 
 TEST_F(OutputStageTest, CommitReplacesTheOldStackAndKeepsForeignFiles) {
     writeOldStack(8);
@@ -169,7 +160,7 @@ TEST_F(OutputStageTest, FailedCommitsLeaveOutdirAsItWas) {
 
     // A staged file with a name the stack does not own could never be
     // removed by a later run: refused.
-    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackFileNames("bunny")).ok);
+    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackOwnedNames("bunny")).ok);
     writeFile(stage.path("notes.txt"), "x");
     committed = stage.commit();
     EXPECT_FALSE(committed.ok);
@@ -183,7 +174,7 @@ TEST_F(OutputStageTest, StaleStagesOfDeadProcessesAreRemoved) {
     const pid_t child = fork();
     if (child == 0) {
         OutputStage stage;
-        if (!stage.open(out_.string(), kubelmar::stackFileNames("bunny")).ok) _exit(1);
+        if (!stage.open(out_.string(), kubelmar::stackOwnedNames("bunny")).ok) _exit(1);
         writeFile(stage.path(slice(0)), "half written");
         _exit(0);  // no destructors: as if killed
     }
@@ -199,7 +190,7 @@ TEST_F(OutputStageTest, StaleStagesOfDeadProcessesAreRemoved) {
     ASSERT_FALSE(childStage.empty());
 
     OutputStage stage;
-    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackFileNames("bunny")).ok);
+    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackOwnedNames("bunny")).ok);
     stage.abort();
     before.erase(childStage);
     before.erase(childStage + "/" + slice(0));
@@ -223,7 +214,7 @@ TEST_F(OutputStageTest, CommitInterruptedByAKillIsFinishedByTheNextOpen) {
     writeFile(stale / slice(1), "new 1");
 
     OutputStage stage;
-    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackFileNames("bunny")).ok);
+    ASSERT_TRUE(stage.open(out_.string(), kubelmar::stackOwnedNames("bunny")).ok);
     stage.abort();
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_EQ(readFile(out_ / slice(0)), "new 0");

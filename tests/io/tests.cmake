@@ -5,7 +5,7 @@ add_executable(kubelmar_io_tests
   io/batch_listing_test.cpp
   io/regression_inputs_test.cpp
 )
-target_link_libraries(kubelmar_io_tests PRIVATE kubelmar_batch kubelmar_io kubelmar_mesh kubelmar_voxelcore kubelmar_cli_options
+target_link_libraries(kubelmar_io_tests PRIVATE kubelmar_batch kubelmar_io kubelmar_formats kubelmar_mesh kubelmar_voxelcore kubelmar_cli_options
   GTest::gtest_main kubelmar_warnings)
 target_compile_definitions(kubelmar_io_tests PRIVATE
   KUBELMAR_FUZZ_CORPUS_DIR="${PROJECT_SOURCE_DIR}/fuzz/corpus")

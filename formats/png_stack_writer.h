@@ -3,18 +3,32 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "io/io_result.h"
 #include "volume/slice_consumer.h"
 
 namespace kubelmar {
 
-// directory + "/slice" + (100000 + s) + ".png"; the directory text is used
-// as it is (a trailing separator gives a doubled one).
+// directory + "/" + sliceName(s); the directory text is used as it is (a
+// trailing separator gives a doubled one).
 std::string sliceFileName(const std::string& directory, int s);
+// "slice" + (100000 + s) + ".png": slice s (0 at the bottom of the grid).
+std::string sliceName(int s);
+
+inline constexpr std::string_view kVoxelScaleName = "voxelscale.txt";
+
+// The files the stack writes for one volume: its N slices and, in the
+// clipping mode, voxelscale.txt, in that order.
+std::vector<std::string> pngStackFileNames(const VolumeInfo& info);
+// Whether `name` is one a stack of any N may have written: slice1NNNNN.png
+// or voxelscale.txt. A later run replaces or removes such files.
+bool isPngStackFileName(std::string_view name);
 
 // "voxelscale.txt": three lines "x v", "y v", "z v" with v = meshExtent / N
 // (single precision, six significant digits): a voxel's edge in file units.
@@ -24,7 +38,10 @@ WriteResult saveVoxelScale(const std::string& directory, float voxelSize);
 // the clipping mode "voxelscale.txt". Slices are encoded and written by
 // worker threads (compression is the slow part) while the engine renders the
 // next ones; at most a few slices wait at a time, so memory stays bounded.
-// After the first failure no new slice is started and slice() reports it.
+// After the first failure no new slice is started; slice() and end() report
+// the failure of the lowest slice that failed, once the slices already being
+// written are done, so the same faults give the same report every time.
+// Files go in place: the writer is meant for an OutputStage folder.
 class PngStackWriter final : public SliceConsumer {
 public:
     explicit PngStackWriter(std::string directory);
@@ -42,6 +59,12 @@ private:
         int slice = 0;
         std::vector<std::uint8_t> pixels;
     };
+    // The lowest failed slice so far.
+    struct Failure {
+        int slice = std::numeric_limits<int>::max();
+        std::string path, reason;
+        void note(int slice, const IoResult& result);
+    };
     void work();
     void stopWorkers();
     WriteResult failure() const;
@@ -55,8 +78,9 @@ private:
     std::vector<std::vector<std::uint8_t>> spare_;  // buffers to reuse
     std::size_t maxQueued_ = 0;
     bool closing_ = false;
-    bool failed_ = false;
-    std::string failedPath_, failedReason_;
+    bool stopping_ = false;  // a slice failed or the run was aborted: queued slices are dropped
+    int busy_ = 0;           // slices being encoded or written
+    Failure failure_;
     int written_ = 0;
 };
 

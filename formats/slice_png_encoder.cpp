@@ -1,4 +1,4 @@
-#include "voxel/slice_png_encoder.h"
+#include "formats/slice_png_encoder.h"
 
 #include <zlib.h>
 

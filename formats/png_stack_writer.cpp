@@ -1,29 +1,45 @@
-#include "voxel/png_stack_writer.h"
+#include "formats/png_stack_writer.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <system_error>
+#include <cstdio>
 
-#include "voxel/png_io.h"
-#include "voxel/slice_png_encoder.h"
+#include "formats/slice_png_encoder.h"
+#include "io/checked_file.h"
 
 namespace kubelmar {
 
 std::string sliceFileName(const std::string& directory, int s) {
-    return directory + "/slice" + std::to_string(100000 + s) + ".png";
+    return directory + "/" + sliceName(s);
+}
+
+std::string sliceName(int s) { return "slice" + std::to_string(100000 + s) + ".png"; }
+
+std::vector<std::string> pngStackFileNames(const VolumeInfo& info) {
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(std::max(info.size, 0)) + 1);
+    for (int s = 0; s < info.size; ++s) names.push_back(sliceName(s));
+    if (info.mode == VoxelMode::Clipping) names.push_back(std::string(kVoxelScaleName));
+    return names;
+}
+
+bool isPngStackFileName(std::string_view name) {
+    if (name == kVoxelScaleName) return true;
+    // slice1NNNNN.png: the slice number 100000 + z, five digits after the 1.
+    return name.size() == 15 && name.substr(0, 6) == "slice1" && name.substr(11) == ".png" &&
+           std::all_of(name.begin() + 6, name.begin() + 11, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 WriteResult saveVoxelScale(const std::string& directory, float voxelSize) {
-    const std::string path = directory + "/voxelscale.txt";
-    std::ofstream file(path, std::ios::out | std::ios::trunc);
-    if (!file) return writeFailure(path, std::generic_category().message(errno));
-    file << "x " << voxelSize << std::endl;
-    file << "y " << voxelSize << std::endl;
-    file << "z " << voxelSize << std::endl;
-    file.close();
-    if (!file) return writeFailure(path, "write failed");
+    const std::string path = directory + "/" + std::string(kVoxelScaleName);
+    // "%g" gives the six significant digits a default stream gives.
+    char line[64];
+    std::string text;
+    for (const char* axis : {"x", "y", "z"}) {
+        std::snprintf(line, sizeof line, "%s %g\n", axis, static_cast<double>(voxelSize));
+        text += line;
+    }
+    if (const IoResult written = writeWholeFile(path, text); !written.ok)
+        return writeFailure(written.path, written.reason);
     WriteResult result;
     result.filesWritten = 1;
     return result;
@@ -37,7 +53,9 @@ WriteResult PngStackWriter::begin(const VolumeInfo& info) {
     stopWorkers();
     info_ = info;
     queue_.clear();
-    closing_ = failed_ = false;
+    closing_ = stopping_ = false;
+    busy_ = 0;
+    failure_ = {};
     written_ = 0;
     const int count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     maxQueued_ = 2 * static_cast<std::size_t>(count);
@@ -57,30 +75,38 @@ void PngStackWriter::work() {
             job = std::move(queue_.front());
             queue_.pop_front();
             changed_.notify_all();
-            if (failed_) {
+            if (stopping_) {
                 spare_.push_back(std::move(job.pixels));
                 continue;
             }
+            ++busy_;
         }
-        std::string reason;
         const std::string path = sliceFileName(directory_, job.slice);
         encodeSlicePng(job.pixels.data(), n, n, png);
-        const bool ok = writeFileBytes(path, png.data(), png.size(), &reason);
+        // The whole file is in memory: no buffer to copy it through.
+        const IoResult written = writeWholeFile(path, png.data(), png.size());
         std::lock_guard<std::mutex> lock(mutex_);
+        --busy_;
         spare_.push_back(std::move(job.pixels));
-        if (ok) {
+        if (written.ok) {
             ++written_;
-        } else if (!failed_) {
-            failed_ = true;
-            failedPath_ = path;
-            failedReason_ = reason;
+        } else {
+            stopping_ = true;
+            failure_.note(job.slice, written);
         }
         changed_.notify_all();
     }
 }
 
+void PngStackWriter::Failure::note(int slice, const IoResult& result) {
+    if (slice >= this->slice) return;
+    this->slice = slice;
+    path = result.path;
+    reason = result.reason;
+}
+
 WriteResult PngStackWriter::failure() const {
-    WriteResult result = writeFailure(failedPath_, failedReason_);
+    WriteResult result = writeFailure(failure_.path, failure_.reason);
     result.filesWritten = written_;
     return result;
 }
@@ -88,8 +114,13 @@ WriteResult PngStackWriter::failure() const {
 WriteResult PngStackWriter::slice(int s, const std::uint8_t* rgba) {
     const std::size_t bytes = static_cast<std::size_t>(info_.size) * info_.size * 4;
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return queue_.size() < maxQueued_ || failed_; });
-    if (failed_) return failure();
+    changed_.wait(lock, [&] { return queue_.size() < maxQueued_ || stopping_; });
+    if (stopping_) {
+        // Slices still being written may fail too; the lowest one's failure
+        // is the one reported, whichever thread got there first.
+        changed_.wait(lock, [&] { return busy_ == 0; });
+        return failure();
+    }
     std::vector<std::uint8_t> pixels;
     if (!spare_.empty()) {
         pixels = std::move(spare_.back());
@@ -116,7 +147,7 @@ void PngStackWriter::stopWorkers() {
 
 WriteResult PngStackWriter::end() {
     stopWorkers();
-    if (failed_) return failure();
+    if (stopping_) return failure();
     WriteResult result;
     result.filesWritten = written_;
     if (info_.mode == VoxelMode::Clipping) {
@@ -133,8 +164,8 @@ WriteResult PngStackWriter::end() {
 void PngStackWriter::abort() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        failed_ = true;  // queued slices are dropped
-        if (failedPath_.empty()) failedReason_ = "cancelled";
+        stopping_ = true;  // queued slices are dropped
+        if (failure_.path.empty()) failure_.reason = "cancelled";
     }
     stopWorkers();
 }

@@ -1,70 +1,44 @@
-#include "voxel/png_io.h"
+#include "formats/png_io.h"
 
 #include <png.h>
 #include <zlib.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <csetjmp>
 #include <cstring>
-#include <memory>
-#include <system_error>
 
 namespace kubelmar {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// libpng's output goes through the checked file; a failed write is kept
+// there and reported by finish(), so libpng needs no error of its own.
+void writeToFile(png_structp png, png_bytep data, png_size_t size) {
+    static_cast<CheckedFile*>(png_get_io_ptr(png))->write(data, size);
+}
 
-// strerror() may share one buffer between threads; this doesn't.
-std::string errnoText() { return std::generic_category().message(errno); }
+void flushNothing(png_structp) {}
 
 void setError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
-// A write is only known to have reached the file once its buffer was
-// flushed and the close succeeded (a full disk shows up at either).
-bool flushAndClose(File file, std::string* error) {
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        setError(error, errnoText());
-        return false;
-    }
-    if (std::fclose(file.release()) != 0) {
-        setError(error, errnoText());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,
-                  std::string* error, bool keepAlpha) {
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
-    if (!raw) {
-        setError(error, errnoText());
-        return false;
-    }
-    File file(raw);
+IoResult writePngRGBA(CheckedFile& file, int width, int height, const std::uint8_t* rgba, bool keepAlpha) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, nullptr);
-        setError(error, "out of memory");
-        return false;
+        file.fail("out of memory");
+        return file.finish();
     }
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        setError(error, "write failed");
-        return false;
+        file.fail("PNG encoding failed");
+        return file.finish();
     }
-    png_init_io(png, file.get());
+    png_set_write_fn(png, &file, writeToFile, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  keepAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -80,21 +54,16 @@ bool writePngRGBA(const std::string& path, int width, int height, const std::uin
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return flushAndClose(std::move(file), error);
+    return file.finish();
 }
 
-bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size, std::string* error) {
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
-    if (!raw) {
-        setError(error, errnoText());
-        return false;
-    }
-    File file(raw);
-    if (std::fwrite(bytes, 1, size, file.get()) != size) {
-        setError(error, errnoText());
-        return false;
-    }
-    return flushAndClose(std::move(file), error);
+bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba, std::string* error,
+                  bool keepAlpha) {
+    CheckedFile file;
+    file.open(path);
+    const IoResult written = writePngRGBA(file, width, height, rgba, keepAlpha);
+    if (!written.ok) setError(error, written.reason);
+    return written.ok;
 }
 
 bool readPngRGBA(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgba,
