@@ -377,6 +377,30 @@ std::string afterFirstMesh(const fs::path& dir) {
            " ] && break; sleep 0.05; done; ";
 }
 
+// A batch takes every format the loader reads, not only OBJ files: each
+// mesh gets its folder named without its extension, and the summary counts
+// them all.
+TEST(Cli, ABatchTakesEveryMeshFormat) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("mixed");
+    // One unit box in OBJ, OFF, ASCII STL and ASCII PLY.
+    {
+        std::ofstream(dir / "a.obj") << boxObj(0, 0, 0, 1, 1, 1);
+        std::ofstream(dir / "b.off") << "OFF\n4 4 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n3 0 2 1\n3 0 1 3\n3 0 3 2\n3 1 2 3\n";
+        std::ofstream(dir / "C.STL") << "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                                        "vertex 0 1 0\nendloop\nendfacet\nendsolid t\n";
+        std::ofstream(dir / "d.ply") << "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                                        "property float y\nproperty float z\nelement face 1\n"
+                                        "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+        std::ofstream(dir / "notes.txt") << "not a mesh\n";
+    }
+    const CliRun run = runCli("-q -s 16 -j 1 -b " + shellQuote(dir));
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* folder : {"a", "b", "C", "d"}) EXPECT_EQ(sliceCount(dir / folder), 16) << folder;
+    EXPECT_FALSE(fs::exists(dir / "notes"));
+    EXPECT_NE(readText(dir / "batch-summary.json").find("\"done\": 4,"), std::string::npos);
+}
+
 TEST(Cli, SkipExistingResumesABatchThatWasKilled) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("resume");
