@@ -53,7 +53,7 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-[[noreturn]] void runChild(int out, const std::string& path, const LoadLimits& limits, std::uint64_t inherited) {
+[[noreturn]] void runChild(int out, const LoadLimits& limits, std::uint64_t inherited, const MeshReadFunction& read) {
 #ifndef KUBELMAR_ASAN
     // The sanitizer reserves terabytes of shadow address space up front; a
     // limit would stop it, not the reader.
@@ -70,7 +70,7 @@ bool writeAll(int fd, const std::string& bytes) {
     int status = 0;
     try {
         Mesh mesh;
-        ObjReadResult result = readWithAssimp(mesh, path, limits);
+        ObjReadResult result = read(mesh);
         // The importer turns a failed allocation into its error text.
         if (!result.ok && result.error.message.find("bad_alloc") != std::string::npos)
             result.error.message = "cannot read mesh: the reader ran out of its memory limit of " +
@@ -94,6 +94,10 @@ std::string signalName(int signal) {
 }  // namespace
 
 ObjReadResult readWithAssimpIsolated(Mesh& mesh, const std::string& path, const LoadLimits& limits) {
+    return readIsolated(mesh, path, limits, [&](Mesh& into) { return readWithAssimp(into, path, limits); });
+}
+
+ObjReadResult readIsolated(Mesh& mesh, const std::string& path, const LoadLimits& limits, const MeshReadFunction& read) {
     ObjReadResult result;
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -111,7 +115,7 @@ ObjReadResult readWithAssimpIsolated(Mesh& mesh, const std::string& path, const 
     }
     if (child == 0) {
         ::close(pipeEnds[0]);
-        runChild(pipeEnds[1], path, limits, inherited);
+        runChild(pipeEnds[1], limits, inherited, read);
     }
     ::close(pipeEnds[1]);
 

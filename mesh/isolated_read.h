@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "mesh/load_limits.h"
@@ -17,5 +18,10 @@ namespace kubelmar {
 // The same result as readWithAssimp otherwise. Safe to call from a forked
 // worker; threads of the caller other than this one are not copied.
 ObjReadResult readWithAssimpIsolated(Mesh& mesh, const std::string& path, const LoadLimits& limits);
+
+// Any reader of the file at `path` run the same way: `read` runs in the
+// child and fills the mesh it is given.
+using MeshReadFunction = std::function<ObjReadResult(Mesh&)>;
+ObjReadResult readIsolated(Mesh& mesh, const std::string& path, const LoadLimits& limits, const MeshReadFunction& read);
 
 }  // namespace kubelmar
