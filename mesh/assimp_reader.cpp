@@ -246,8 +246,11 @@ ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path, const LoadLimi
     importer.SetIOHandler(io);
     // Lines and points are not surfaces; dropping them here saves a pass.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                                                       aiProcess_PreTransformVertices | aiProcess_SortByPType);
+    // ValidateDataStructure first: the importers leave faces naming vertices
+    // they never read (OFF), which the later steps assert on and abort.
+    const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_Triangulate |
+                                                       aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
+                                                       aiProcess_SortByPType);
     if (!scene) {
         const std::string reason = shortenForMessage(firstLine(importer.GetErrorString()));
         result.error = errorAbout(path, io->refusedCount() > 0 ? "cannot read mesh without the reference refused above (" + reason + ")"

@@ -1,0 +1,47 @@
+// Inputs the fuzzers found, each once a crash, an abort or a sanitizer
+// report; every one must now end as an error value, in this process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mesh/mesh_loader.h"
+#include "mesh/texture_image.h"
+#include "temp_dir.h"
+
+namespace kubelmar {
+namespace {
+
+MeshLoadResult loadInProcess(const std::string& path) {
+    LoadLimits limits;
+    limits.isolateThirdPartyReaders = false;  // an abort here fails the test run
+    Mesh mesh;
+    return loadPreparedMesh(path, mesh, limits);
+}
+
+TEST(ReaderRegressions, OffFaceNamingAVertexNeverRead) {
+    // The importer left a face without indices; post-processing asserted.
+    test::TempDir dir;
+    const std::string path = dir.write("index-past-end.off",
+                                       "OFF\n# tetrahedron\n4 4 6\n0 0 0\n4 0 0\n00 2 1\n3 0 1 3\n3 0 3 2\n3 12 1\n3");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: ", 0), 0u) << r.errorText();
+}
+
+TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
+    // stb_image wrote past its 257-entry code-length table.
+    const std::string jpeg(
+        "\xff\xd8\xff\xdb\x00\x43\x00\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01"
+        "\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\xd8\x01\x01\x01\xff\xc0\x01\x01"
+        "\x01\x01\x01\x01\x01\x01\x01\x01\x01\xff\xc0\x00\x0b\x08\x00\x08\x00\x10\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01"
+        "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xc4\x00\x14\x10\x01\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\xff\xc4\x00\x14\x10\x01\x00\x00\x00\x00\x00\x00\x08\x01\x7a\x00\x00\x3f\x00\x0f\xff"
+        "\xd9",
+        141);
+    const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), "t.jpg");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, "corrupt JPEG: a Huffman table declares 452 codes, more than 256");
+}
+
+}  // namespace
+}  // namespace kubelmar
