@@ -17,6 +17,7 @@
 #include "mesh/confined_io_system.h"
 #include "mesh/declared_sizes.h"
 #include "mesh/reference_root.h"
+#include "mesh/scene_repair.h"
 #include "mesh/texture_image.h"
 
 namespace kubelmar {
@@ -246,11 +247,16 @@ ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path, const LoadLimi
     importer.SetIOHandler(io);
     // Lines and points are not surfaces; dropping them here saves a pass.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    // ValidateDataStructure first: the importers leave faces naming vertices
-    // they never read (OFF), which the later steps assert on and abort.
-    const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_Triangulate |
-                                                       aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
-                                                       aiProcess_SortByPType);
+    // The importers can leave faces without indices (PLY) or naming vertices
+    // they never read (OFF), which the post-processing steps assert on and
+    // abort: the scene is validated and those faces dropped in between.
+    const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
+    if (scene) {
+        // The importer keeps owning the scene; its post-processing works on it in place.
+        dropUnusableFaces(*const_cast<aiScene*>(scene));
+        scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                             aiProcess_PreTransformVertices | aiProcess_SortByPType);
+    }
     if (!scene) {
         const std::string reason = shortenForMessage(firstLine(importer.GetErrorString()));
         result.error = errorAbout(path, io->refusedCount() > 0 ? "cannot read mesh without the reference refused above (" + reason + ")"

@@ -28,6 +28,22 @@ TEST(ReaderRegressions, OffFaceNamingAVertexNeverRead) {
     EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: ", 0), 0u) << r.errorText();
 }
 
+TEST(ReaderRegressions, PlyFaceWithoutIndices) {
+    // "3 0 2e" ends the face list early and leaves a face with no indices,
+    // which triangulation asserted on; the other face is kept.
+    test::TempDir dir;
+    const std::string path = dir.write("face-without-indices.ply",
+                                       "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                                       "property float z\nelement face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                                       "0 0 0\n4 0 0\n0 2 0\n0 0 1\n3 0 2e\nelement fa 1\n3 0 1 3\n");
+    LoadLimits limits;
+    limits.isolateThirdPartyReaders = false;
+    Mesh mesh;
+    const MeshLoadResult r = loadPreparedMesh(path, mesh, limits);
+    ASSERT_TRUE(r.ok) << r.errorText();
+    EXPECT_EQ(mesh.faceCount, 1);
+}
+
 TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
     // stb_image wrote past its 257-entry code-length table.
     const std::string jpeg(
