@@ -9,8 +9,6 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <string_view>
 #include <map>
 #include <utility>
 
@@ -216,26 +214,10 @@ TextureLoadResult SceneConverter::loadEmbedded(const aiTexture& t, const std::st
     return result;
 }
 
-// Open Asset Import 5.2 loops forever on a PLY header without its
-// "end_header" line, so the header is checked here first.
-bool plyHeaderEnds(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[3] = {};
-    if (!in.read(head, 3) || std::string_view(head, 3) != "ply") return true;  // not PLY
-    std::string text(std::size_t{1} << 16, '\0');  // headers are far shorter
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text.find("end_header") != std::string::npos;
-}
-
 }  // namespace
 
 ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path, const LoadLimits& limits) {
     ObjReadResult result;
-    if (!plyHeaderEnds(path)) {
-        result.error = errorAbout(path, "cannot read mesh: PLY header without end_header");
-        return result;
-    }
     if (const std::string reason = checkDeclaredSizes(path, limits.maxMemoryBytes); !reason.empty()) {
         result.error = errorAbout(path, "cannot read mesh: " + reason);
         return result;

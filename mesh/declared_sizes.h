@@ -28,7 +28,10 @@ constexpr std::uint64_t kMaxCompressionRatio = 100;
 constexpr std::uint64_t kRatioFloorBytes = std::uint64_t{1} << 20;
 
 // A PLY header (`bytes` from the file's start, at least through
-// "end_header" where the file has it) of a file of `fileSize` bytes.
+// "end_header" where the file has it) of a file of `fileSize` bytes. A
+// header without an "end_header" line is refused: the importer would read
+// on for ever. Counts are read as the importer reads them, from the digits
+// a word starts with.
 std::string checkPlyDeclaredSizes(std::string_view bytes, std::uint64_t fileSize, std::uint64_t budget);
 
 // The first 84 bytes (or fewer) of an STL file of `fileSize` bytes.

@@ -65,11 +65,17 @@ TEST(DeclaredSizes, PlyWithinTheBytesButOverTheBudget) {
     EXPECT_EQ(checkPlyDeclaredSizes(header, size, 8 * kGiB), "");
 }
 
-TEST(DeclaredSizes, PlyHeadersTheReaderMustJudge) {
-    for (const std::string& ply : {std::string("ply\nformat ascii 1.0\nelement vertex 99\n"),  // no end_header
-                                   std::string("ply\nformat ascii 1.0\nelement vertex -5\nend_header\n"),
-                                   std::string("ply\nformat ascii 1.0\nelement vertex 1e9\nend_header\n")})
+TEST(DeclaredSizes, PlyCountsReadAsTheImporterReadsThem) {
+    // Leading digits count, whatever follows; none at all is zero.
+    for (const std::string& ply : {std::string("ply\nformat ascii 1.0\nelement vertex -5\nend_header\n"),
+                                   std::string("ply\nformat ascii 1.0\nelement vertex 1e9\nend_header\n0 0 0\n")})
         EXPECT_EQ(checkPlyDeclaredSizes(ply, ply.size(), 8 * kGiB), "") << ply;
+    const std::string suffixed = "ply\nformat ascii 1.0\nelement vertex 4294967297x\nend_header\n";
+    EXPECT_EQ(checkPlyDeclaredSizes(suffixed, suffixed.size(), 8 * kGiB),
+              "declares 4294967297 vertices, more than the 2147483647 a mesh can hold");
+    // "end_header" inside a word is not the end of the header.
+    const std::string unended = "ply\nformat ascii 1.0\nelement vertex 4\nproperty float vpend_headerx\n";
+    EXPECT_EQ(checkPlyDeclaredSizes(unended, unended.size(), 8 * kGiB), "PLY header without end_header");
 }
 
 std::string binaryStlHead(std::uint32_t triangles) {
@@ -99,6 +105,10 @@ TEST(DeclaredSizes, OffCounts) {
     EXPECT_EQ(checkOffDeclaredSizes(wraps, wraps.size(), 8 * kGiB),
               "declares 4294967297 vertices, more than the 2147483647 a mesh can hold");
     EXPECT_EQ(checkOffDeclaredSizes("not an off file", 15, 8 * kGiB), "");
+    // A count run into other text still counts by its digits, as the importer reads it.
+    const std::string runOn = "OFF\n4 4333333333333333333333333COFF33 6+\n0 0 0\n";
+    EXPECT_EQ(checkOffDeclaredSizes(runOn, runOn.size(), 8 * kGiB),
+              "declares 4333333333333333333333333 faces, more than the 18446744073709551615 a 64-bit count holds");
 }
 
 TEST(DeclaredSizes, GltfCountsLengthsAndInlineData) {

@@ -44,6 +44,27 @@ TEST(ReaderRegressions, PlyFaceWithoutIndices) {
     EXPECT_EQ(mesh.faceCount, 1);
 }
 
+TEST(ReaderRegressions, PlyEndHeaderOnlyInsideAWord) {
+    // The importer looked for the end of the header for ever.
+    test::TempDir dir;
+    const std::string path = dir.write("end-header-in-word.ply",
+                                       "ply\nformat binary_big_endian 2.0\nelement vply\nfertex 4\nproperty fl\xff"
+                                       "oatormat binarment vpend_headerndi ");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText(), path + ": cannot read mesh: PLY header without end_header");
+}
+
+TEST(ReaderRegressions, OffCountRunIntoText) {
+    // 4333...COFF33: the importer read the leading digits, wrapped them to
+    // 32 bits and allocated 52 GB.
+    test::TempDir dir;
+    const std::string path = dir.write("count-run-into-text.off",
+                                       "OFF\n# tetrahedron\n4 433333333333333333333333333COFF3333 6+\n0 0 0\n4 0 0\n");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText(), path + ": cannot read mesh: declares 433333333333333333333333333 faces, more than the "
+                                    "18446744073709551615 a 64-bit count holds");
+}
+
 TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
     // stb_image wrote past its 257-entry code-length table.
     const std::string jpeg(
