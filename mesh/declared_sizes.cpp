@@ -86,13 +86,16 @@ std::string overBudget(const std::string& what, std::uint64_t needed, std::uint6
            " (--max-memory)";
 }
 
+// The words of a header line. A vertical tab is not a blank: the PLY
+// importer reads for ever after "end_header\v".
 std::vector<std::string_view> words(std::string_view line) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f'; };
     std::vector<std::string_view> out;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        while (i < line.size() && blank(line[i])) ++i;
         const std::size_t start = i;
-        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        while (i < line.size() && !blank(line[i])) ++i;
         if (i > start) out.push_back(line.substr(start, i - start));
     }
     return out;
@@ -228,9 +231,9 @@ std::string checkOffDeclaredSizes(std::string_view head, std::uint64_t fileSize,
     // Tokens, skipping "#" comments: the header word, then the vertex, face
     // and edge counts.
     std::vector<std::string_view> tokens;
+    std::vector<std::size_t> tokenEnds;
     std::size_t i = 0;
-    std::size_t countsEnd = 0;
-    while (i < head.size() && tokens.size() < 4) {
+    while (i < head.size() && tokens.size() < 3) {
         const char c = head[i];
         if (c == '#') {
             while (i < head.size() && head[i] != '\n') ++i;
@@ -243,13 +246,24 @@ std::string checkOffDeclaredSizes(std::string_view head, std::uint64_t fileSize,
         const std::size_t start = i;
         while (i < head.size() && !std::isspace(static_cast<unsigned char>(head[i])) && head[i] != '#') ++i;
         tokens.push_back(head.substr(start, i - start));
-        countsEnd = i;
+        tokenEnds.push_back(i);
     }
-    if (tokens.size() < 3) return {};
+    if (tokens.empty()) return {};
+    // The header word (OFF, COFF, NOFF, 4OFF, ...) may run straight into the
+    // first count ("COFF222222220"), which the importer reads as such.
     std::string word(tokens[0]);
     for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!word.ends_with("off")) return {};
-    const Count vertices = leadingCount(tokens[1]), faces = leadingCount(tokens[2]);
+    const std::size_t off = word.find("off");
+    if (off == std::string::npos) return {};
+    if (off + 3 < tokens[0].size()) {
+        tokens[0].remove_prefix(off + 3);
+    } else {
+        tokens.erase(tokens.begin());
+        tokenEnds.erase(tokenEnds.begin());
+    }
+    if (tokens.size() < 2) return {};
+    const std::size_t countsEnd = tokenEnds[1];  // after the face count
+    const Count vertices = leadingCount(tokens[0]), faces = leadingCount(tokens[1]);
     if (std::string reason = countTooLarge(vertices, "vertex"); !reason.empty()) return reason;
     if (std::string reason = countTooLarge(faces, "face"); !reason.empty()) return reason;
     // "0 0 0" and a break per vertex; a count and a break per face, at least.

@@ -65,6 +65,23 @@ TEST(ReaderRegressions, OffCountRunIntoText) {
                                     "18446744073709551615 a 64-bit count holds");
 }
 
+TEST(ReaderRegressions, PlyEndHeaderFollowedByVerticalTab) {
+    // The importer read on for ever after "end_header\v".
+    test::TempDir dir;
+    const std::string path = dir.write("end-header-vertical-tab.ply",
+                                       "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nend_header\v0\n");
+    EXPECT_EQ(loadInProcess(path).errorText(), path + ": cannot read mesh: PLY header without end_header");
+}
+
+TEST(ReaderRegressions, OffHeaderRunIntoTheVertexCount) {
+    // "COFF222222220": the importer read 222222220 vertices and asked for 2.7 GB.
+    test::TempDir dir;
+    const std::string path = dir.write("header-run-into-count.off", "COFF222222220\n5\n");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: declares 222222220 vertices and 5 faces, at least", 0), 0u)
+        << r.errorText();
+}
+
 TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
     // stb_image wrote past its 257-entry code-length table.
     const std::string jpeg(
