@@ -9,11 +9,13 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <string_view>
 #include <map>
 #include <utility>
 
+#include "mesh/confined_io_system.h"
+#include "mesh/declared_sizes.h"
+#include "mesh/reference_root.h"
+#include "mesh/scene_repair.h"
 #include "mesh/texture_image.h"
 
 namespace kubelmar {
@@ -29,8 +31,8 @@ std::string firstLine(const char* text) {
 
 class SceneConverter {
 public:
-    SceneConverter(const aiScene& scene, const std::string& path, ObjReadResult& result)
-        : scene_(scene), path_(path), result_(result) {}
+    SceneConverter(const aiScene& scene, const std::string& path, const ReferenceRoot& root, ObjReadResult& result)
+        : scene_(scene), path_(path), root_(root), result_(result) {}
 
     // Fills `mesh`; false with result_.error when there is too much of it.
     bool convert(Mesh& mesh);
@@ -42,6 +44,7 @@ private:
 
     const aiScene& scene_;
     const std::string& path_;
+    const ReferenceRoot& root_;
     ObjReadResult& result_;
     std::vector<Material> materials_;
     std::vector<Texture> textures_;
@@ -161,8 +164,15 @@ int SceneConverter::texture(const aiMaterial& m) {
     if (const aiTexture* embedded = scene_.GetEmbeddedTexture(written.c_str())) {
         shown = path_ + " (embedded " + written + ")";
         image = loadEmbedded(*embedded, shown);
+    } else if (written.starts_with("data:")) {
+        image.reason = "inline image data that the reader did not decode";
     } else {
         shown = (std::filesystem::path(path_).parent_path() / written).string();
+        if (const std::string refused = root_.refusal(written, shown); !refused.empty()) {
+            result_.warnings.push_back(ReferenceRoot::refusedWarning(path_, 0, "texture", written, refused));
+            textureByName_[written] = -1;
+            return -1;
+        }
         image = loadTextureFile(shown, pixelsLeft_);
     }
     int index = -1;
@@ -205,37 +215,39 @@ TextureLoadResult SceneConverter::loadEmbedded(const aiTexture& t, const std::st
     return result;
 }
 
-// Open Asset Import 5.2 loops forever on a PLY header without its
-// "end_header" line, so the header is checked here first.
-bool plyHeaderEnds(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[3] = {};
-    if (!in.read(head, 3) || std::string_view(head, 3) != "ply") return true;  // not PLY
-    std::string text(std::size_t{1} << 16, '\0');  // headers are far shorter
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text.find("end_header") != std::string::npos;
-}
-
 }  // namespace
 
-ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path) {
+ObjReadResult readWithAssimp(Mesh& mesh, const std::string& path, const LoadLimits& limits) {
     ObjReadResult result;
-    if (!plyHeaderEnds(path)) {
-        result.error = errorAbout(path, "cannot read mesh: PLY header without end_header");
+    if (const std::string reason = checkDeclaredSizes(path, limits.maxMemoryBytes); !reason.empty()) {
+        result.error = errorAbout(path, "cannot read mesh: " + reason);
         return result;
     }
+    const ReferenceRoot root(path, limits);
     Assimp::Importer importer;
+    // The importer owns and deletes the IO system.
+    auto* io = new ConfinedIOSystem(path, root, limits.maxMemoryBytes, result.warnings);
+    importer.SetIOHandler(io);
     // Lines and points are not surfaces; dropping them here saves a pass.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                                                       aiProcess_PreTransformVertices | aiProcess_SortByPType);
+    // The importers can leave faces without indices (PLY) or naming vertices
+    // they never read (OFF), which the post-processing steps assert on and
+    // abort: the scene is validated and those faces dropped in between.
+    const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
+    if (scene) {
+        // The importer keeps owning the scene; its post-processing works on it in place.
+        dropUnusableFaces(*const_cast<aiScene*>(scene));
+        scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                             aiProcess_PreTransformVertices | aiProcess_SortByPType);
+    }
     if (!scene) {
-        result.error = errorAbout(path, "cannot read mesh: " + shortenForMessage(firstLine(importer.GetErrorString())));
+        const std::string reason = shortenForMessage(firstLine(importer.GetErrorString()));
+        result.error = errorAbout(path, io->refusedCount() > 0 ? "cannot read mesh without the reference refused above (" + reason + ")"
+                                                               : "cannot read mesh: " + reason);
         return result;
     }
     result.log.push_back({LoadLogLine::Out, "Opening: " + path});
-    SceneConverter converter(*scene, path, result);
+    SceneConverter converter(*scene, path, root, result);
     if (!converter.convert(mesh)) return result;
     result.ok = true;
     return result;

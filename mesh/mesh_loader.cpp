@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "mesh/assimp_reader.h"
+#include "mesh/isolated_read.h"
 #include "mesh/mesh_frame.h"
 #include "mesh/obj_reader.h"
 
@@ -64,10 +65,18 @@ const std::vector<std::string>& supportedMeshExtensions() {
 }
 
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out) {
-    return loadPreparedMesh(path, out, ObjReaderChoice::Own);
+    return loadPreparedMesh(path, out, ObjReaderChoice::Own, LoadLimits());
+}
+
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, const LoadLimits& limits) {
+    return loadPreparedMesh(path, out, ObjReaderChoice::Own, limits);
 }
 
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader) {
+    return loadPreparedMesh(path, out, objReader, LoadLimits());
+}
+
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits) {
     MeshLoadResult result;
     // Everything happens on a local mesh so that a failed load leaves `out`
     // (the mesh on screen) as it was.
@@ -77,8 +86,11 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
     if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && lowerExtension(path) == ".obj")
         reader = Reader::Assimp;
     switch (reader) {
-        case Reader::Obj: read = readOBJ(mesh, path); break;
-        case Reader::Assimp: read = readWithAssimp(mesh, path); break;
+        case Reader::Obj: read = readOBJ(mesh, path, limits); break;
+        case Reader::Assimp:
+            read = limits.isolateThirdPartyReaders ? readWithAssimpIsolated(mesh, path, limits)
+                                                   : readWithAssimp(mesh, path, limits);
+            break;
         case Reader::Unsupported:
             read.error = errorAbout(path, "not a supported mesh file (OBJ, STL, PLY, glTF/GLB, 3MF or OFF)");
             break;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/diagnostic.h"
+#include "mesh/load_limits.h"
 #include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
@@ -41,8 +42,13 @@ struct MeshLoadResult {
 // file box), scale its largest side to 2048, centre it on the origin and
 // compute normals. Prints nothing. On failure `out` is left untouched. A
 // file with no usable vertex loads as an empty mesh (ok, with vertexCount
-// 0); callers decide whether that is an error.
+// 0); callers decide whether that is an error. References are followed
+// only inside the mesh's folder and the default memory budget applies.
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out);
+
+// As above within `limits`: where references may lead, the memory budget,
+// and whether the third-party readers run in a child process.
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, const LoadLimits& limits);
 
 // Which reader takes OBJ files.
 enum class ObjReaderChoice { Own, Assimp };
@@ -50,6 +56,7 @@ enum class ObjReaderChoice { Own, Assimp };
 // As above; with ObjReaderChoice::Assimp, OBJ files are read through Open
 // Asset Import too (no "vc" lines then; its own handling of faults).
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader);
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits);
 
 // The extensions loadPreparedMesh takes, lower case with the dot (".obj",
 // ".stl", ...), for file dialogs and batch listings.

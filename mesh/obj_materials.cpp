@@ -2,6 +2,7 @@
 #include "mesh/obj_materials.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -17,7 +18,7 @@ using obj::skipBlanks;
 
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, Diagnostics& warnings) {
+                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root) {
     std::vector<int> slotMaterial(materialNames.size(), -1);
     if (materialNames.empty()) return slotMaterial;
 
@@ -48,6 +49,11 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
             if (!fs::exists(folder / file, ec) && file.find('\\') != std::string::npos)
                 std::replace(file.begin(), file.end(), '\\', '/');
             const std::string path = (folder / file).string();
+            if (const std::string refused = root.refusal(file, path); !refused.empty()) {
+                warnings.push_back(ReferenceRoot::refusedWarning(objPath, static_cast<int>(std::min<std::int64_t>(line, INT_MAX)),
+                                                                 "material library", file, refused));
+                continue;
+            }
             MtlReadResult mtl = readMTL(path);
             if (!mtl.ok) {
                 warnings.push_back(warningAbout(objPath, "material library " + shortenForMessage(mtl.error), line));
@@ -85,9 +91,11 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
             const std::string path = (mtlFolder / file).string();
             auto found = loadedTextures.find(path);
             if (found == loadedTextures.end()) {
-                TextureLoadResult image = loadTextureFile(path, pixelsLeft);
                 int index = -1;
-                if (image.ok) {
+                if (const std::string refused = root.refusal(file, path); !refused.empty()) {
+                    warnings.push_back(ReferenceRoot::refusedWarning(definedIn[materialName], it->second.textureLine,
+                                                                     "texture", file, refused));
+                } else if (TextureLoadResult image = loadTextureFile(path, pixelsLeft); image.ok) {
                     pixelsLeft -= static_cast<long long>(image.texture.width) * image.texture.height;
                     index = static_cast<int>(textures.size());
                     textures.push_back(std::move(image.texture));

@@ -7,6 +7,7 @@
 
 #include "base/diagnostic.h"
 #include "mesh/material.h"
+#include "mesh/reference_root.h"
 
 namespace kubelmar {
 
@@ -21,9 +22,10 @@ using NamedLine = std::pair<std::string, std::int64_t>;
 // first use) to `materials` and their textures to `textures`; returns the
 // index in `materials` of each name, or -1. Every file that can't be read,
 // texture that can't be loaded and name without a definition adds one
-// warning line naming file and line; the rest goes on.
+// warning line naming file and line; the rest goes on. Libraries and
+// textures that `root` refuses are not opened: one warning each.
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, Diagnostics& warnings);
+                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root);
 
 }  // namespace kubelmar

@@ -44,7 +44,7 @@ const char* scanNumberHere(const char* p, const char* end, long long& out) {
 // The reader's growing lists and its bookkeeping for one text.
 class ObjParser {
 public:
-    explicit ObjParser(const std::string& name) : name_(name) {}
+    ObjParser(const std::string& name, const LoadLimits& limits) : name_(name), root_(name, limits) {}
 
     // Parses every line; false (with error()) on input that must fail the load.
     bool parse(std::string_view text);
@@ -76,6 +76,7 @@ private:
     };
 
     const std::string& name_;
+    ReferenceRoot root_;
     std::int64_t line_ = 0;
     std::vector<Float3> positions_;
     std::vector<Rgba> colors_;        // "vc" lines
@@ -415,7 +416,7 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     std::vector<Material> materials;
     std::vector<Texture> textures;
     const std::vector<int> slotMaterial =
-        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_);
+        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_, root_);
     const bool plain = materials.empty() || faceMaterials_.empty();
     if (plain) {
         mesh.build(positions_, normals_, lineColours ? std::vector<Rgba>{} : colors_, texCoords_, faceIndices_);
@@ -472,9 +473,9 @@ bool readWholeFile(std::FILE* file, std::string& text, std::string& reason) {
 
 }  // namespace
 
-ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name) {
+ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name, const LoadLimits& limits) {
     ObjReadResult result;
-    ObjParser parser(name);
+    ObjParser parser(name, limits);
     // The mesh is only filled once the whole text has been accepted.
     if (!parser.parse(text) || !parser.buildMesh(mesh, result)) {
         result.error = parser.error();
@@ -484,7 +485,7 @@ ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& nam
     return result;
 }
 
-ObjReadResult readOBJ(Mesh& mesh, const std::string& path) {
+ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits) {
     ObjReadResult result;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     int openError = file ? 0 : errno;
@@ -514,7 +515,7 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path) {
         return result;
     }
 
-    result = parseOBJ(mesh, text, path);
+    result = parseOBJ(mesh, text, path, limits);
     result.log.insert(result.log.begin(), log.begin(), log.end());
     return result;
 }

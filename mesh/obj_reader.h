@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/diagnostic.h"
+#include "mesh/load_limits.h"
 #include "mesh/load_log.h"
 #include "mesh/mesh.h"
 
@@ -29,11 +30,13 @@ struct ObjReadResult {
 
 // Reads an OBJ file into `mesh` (which the caller has cleared), with the
 // material libraries it names (relative to the OBJ file's folder) and their
-// textures. Prints nothing: see ObjReadResult::log.
-ObjReadResult readOBJ(Mesh& mesh, const std::string& path);
+// textures, each followed only where `limits` allow. Prints nothing: see
+// ObjReadResult::log.
+ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits = LoadLimits());
 
 // Parses OBJ text already in memory. `name` is used in messages, and
 // material libraries are looked up relative to its folder.
-ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name);
+ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name,
+                       const LoadLimits& limits = LoadLimits());
 
 }  // namespace kubelmar

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mesh/jpeg_check.h"
 #include "mesh/stb_image_config.h"
 #include "mesh/text_lines.h"
 
@@ -46,6 +47,10 @@ TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, con
             result.reason = "the image is " + dimensions + " pixels, more than the " + std::to_string(budget) + " allowed";
             return result;
         }
+    }
+    if (std::string fault = jpegHuffmanTableFault(bytes, size); !fault.empty()) {
+        result.reason = std::move(fault);
+        return result;
     }
     int width = 0, height = 0, channels = 0;
     // The header alone first: a small file may declare a huge image.

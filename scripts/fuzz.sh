@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=${FUZZ_TARGETS:-fuzz_obj fuzz_mtl fuzz_cli_options}
+targets=${FUZZ_TARGETS:-fuzz_obj fuzz_mtl fuzz_cli_options fuzz_stl fuzz_ply fuzz_off fuzz_gltf fuzz_3mf fuzz_texture}
 
 if ! command -v clang++-15 >/dev/null; then
     echo "fuzz.sh: clang++-15 not found (apt-get install clang-15 libclang-common-15-dev)" >&2
@@ -32,6 +32,7 @@ cmake --build "$build" --target $targets
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0}
 command -v llvm-symbolizer-15 >/dev/null && export ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer-15)
 
 # The targets run side by side, each for SECONDS of wall time: on 2 cores

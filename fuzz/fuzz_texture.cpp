@@ -1,0 +1,21 @@
+// libFuzzer target: the texture decoder (PNG and JPEG through stb_image,
+// behind the declared-size checks) on arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "mesh/texture_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // 16 Mpixel: large enough for every branch, small enough for -rss_limit_mb.
+    const kubelmar::TextureLoadResult r = kubelmar::decodeTexture(data, size, "fuzz", 1LL << 24);
+    if (r.ok) {
+        const kubelmar::Texture& t = r.texture;
+        if (t.width <= 0 || t.height <= 0 ||
+            t.rgba.size() != static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4)
+            std::abort();
+    } else if (r.reason.empty()) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,101 @@
+// Inputs the fuzzers found, each once a crash, an abort or a sanitizer
+// report; every one must now end as an error value, in this process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mesh/mesh_loader.h"
+#include "mesh/texture_image.h"
+#include "temp_dir.h"
+
+namespace kubelmar {
+namespace {
+
+MeshLoadResult loadInProcess(const std::string& path) {
+    LoadLimits limits;
+    limits.isolateThirdPartyReaders = false;  // an abort here fails the test run
+    Mesh mesh;
+    return loadPreparedMesh(path, mesh, limits);
+}
+
+TEST(ReaderRegressions, OffFaceNamingAVertexNeverRead) {
+    // The importer left a face without indices; post-processing asserted.
+    test::TempDir dir;
+    const std::string path = dir.write("index-past-end.off",
+                                       "OFF\n# tetrahedron\n4 4 6\n0 0 0\n4 0 0\n00 2 1\n3 0 1 3\n3 0 3 2\n3 12 1\n3");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: ", 0), 0u) << r.errorText();
+}
+
+TEST(ReaderRegressions, PlyFaceWithoutIndices) {
+    // "3 0 2e" ends the face list early and leaves a face with no indices,
+    // which triangulation asserted on; the other face is kept.
+    test::TempDir dir;
+    const std::string path = dir.write("face-without-indices.ply",
+                                       "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                                       "property float z\nelement face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                                       "0 0 0\n4 0 0\n0 2 0\n0 0 1\n3 0 2e\nelement fa 1\n3 0 1 3\n");
+    LoadLimits limits;
+    limits.isolateThirdPartyReaders = false;
+    Mesh mesh;
+    const MeshLoadResult r = loadPreparedMesh(path, mesh, limits);
+    ASSERT_TRUE(r.ok) << r.errorText();
+    EXPECT_EQ(mesh.faceCount, 1);
+}
+
+TEST(ReaderRegressions, PlyEndHeaderOnlyInsideAWord) {
+    // The importer looked for the end of the header for ever.
+    test::TempDir dir;
+    const std::string path = dir.write("end-header-in-word.ply",
+                                       "ply\nformat binary_big_endian 2.0\nelement vply\nfertex 4\nproperty fl\xff"
+                                       "oatormat binarment vpend_headerndi ");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText(), path + ": cannot read mesh: PLY header without end_header");
+}
+
+TEST(ReaderRegressions, OffCountRunIntoText) {
+    // 4333...COFF33: the importer read the leading digits, wrapped them to
+    // 32 bits and allocated 52 GB.
+    test::TempDir dir;
+    const std::string path = dir.write("count-run-into-text.off",
+                                       "OFF\n# tetrahedron\n4 433333333333333333333333333COFF3333 6+\n0 0 0\n4 0 0\n");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText(), path + ": cannot read mesh: declares 433333333333333333333333333 faces, more than the "
+                                    "18446744073709551615 a 64-bit count holds");
+}
+
+TEST(ReaderRegressions, PlyEndHeaderFollowedByVerticalTab) {
+    // The importer read on for ever after "end_header\v".
+    test::TempDir dir;
+    const std::string path = dir.write("end-header-vertical-tab.ply",
+                                       "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nend_header\v0\n");
+    EXPECT_EQ(loadInProcess(path).errorText(), path + ": cannot read mesh: PLY header without end_header");
+}
+
+TEST(ReaderRegressions, OffHeaderRunIntoTheVertexCount) {
+    // "COFF222222220": the importer read 222222220 vertices and asked for 2.7 GB.
+    test::TempDir dir;
+    const std::string path = dir.write("header-run-into-count.off", "COFF222222220\n5\n");
+    const MeshLoadResult r = loadInProcess(path);
+    EXPECT_EQ(r.errorText().rfind(path + ": cannot read mesh: declares 222222220 vertices and 5 faces, at least", 0), 0u)
+        << r.errorText();
+}
+
+TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
+    // stb_image wrote past its 257-entry code-length table.
+    const std::string jpeg(
+        "\xff\xd8\xff\xdb\x00\x43\x00\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01"
+        "\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\xd8\x01\x01\x01\xff\xc0\x01\x01"
+        "\x01\x01\x01\x01\x01\x01\x01\x01\x01\xff\xc0\x00\x0b\x08\x00\x08\x00\x10\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01"
+        "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xc4\x00\x14\x10\x01\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\xff\xc4\x00\x14\x10\x01\x00\x00\x00\x00\x00\x00\x08\x01\x7a\x00\x00\x3f\x00\x0f\xff"
+        "\xd9",
+        141);
+    const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), "t.jpg");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, "corrupt JPEG: a Huffman table declares 452 codes, more than 256");
+}
+
+}  // namespace
+}  // namespace kubelmar
