@@ -21,18 +21,11 @@ public:
         value<std::uint64_t>(v.size());
         out_.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
     }
-    void vec4(const Vec4& v) {
-        for (const float f : {v.x, v.y, v.z, v.w}) value(f);
-    }
-    void vec4s(const std::vector<Vec4>& list) {
-        value<std::uint64_t>(list.size());
-        for (const Vec4& v : list) vec4(v);
-    }
     void faces(const std::vector<Face>& list) {
         value<std::uint64_t>(list.size());
         for (const Face& f : list) {
             value(f.index);
-            vec4(f.normal);
+            value(f.normal);
         }
     }
     void flag(bool b) { value<std::uint8_t>(b ? 1 : 0); }
@@ -72,21 +65,12 @@ public:
         in_.remove_prefix(v.size() * sizeof(T));
         return true;
     }
-    bool vec4(Vec4& v) { return value(v.x) && value(v.y) && value(v.z) && value(v.w); }
-    bool vec4s(std::vector<Vec4>& list) {
-        std::uint64_t n = 0;
-        if (!count(n, 16)) return false;
-        list.resize(static_cast<std::size_t>(n));
-        for (Vec4& v : list)
-            if (!vec4(v)) return false;
-        return true;
-    }
     bool faces(std::vector<Face>& list) {
         std::uint64_t n = 0;
-        if (!count(n, 28)) return false;
+        if (!count(n, 24)) return false;
         list.resize(static_cast<std::size_t>(n));
         for (Face& f : list)
-            if (!value(f.index) || !vec4(f.normal)) return false;
+            if (!value(f.index) || !value(f.normal)) return false;
         return true;
     }
     bool flag(bool& b) {
@@ -137,9 +121,9 @@ std::string encodeReadResult(const ObjReadResult& result, const Mesh& mesh) {
     }
     w.value(mesh.vertexCount);
     w.value(mesh.faceCount);
-    w.vec4s(mesh.positions);
-    w.vec4s(mesh.normals);
-    w.vec4s(mesh.colors);
+    w.array(mesh.positions);
+    w.array(mesh.normals);
+    w.array(mesh.colors);
     w.faces(mesh.faces);
     w.array(mesh.vertexMaterial);
     w.array(mesh.vertexTexture);
@@ -159,7 +143,7 @@ std::string encodeReadResult(const ObjReadResult& result, const Mesh& mesh) {
         w.value(t.height);
         w.array(t.rgba);
     }
-    for (const Vec4& c : mesh.corners) w.vec4(c);
+    for (const Float3& c : mesh.corners) w.value(c);
     return w.take();
 }
 
@@ -176,8 +160,8 @@ bool decodeReadResult(std::string_view bytes, ObjReadResult& result, Mesh& mesh)
     result.log.resize(static_cast<std::size_t>(n));
     for (LoadLogLine& line : result.log)
         if (!r.stream(line.stream) || !r.text(line.text)) return false;
-    if (!r.value(mesh.vertexCount) || !r.value(mesh.faceCount) || !r.vec4s(mesh.positions) || !r.vec4s(mesh.normals) ||
-        !r.vec4s(mesh.colors) || !r.faces(mesh.faces) || !r.array(mesh.vertexMaterial) || !r.array(mesh.vertexTexture) ||
+    if (!r.value(mesh.vertexCount) || !r.value(mesh.faceCount) || !r.array(mesh.positions) || !r.array(mesh.normals) ||
+        !r.array(mesh.colors) || !r.faces(mesh.faces) || !r.array(mesh.vertexMaterial) || !r.array(mesh.vertexTexture) ||
         !r.array(mesh.texCoords) || !r.count(n, 8))
         return false;
     mesh.materials.resize(static_cast<std::size_t>(n));
@@ -188,8 +172,8 @@ bool decodeReadResult(std::string_view bytes, ObjReadResult& result, Mesh& mesh)
     mesh.textures.resize(static_cast<std::size_t>(n));
     for (Texture& t : mesh.textures)
         if (!r.text(t.path) || !r.value(t.width) || !r.value(t.height) || !r.array(t.rgba)) return false;
-    for (Vec4& c : mesh.corners)
-        if (!r.vec4(c)) return false;
+    for (Float3& c : mesh.corners)
+        if (!r.value(c)) return false;
     if (!r.done()) return false;
 
     // What the rest of the program relies on: counts that match the arrays,

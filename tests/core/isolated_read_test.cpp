@@ -21,8 +21,8 @@ LoadLimits quickLimits() {
 
 // A triangle with a textured material, and a warning and a log line.
 ObjReadResult texturedTriangle(Mesh& mesh) {
-    mesh.build({Vec4(0, 0, 0), Vec4(4, 0, 0), Vec4(0, 2, 1)}, {}, {}, {}, {0, 1, 2});
-    mesh.colors = {Vec4(1, 0, 0, 0.5f), Vec4(1, 1, 1, 1), Vec4(1, 1, 1, 1)};
+    mesh.build({Float3{0, 0, 0}, Float3{4, 0, 0}, Float3{0, 2, 1}}, {}, {}, {}, {0, 1, 2});
+    mesh.colors = {Rgba{1, 0, 0, 0.5f}, Rgba{1, 1, 1, 1}, Rgba{1, 1, 1, 1}};
     mesh.vertexMaterial = {0, 0, -1};
     mesh.vertexTexture = {0, 0, -1};
     mesh.texCoords = {{0.25f, 0.5f}, {1, 1}, {0, 0}};
@@ -55,7 +55,7 @@ TEST(IsolatedRead, MeshAndDiagnosticsComeBackWhole) {
     ASSERT_EQ(mesh.vertexCount, 3);
     ASSERT_EQ(mesh.faceCount, 1);
     EXPECT_EQ(mesh.positions[2].z, 1.0f);
-    EXPECT_EQ(mesh.colors[0].w, 0.5f);
+    EXPECT_EQ(mesh.colors[0].a, 0.5f);
     EXPECT_EQ(mesh.faces[0].index[2], 2);
     EXPECT_EQ(mesh.vertexTexture, expected.vertexTexture);
     EXPECT_EQ(mesh.texCoords, expected.texCoords);
