@@ -25,6 +25,7 @@ struct RawValues {
     std::string mode = "clipping";
     std::string precision = "byte";
     std::string colour = "auto";
+    std::string inside = "parity";
     std::string shard;
     std::string formats = "png";
     std::vector<std::string> positional;
@@ -84,6 +85,13 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "default: 3 for a mesh with open edges, else 1")
         ->check(CLI::IsMember({1, 3}))
         ->type_name("VOTES");
+    app.add_option("--inside", raw.inside,
+                   "parity mode: parity (even-odd: cavities stay empty) or nonzero (signed crossings: "
+                   "overlapping closed shells come out solid; needs OpenGL 4.3)")
+        ->check(CLI::IsMember({"parity", "nonzero"}))
+        ->type_name("RULE");
+    app.add_flag("--conservative", options.run.settings.conservative,
+                 "also set every voxel the surface touches (exact triangle-box overlap): thin parts never vanish");
     auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
     app.add_flag("-v,--verbose", options.verbose, "also the engine's console lines (extensions, grid, loading)")
         ->excludes(quiet);
@@ -168,6 +176,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     settings.mode = *modeFromName(raw.mode);
     settings.depthPrecision = raw.precision == "full" ? DepthPrecision::Full : DepthPrecision::Byte;
     parseColourSource(raw.colour, settings.colour);
+    settings.inside = *insideRuleFromName(raw.inside);
     options.run.output.formats = parseFormatList(raw.formats).formats;
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
         return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");

@@ -32,6 +32,8 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "    \"voxelSize\": " << (o.voxelEdge > 0 ? numberText(o.voxelEdge) : "null") << ",\n"
         << "    \"depthPrecision\": " << jsonString(o.depthPrecision == DepthPrecision::Full ? "full" : "byte") << ",\n"
         << "    \"colour\": " << jsonString(colourSourceName(o.colour)) << ",\n"
+        << "    \"inside\": " << jsonString(insideRuleName(o.inside)) << ",\n"
+        << "    \"conservative\": " << (o.conservative ? "true" : "false") << ",\n"
         << "    \"formats\": " << jsonStringList(formats) << ",\n"
         << "    \"crop\": " << (options.run.output.crop ? "true" : "false") << ",\n"
         << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << "\n"

@@ -193,7 +193,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
         } else if (settings.mode == VoxelMode::Parity) {
-            result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes);
+            result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes, settings.inside);
         } else {
             DepthVoxelizer::Options options;
             options.fullPrecision = settings.depthPrecision == DepthPrecision::Full;

@@ -4,6 +4,7 @@
 
 #include "formats/output_request.h"
 #include "mesh/material.h"
+#include "volume/inside_rule.h"
 #include "volume/slice_consumer.h"
 
 namespace kubelmar {
@@ -29,6 +30,12 @@ struct RunSettings {
     // a voxel kept when two agree: closes small holes). 0: 1 for a closed
     // mesh, 3 when it has boundary edges.
     int parityVotes = 0;
+    // The parity mode's inside rule: parity (even-odd) or nonzero (signed
+    // crossings; needs OpenGL 4.3).
+    InsideRule inside = InsideRule::Parity;
+    // Every voxel the surface touches is also set (exact triangle-box
+    // overlap), on top of what the mode's own rule sets.
+    bool conservative = false;
     // Where the clipping mode's colours come from (texture, material, vertex).
     ColourSource colour = ColourSource::Auto;
     // The depth-buffer mode also writes its six pictures here when the

@@ -95,6 +95,15 @@ namespace kubelmar {
     X(glClearBufferuiv, PFNGLCLEARBUFFERUIVPROC)                      \
     X(glBindFragDataLocation, PFNGLBINDFRAGDATALOCATIONPROC)
 
+// GL 4.3 entry points for counts a fragment adds into a shader storage
+// buffer (the parity mode's nonzero rule); fetched when present, never
+// required.
+#define KUBELMAR_GL_STORAGE_BUFFER_PROCS(X)                           \
+    X(glBindBufferBase, PFNGLBINDBUFFERBASEPROC)                      \
+    X(glClearBufferSubData, PFNGLCLEARBUFFERSUBDATAPROC)              \
+    X(glGetBufferSubData, PFNGLGETBUFFERSUBDATAPROC)                  \
+    X(glMemoryBarrier, PFNGLMEMORYBARRIERPROC)
+
 // The GL entry points beyond 1.1 that the voxelization needs, looked up by
 // name in the current context. Every line of the report goes to `out`.
 class GL_Ext_Loader {
@@ -130,6 +139,7 @@ public:
     int multitextureSupported = 0;
     KUBELMAR_GL_MULTITEXTURE_PROCS(KUBELMAR_DECLARE)
     KUBELMAR_GL_INTEGER_TARGET_PROCS(KUBELMAR_DECLARE)  // null where the GL lacks them
+    KUBELMAR_GL_STORAGE_BUFFER_PROCS(KUBELMAR_DECLARE)  // null where the GL lacks them
 #undef KUBELMAR_DECLARE
 
 private:

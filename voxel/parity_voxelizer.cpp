@@ -28,11 +28,50 @@ void main() {
 }
 )";
 
-std::string vertexShaderText() {
+std::string vertexShaderText(const char* version = "#version 130") {
     // Whole mesh units, written as a GLSL float literal ("1024.0").
     static_assert(kFrameHalfSide == static_cast<float>(static_cast<int>(kFrameHalfSide)));
-    return "#version 130\n#define FRAME_HALF_SIDE " + std::to_string(static_cast<int>(kFrameHalfSide)) + ".0" +
-           kVertexShaderBody;
+    return std::string(version) + "\n#define FRAME_HALF_SIDE " + std::to_string(static_cast<int>(kFrameHalfSide)) +
+           ".0" + kVertexShaderBody;
+}
+
+// The count buffer: kCountWords words a pixel, rows of N pixels from window
+// row rowFirst up. Word 0 is the pixel's base count (the crossings before
+// the pass's first slice centre, 32-bit two's complement); slice b (1..127)
+// of the pass has its own change, the 16-bit half (b - 1) % 2 of word
+// 1 + (b - 1) / 2. Halves are added as parts of one 32-bit word, so a
+// negative low half borrows from the high one; decodeHalves undoes that.
+// A change is exact while fewer than 32768 crossings of one pixel fall
+// between two neighbouring slice centres.
+constexpr int kCountWords = 1 + ParityVoxelizer::kSlicesPerPass / 2;
+constexpr std::size_t kCountBufferBytes = std::size_t(128) << 20;
+
+constexpr const char* kCountFragmentShader = R"(#version 430 compatibility
+layout(std430, binding = 0) buffer Counts { uint counts[]; };
+uniform int firstSlice;
+uniform int rowFirst;
+uniform int rowCount;
+uniform int width;
+uniform int frontSign;  // what a face turned towards the viewer adds
+in float sliceDepth;
+out uvec4 sliceMask;
+void main() {
+    sliceMask = uvec4(0u);  // the colour target is not read
+    int row = int(gl_FragCoord.y) - rowFirst;
+    int slot = int(floor(sliceDepth)) + 1 - firstSlice;  // first slice centre beyond the fragment
+    if (row < 0 || row >= rowCount || slot >= 128) return;
+    uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
+    uint pixel = uint(row * width + int(gl_FragCoord.x)) * 65u;
+    if (slot <= 0) atomicAdd(counts[pixel], change);
+    else atomicAdd(counts[pixel + 1u + uint(slot - 1) / 2u], change << (16u * (uint(slot - 1) & 1u)));
+}
+)";
+static_assert(kCountWords == 65 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
+
+// The two signed 16-bit changes packed into one count word (low half first).
+inline void decodeHalves(std::uint32_t word, int& low, int& high) {
+    low = static_cast<std::int16_t>(word & 0xFFFFu);
+    high = static_cast<std::int16_t>(((word - static_cast<std::uint32_t>(low)) >> 16) & 0xFFFFu);
 }
 
 // Sets the bits of the pass's slices whose centres lie strictly beyond the
@@ -92,14 +131,55 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
     return {};
 }
 
+std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (glVersionNumber(version) < std::pair(4, 3) || !loader.glBindBufferBase || !loader.glClearBufferSubData ||
+        !loader.glGetBufferSubData || !loader.glMemoryBarrier)
+        return "--inside nonzero needs OpenGL 4.3 (shader storage buffers); this is OpenGL " +
+               std::string(version ? version : "(unknown)");
+    if (!countProgram_.built()) {
+        std::string why;
+        if (!countProgram_.build(loader, vertexShaderText("#version 430 compatibility").c_str(),
+                                 kCountFragmentShader, "sliceMask", &why))
+            return "the nonzero rule's shaders did not build: " + why;
+        const char* names[7] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "sliceScale"};
+        for (int u = 0; u < 7; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
+    }
+    if (countSize_ != n || !countBuffer_) {
+        GLint limit = 0;
+        glGetIntegerv(GL_MAX_SHADER_STORAGE_BLOCK_SIZE, &limit);
+        const std::size_t bytes = std::min<std::size_t>(kCountBufferBytes, limit > 0 ? limit : kCountBufferBytes);
+        const std::size_t rowBytes = static_cast<std::size_t>(n) * kCountWords * 4;
+        countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, n));
+        countLoader_ = &loader;
+        if (!countBuffer_) loader.glGenBuffersARB(1, &countBuffer_);
+        loader.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
+        while (glGetError() != GL_NO_ERROR) {}
+        loader.glBufferDataARB(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(rowBytes * countRows_), nullptr,
+                               GL_STREAM_READ);
+        const bool made = glGetError() == GL_NO_ERROR;
+        loader.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
+        countSize_ = made ? n : 0;
+        if (!made) return "no OpenGL storage buffer of " + std::to_string(rowBytes * countRows_) + " bytes";
+    }
+    return {};
+}
+
 void ParityVoxelizer::releaseGL() {
     program_.release();
     target_.release();
+    countProgram_.release();
+    if (countBuffer_ && countLoader_) countLoader_->glDeleteBuffersARB(1, &countBuffer_);
+    countBuffer_ = 0;
+    countSize_ = 0;
 }
 
 void ParityVoxelizer::abandonGL() {
     program_.abandon();
     target_.abandon();
+    countProgram_.abandon();
+    countBuffer_ = 0;
+    countSize_ = 0;
 }
 
 void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
@@ -134,6 +214,103 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int f
     glPopAttrib();
 }
 
+void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
+                                      int rowCount) {
+    GL_Ext_Loader& gl = context.loader;
+    const int n = context.info.size;
+    gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
+    gl.glClearBufferSubData(GL_SHADER_STORAGE_BUFFER, GL_R32UI, 0,
+                            static_cast<GLsizeiptr>(rowCount) * n * kCountWords * 4, GL_RED_INTEGER,
+                            GL_UNSIGNED_INT, nullptr);
+    gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
+    gl.glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, countBuffer_);
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
+    glViewport(0, 0, n, n);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, rowFirst, n, rowCount);
+    // As in renderPass: every fragment counted exactly once.
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_SMOOTH);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glFrontFace(GL_CCW);
+    // The colour output is 0 and unused, but XORed in: llvmpipe drops what a
+    // tile was given before a face that covers it opaquely, storage writes
+    // included.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_COLOR_LOGIC_OP);
+    glLogicOp(GL_XOR);
+    countProgram_.use();
+    // Window (x, y, depth) is mesh (y, z, x) along x and (x, y, z) along z,
+    // both turns: a face wound counter-clockwise on screen has its normal
+    // towards +axis, so it leaves the solid (-1). Along y the window is
+    // (x, z, y), a mirror image: such a face enters (+1).
+    const int frontSign = axis == 1 ? 1 : -1;
+    const int values[6] = {firstSlice, rowFirst, rowCount, n, frontSign, axis};
+    for (int u = 0; u < 6; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
+    gl.glUniform1fARB(countUniforms_[6], static_cast<float>(n / static_cast<double>(kFrameSide)));
+    context.drawer.drawIndices(context.faces.data(), context.faces.size());
+    countProgram_.done();
+    gl.glMemoryBarrier(GL_BUFFER_UPDATE_BARRIER_BIT);
+    gl.glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, 0);
+    glPopAttrib();
+}
+
+void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
+                                int rowCount) {
+    const int n = context.info.size;
+    if (rule_ == InsideRule::Parity) {
+        target_.bind();
+        renderPass(context, axis, firstSlice, rowFirst, rowCount);
+        target_.readRows(rowFirst, rowCount, masks_);
+        target_.unbind();
+        return;
+    }
+    masks_.resize(static_cast<std::size_t>(n) * rowCount * 4);
+    GL_Ext_Loader& gl = context.loader;
+    for (int strip = rowFirst; strip < rowFirst + rowCount; strip += countRows_) {
+        const int rows = std::min(countRows_, rowFirst + rowCount - strip);
+        const std::size_t pixels = static_cast<std::size_t>(n) * rows;
+        target_.bind();
+        renderCountPass(context, axis, firstSlice, strip, rows);
+        target_.unbind();
+        counts_.resize(pixels * kCountWords);
+        gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
+        gl.glGetBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(counts_.size() * 4),
+                              counts_.data());
+        gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
+        // Each pixel's counts summed along the ray: bit b is set when the
+        // winding number at slice firstSlice + b is not 0.
+        std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
+        for (std::size_t p = 0; p < pixels; ++p) {
+            const std::uint32_t* c = counts_.data() + p * kCountWords;
+            std::uint32_t* bits = out + 4 * p;
+            int count = static_cast<std::int32_t>(c[0]);
+            bits[0] = count != 0;
+            bits[1] = bits[2] = bits[3] = 0;
+            for (int w = 1; w < kCountWords; ++w) {
+                const int b = 2 * w - 1;  // the slice of the low half
+                if (c[w] == 0) {
+                    if (count == 0) continue;
+                    bits[b / 32] |= 1u << (b % 32);
+                    if (b + 1 < kSlicesPerPass) bits[(b + 1) / 32] |= 1u << ((b + 1) % 32);
+                    continue;
+                }
+                int low, high;
+                decodeHalves(c[w], low, high);
+                count += low;
+                if (count != 0) bits[b / 32] |= 1u << (b % 32);
+                count += high;
+                if (count != 0 && b + 1 < kSlicesPerPass) bits[(b + 1) / 32] |= 1u << ((b + 1) % 32);
+            }
+        }
+    }
+}
+
 void ParityVoxelizer::gatherWord(int word) {
     const int n = target_.size();
     plane_.resize(static_cast<std::size_t>(n) * n);
@@ -156,10 +333,7 @@ void ParityVoxelizer::extractSlice(int bit) {
 
 WriteResult ParityVoxelizer::streamBand(const VoxelizeContext& context, int base, int count) {
     const int n = context.info.size;
-    target_.bind();
-    renderPass(context, 2, base, 0, n);
-    target_.readPixels(masks_);
-    target_.unbind();
+    passMasks(context, 2, base, 0, n);
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
     for (int b = 0; b < count; ++b) {
         // The pass's words one at a time, in stack order, so each slice is a
@@ -178,10 +352,7 @@ void ParityVoxelizer::sideBits(const VoxelizeContext& context, int axis, int bas
     const int words = (n + 31) / 32;
     bits.assign(static_cast<std::size_t>(n) * count * words, 0);
     for (int first = 0; first < n; first += kSlicesPerPass) {
-        target_.bind();
-        renderPass(context, axis, first, base, count);
-        target_.readRows(base, count, masks_);
-        target_.unbind();
+        passMasks(context, axis, first, base, count);
         const int passWords = std::min(4, words - first / 32);
         for (std::size_t pixel = 0; pixel < static_cast<std::size_t>(n) * count; ++pixel)
             std::copy_n(&masks_[4 * pixel], passWords, &bits[pixel * words + first / 32]);
@@ -210,10 +381,7 @@ WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int
     const int words = (n + 31) / 32;
     sideBits(context, 0, base, count, xBits_);  // window (y, z - base), bits along x
     sideBits(context, 1, base, count, yBits_);  // window (x, z - base), bits along y
-    target_.bind();
-    renderPass(context, 2, base, 0, n);
-    target_.readPixels(masks_);
-    target_.unbind();
+    passMasks(context, 2, base, 0, n);
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
     std::vector<std::uint32_t> zRow(words);
     for (int b = 0; b < count; ++b) {
@@ -249,8 +417,9 @@ WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int
     return {};
 }
 
-WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes) {
+WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes, InsideRule rule) {
     const int n = context.info.size;
+    rule_ = rule;
     {
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
         const long open = countOpenEdges(context.mesh.positions, context.faces);
@@ -264,6 +433,9 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
                     << why << ")" << std::endl;
     }
     if (const std::string why = prepareGL(context.loader, n); !why.empty()) return runFailure(why);
+    if (rule == InsideRule::NonZero) {
+        if (const std::string why = prepareCountGL(context.loader, n); !why.empty()) return runFailure(why);
+    }
 
     ProgressStep step(context.progress, "Parity Slicing: (Step 2 of 2)", n);
     WriteResult begun = context.consumer.begin(context.info);

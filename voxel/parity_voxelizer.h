@@ -7,6 +7,7 @@
 
 #include "gl/render_target.h"
 #include "gl/shader_program.h"
+#include "volume/inside_rule.h"
 #include "voxel/voxelize_context.h"
 
 namespace kubelmar {
@@ -33,6 +34,16 @@ namespace kubelmar {
 // exactly on a face turned towards +axis is inside, on one turned towards
 // -axis outside); across the ray GL's rasterisation rule decides, which on a
 // closed mesh counts a centre on a shared edge for exactly one of its faces.
+//
+// The nonzero rule runs the same passes with signed counts in place of XOR:
+// every fragment adds +1 (entering: the face turned towards -axis) or -1
+// into a shader storage buffer of 32-bit words, at the first of the pass's
+// slices whose centre lies beyond it (or at the pixel's base count when that
+// slice comes before the pass). Summed along the ray on the CPU, a slice's
+// count is its centre's winding number, and its bit is set when that is not
+// 0. The same fragments decide as in the parity rule, so on a closed mesh
+// whose shells neither overlap nor turn inside out the two rules agree
+// voxel for voxel. Needs OpenGL 4.3 (shader storage buffers, atomics).
 class ParityVoxelizer {
 public:
     // Slices per pass: the bits of one RGBA32UI pixel.
@@ -44,7 +55,7 @@ public:
     // of its own, rebinds the framebuffer bound before and leaves the GL
     // state (enables, logic op, viewport, scissor, current program) as it
     // found it. Context current.
-    WriteResult voxelizeParity(const VoxelizeContext& context, int votes);
+    WriteResult voxelizeParity(const VoxelizeContext& context, int votes, InsideRule rule = InsideRule::Parity);
 
     // Renders the slicemap looking along mesh axis `axis` (0 x, 1 y, 2 z)
     // for slices firstSlice .. firstSlice + 127 of that axis into the bound
@@ -52,6 +63,11 @@ public:
     // (column, row) is voxel (y, z) along x, (x, z) along y, (x, y) along z,
     // indices counted from the negative end. The program must be built.
     void renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
+    // The nonzero rule's pass: the same view and slices, window rows
+    // rowFirst .. rowFirst + rowCount - 1 (at most countRows()), each
+    // fragment's signed crossing added into the count buffer (layout in
+    // the .cpp). The count program and buffer must be ready.
+    void renderCountPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
 
     void releaseGL();
     void abandonGL();
@@ -60,6 +76,14 @@ private:
     // Empty when the GL has what the mode needs (programs built, target
     // ready), else the one-line reason.
     std::string prepareGL(GL_Ext_Loader& loader, int n);
+    // The same for the nonzero rule's program and count buffer.
+    std::string prepareCountGL(GL_Ext_Loader& loader, int n);
+    // One pass's inside bits for window rows rowFirst .. rowFirst + rowCount
+    // - 1 into masks_ (4 words a pixel, row rowFirst first), by the rule of
+    // the run: the XOR target read back, or the counts summed along the ray.
+    void passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
+    // Rows of the count buffer: as many as fit its size.
+    int countRows() const { return countRows_; }
     // Slices base .. base + count - 1, one ray (z) a voxel.
     WriteResult streamBand(const VoxelizeContext& context, int base, int count);
     // The same with three rays a voxel, two needed.
@@ -82,6 +106,14 @@ private:
     GLint sliceScaleUniform_ = -1;
     GLint axisUniform_ = -1;
     RenderTarget target_;  // Integer format
+    InsideRule rule_ = InsideRule::Parity;
+    ShaderProgram countProgram_;
+    GLint countUniforms_[7] = {-1, -1, -1, -1, -1, -1, -1};
+    GLuint countBuffer_ = 0;
+    GL_Ext_Loader* countLoader_ = nullptr;  // that made countBuffer_
+    int countRows_ = 0;  // window rows the count buffer holds
+    int countSize_ = 0;  // N it was made for
+    std::vector<std::uint32_t> counts_;  // the count buffer read back
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
     std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y

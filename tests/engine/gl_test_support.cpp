@@ -70,7 +70,7 @@ std::string sphereObj(float cx, float cy, float cz, float r, int stacks, int sli
     for (int i = 0; i < stacks; ++i) {
         for (int j = 0; j < slices; ++j) {
             int a = id(i, j), b = id(i + 1, j), c = id(i + 1, j + 1), d = id(i, j + 1);
-            if (inward) std::swap(b, d);
+            if (!inward) std::swap(b, d);  // a, b, c, d as listed turn into the ball
             o << "f " << a << ' ' << b << ' ' << c << ' ' << d << '\n';
         }
     }
