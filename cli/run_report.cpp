@@ -38,6 +38,11 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "    \"crop\": " << (options.run.output.crop ? "true" : "false") << ",\n"
         << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << "\n"
         << "  },\n"
+        << "  \"mesh\": {\"faces\": " << r.topology.faces << ", \"boundaryEdges\": " << r.topology.boundaryEdges
+        << ", \"nonManifoldEdges\": " << r.topology.nonManifoldEdges
+        << ", \"inconsistentEdges\": " << r.topology.inconsistentEdges
+        << ", \"flippedFaces\": " << r.topology.flippedFaces << ", \"shells\": " << r.topology.shells
+        << ", \"closedShells\": " << r.topology.closedShells << "},\n"
         << "  \"size\": " << r.size << ",\n"
         << "  \"phases\": [";
     for (std::size_t k = 0; k < r.phases.size(); ++k)

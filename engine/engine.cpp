@@ -133,8 +133,21 @@ MeshLoadResult Engine::loadMesh(const std::string& path) {
         fileBoxLow_ = result.fileBoxLow;
         fileBoxHigh_ = result.fileBoxHigh;
         meshDirty_ = true;
+        topologyMeasured_ = false;
     }
     return result;
+}
+
+const MeshTopology& Engine::topology() {
+    if (!topologyMeasured_) {
+        std::vector<std::uint32_t> corners;
+        corners.reserve(mesh_.faces.size() * 3);
+        for (const Face& face : mesh_.faces)
+            for (int c : face.index) corners.push_back(static_cast<std::uint32_t>(c));
+        topology_ = measureTopology(mesh_.positions, corners);
+        topologyMeasured_ = true;
+    }
+    return topology_;
 }
 
 VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
@@ -193,6 +206,14 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
         } else if (settings.mode == VoxelMode::Parity) {
+            // Under the nonzero rule a flipped face counts its crossings the
+            // wrong way round; parity doesn't care.
+            if (const MeshTopology& t = topology(); settings.inside == InsideRule::NonZero && t.flippedFaces > 0)
+                runWarnings.push_back(warningAbout(
+                    meshPath_, std::to_string(t.flippedFaces) + " faces point against their neighbours (" +
+                                   std::to_string(t.inconsistentEdges) +
+                                   " edges used twice in one direction); --inside nonzero may fill cavities "
+                                   "or open holes there"));
             result = parityVoxelizer_.voxelizeParity(context, settings.parityVotes, settings.inside);
         } else {
             DepthVoxelizer::Options options;

@@ -11,6 +11,7 @@
 #include "gl/mesh_drawer.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_loader.h"
+#include "mesh/mesh_topology.h"
 #include "voxel/clip_voxelizer.h"
 #include "voxel/depth_voxelizer.h"
 #include "voxel/parity_voxelizer.h"
@@ -78,6 +79,8 @@ public:
     const Mesh& mesh() const { return mesh_; }
     float meshExtent() const { return meshExtent_; }
     const std::string& meshPath() const { return meshPath_; }
+    // The loaded mesh's edges and shells, measured on first use after a load.
+    const MeshTopology& topology();
 
     // The largest N this GL can render (its texture, viewport and
     // renderbuffer limits, at most kMaxVoxelSize); 0 before initializeGL.
@@ -109,6 +112,8 @@ private:
     Mesh mesh_;
     float meshExtent_ = 0.0f;
     std::string meshPath_;
+    MeshTopology topology_;
+    bool topologyMeasured_ = false;
     std::array<double, 3> fileBoxLow_ = {0, 0, 0}, fileBoxHigh_ = {0, 0, 0};
     MeshDrawer drawer_;
     std::vector<std::uint32_t> faces_;  // the faces worth drawing

@@ -135,6 +135,7 @@ bool loadForRun(Engine& engine, RunReport& report) {
 void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report, Progress& progress) {
     report.status = RunReport::Status::Failed;
     report.mode = request.settings.mode;
+    report.topology = engine.topology();
     std::string sizeError;
     report.size = engine.resolveSize(request.settings, &sizeError).size;
     if (sizeError.empty()) sizeError = engine.checkVoxelSize(report.size);

@@ -39,6 +39,9 @@ struct RunReport {
     int size = 0;          // N actually used
     int filesWritten = 0;  // into job.outputDirectory only
     std::uint64_t filledVoxels = 0;
+    // The mesh's edges and shells, once it is loaded (not sent back by
+    // batch worker processes).
+    MeshTopology topology;
     double seconds = 0.0;  // wall time of load and voxelization
     std::vector<PhaseTime> phases;
     // The load's and the run's warnings, then the error of a failed run.

@@ -148,7 +148,9 @@ TEST(NonZeroRule, MatchesCpuSignedCrossings) {
                 }
         EXPECT_EQ(far, 0) << "N=" << n;
         EXPECT_LE(near, std::max(1L, filled / 1000)) << "N=" << n;
-        if (n >= 64) EXPECT_GT(twice, 0);  // the overlap and the outward cavity are counted twice
+        if (n >= 64) {
+            EXPECT_GT(twice, 0);  // the overlap and the outward cavity are counted twice
+        }
     }
 }
 
@@ -178,7 +180,9 @@ TEST(NonZeroRule, OverlappingBoxesComeOutSolidWhereParityEmptiesThem) {
                 };
                 if (in(0, 0.1, 0.1, 0.6, 0.9, 0.8) || in(0.4, 0.2, 0.3, 1, 0.7, 0.9))
                     holes += !nonzero.f.volume.filled(s, r, c);
-                if (parity.f.volume.filled(s, r, c)) EXPECT_TRUE(nonzero.f.volume.filled(s, r, c));
+                if (parity.f.volume.filled(s, r, c)) {
+                    EXPECT_TRUE(nonzero.f.volume.filled(s, r, c));
+                }
             }
     EXPECT_EQ(holes, 0);
     EXPECT_GT(nonzero.f.volume.count(), parity.f.volume.count());
@@ -213,6 +217,27 @@ TEST(NonZeroRule, AGLWithoutStorageBuffersIsAnError) {
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.message.find("needs OpenGL 4.3"), std::string::npos) << result.error.text();
     EXPECT_EQ(f.volume.slicesReceived(), 0);
+}
+
+TEST(NonZeroRule, FlippedFacesAreReportedWhereTheyMatter) {
+    KUBELMAR_REQUIRE_GL();
+    // The box's +z side turned inside out: its crossings count -1 twice.
+    std::string flipped = boxAt(0, 0, 0, 1, 1, 1, 1);
+    const std::size_t last = flipped.rfind("f ");
+    flipped.replace(last, std::string::npos, "f 2 6 8 4\n");
+    for (InsideRule rule : {InsideRule::Parity, InsideRule::NonZero}) {
+        RuleRun run(12, flipped, rule);
+        ASSERT_TRUE(run.result.ok);
+        EXPECT_EQ(run.f.engine.topology().flippedFaces, 2);
+        EXPECT_EQ(run.f.engine.topology().inconsistentEdges, 4);
+        if (rule == InsideRule::Parity) {
+            EXPECT_TRUE(run.f.warnings.empty()) << run.f.warnings[0];
+        } else {
+            ASSERT_EQ(run.f.warnings.size(), 1u);
+            EXPECT_EQ(run.f.warnings[0].message.rfind("2 faces point against their neighbours (4 edges", 0), 0u)
+                << run.f.warnings[0];
+        }
+    }
 }
 
 }  // namespace
