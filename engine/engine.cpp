@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "formats/voxel_size.h"
 #include "voxel/slab_faces.h"
+#include "voxel/touched_surface.h"
 
 namespace kubelmar {
 
@@ -201,7 +203,12 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     try {
         ensureMeshUploaded(settings.colour);
         runWarnings = uploadWarnings_;
-        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, consumer, progress, log(),
+        // The conservative surface rides on the slices' way out, so each
+        // mode's own rule runs untouched.
+        std::optional<TouchedSurface> touched;
+        if (settings.conservative) touched.emplace(consumer, mesh_, faces_, settings.colour);
+        SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : consumer;
+        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, out, progress, log(),
                                       runWarnings};
         if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);

@@ -7,6 +7,7 @@ add_executable(kubelmar_voxel_tests
   engine/cli_options_test.cpp
   engine/batch_plan_test.cpp
   engine/batch_processes_test.cpp
+  voxel/triangle_box_test.cpp
 )
 target_link_libraries(kubelmar_voxel_tests PRIVATE kubelmar_batch kubelmar_voxelcore kubelmar_cli_options
   GTest::gtest_main kubelmar_warnings)
@@ -25,6 +26,7 @@ add_executable(kubelmar_engine_tests
   engine/parity_test.cpp
   engine/mesh_drawer_test.cpp core/test_images.cpp
   voxel/nonzero_test.cpp
+  voxel/conservative_test.cpp
 )
 target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_batch kubelmar_engine kubelmar_egl
   GTest::gtest kubelmar_warnings)
@@ -32,7 +34,7 @@ target_link_libraries(kubelmar_engine_tests PRIVATE kubelmar_batch kubelmar_engi
 # exact CPU answers): optimised even under the sanitizers, or they take
 # minutes.
 set_source_files_properties(engine/regression_test.cpp engine/streaming_test.cpp engine/parity_test.cpp
-  voxel/nonzero_test.cpp
+  voxel/nonzero_test.cpp voxel/conservative_test.cpp
   PROPERTIES COMPILE_OPTIONS $<$<CONFIG:Sanitize>:-O1>)
 target_compile_definitions(kubelmar_engine_tests PRIVATE
   KUBELMAR_SAMPLES_DIR="${KUBELMAR_SAMPLES_DIR}"

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "volume/slice_consumer.h"
+
+namespace kubelmar {
+
+// Adds every voxel the surface touches to a mode's slices on their way to
+// the consumer: the conservative surface. A voxel touches the surface when
+// one of the faces shares a point with its closed box (triangle_box.h), so
+// no part of the surface is too thin to leave a voxel, and a face lying in
+// a plane between two layers of voxels sets both.
+//
+// Voxels the mode set stay exactly as it set them; the others that the
+// surface touches become, in the colour encoding, the colour of the surface
+// at the point of the nearest touching face closest to the voxel's centre
+// (vertex colours interpolated, or the texel there), lifted to grey level 1
+// when darker, so they never read as empty; in the occupancy encoding they
+// are filled.
+//
+// The grid is the one every mode renders: the frame cube (-1024..1024 on
+// each axis, prepared mesh units) cut into N layers per axis, the stack's
+// axes as VolumeInfo says. Faces are kept sorted by the slices they reach,
+// so each slice tests only the faces that can touch it, clipped to its layer
+// and then to each row. Slices must come in order 0 .. N-1.
+class TouchedSurface final : public SliceConsumer {
+public:
+    // `faces`: 3 vertex indices per face into the prepared mesh; `colour`:
+    // the chain the clipping mode's colours follow. Both must outlive this.
+    TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
+                   ColourSource colour);
+
+    WriteResult begin(const VolumeInfo& info) override;
+    WriteResult slice(int s, const std::uint8_t* rgba) override;
+    WriteResult end() override { return inner_.end(); }
+    void abort() override { inner_.abort(); }
+
+    // Voxels added so far (set by the surface, not by the mode).
+    std::uint64_t added() const { return added_; }
+
+private:
+    // Adds slice s's touched voxels into slice_.
+    void touchSlice(int s);
+    // The colour of face `face` at the point with barycentric `weights`.
+    void colourAt(std::uint32_t face, const double weights[3], std::uint8_t rgb[3]) const;
+
+    SliceConsumer& inner_;
+    const Mesh& mesh_;
+    const std::vector<std::uint32_t>& faces_;
+    ColourSource colour_;
+    VolumeInfo info_;
+    int n_ = 0;
+    double step_ = 0;  // voxel edge, prepared mesh units
+    std::vector<std::uint32_t> firstSlice_, lastSlice_;  // per face
+    std::vector<std::uint32_t> byFirst_;                  // faces sorted by first slice
+    std::vector<std::size_t> startOf_;                    // N + 1 offsets into byFirst_
+    std::vector<std::uint32_t> active_;
+    std::vector<std::uint8_t> slice_;  // the slice being passed on
+    std::vector<std::uint8_t> mine_;   // per pixel: 0 the mode's or empty, 1 added by the surface
+    std::vector<float> nearest_;       // per added pixel: squared distance of the face that coloured it
+    std::vector<std::uint32_t> touched_;  // pixels of mine_ to reset
+    std::uint64_t added_ = 0;
+};
+
+}  // namespace kubelmar
