@@ -1,2 +1,5 @@
 add_executable(kubelmar_bench_engine bench_engine.cpp)
 target_link_libraries(kubelmar_bench_engine PRIVATE kubelmar_engine kubelmar_formats kubelmar_egl kubelmar_warnings)
+# The conservative surface and the nonzero rule against the default rules.
+add_executable(kubelmar_bench_robust bench_robust.cpp)
+target_link_libraries(kubelmar_bench_robust PRIVATE kubelmar_engine kubelmar_egl kubelmar_warnings)

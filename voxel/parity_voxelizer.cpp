@@ -36,14 +36,15 @@ std::string vertexShaderText(const char* version = "#version 130") {
 }
 
 // The count buffer: kCountWords words a pixel, rows of N pixels from window
-// row rowFirst up. Word 0 is the pixel's base count (the crossings before
-// the pass's first slice centre, 32-bit two's complement); slice b (1..127)
-// of the pass has its own change, the 16-bit half (b - 1) % 2 of word
-// 1 + (b - 1) / 2. Halves are added as parts of one 32-bit word, so a
-// negative low half borrows from the high one; decodeHalves undoes that.
-// A change is exact while fewer than 32768 crossings of one pixel fall
-// between two neighbouring slice centres.
-constexpr int kCountWords = 1 + ParityVoxelizer::kSlicesPerPass / 2;
+// row rowFirst up. Slice b (0..127) of the pass has the 16-bit half b % 2 of
+// word b / 2: the sum of the crossings between its centre and the centre
+// before it (for the first pass along an axis, all crossings below slice 0
+// go to slice 0). Crossings below a later pass's first slice were counted
+// by an earlier pass, whose totals the CPU carries on. Halves are added as
+// parts of one 32-bit word, so a negative low half borrows from the high
+// one; decodeHalves gives it back. A change is exact while fewer than 32768
+// crossings of one pixel fall between two neighbouring slice centres.
+constexpr int kCountWords = ParityVoxelizer::kSlicesPerPass / 2;
 constexpr std::size_t kCountBufferBytes = std::size_t(128) << 20;
 
 constexpr const char* kCountFragmentShader = R"(#version 430 compatibility
@@ -60,13 +61,16 @@ void main() {
     int row = int(gl_FragCoord.y) - rowFirst;
     int slot = int(floor(sliceDepth)) + 1 - firstSlice;  // first slice centre beyond the fragment
     if (row < 0 || row >= rowCount || slot >= 128) return;
+    if (slot < 0) {
+        if (firstSlice > 0) return;  // an earlier pass counted it
+        slot = 0;
+    }
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
-    uint pixel = uint(row * width + int(gl_FragCoord.x)) * 65u;
-    if (slot <= 0) atomicAdd(counts[pixel], change);
-    else atomicAdd(counts[pixel + 1u + uint(slot - 1) / 2u], change << (16u * (uint(slot - 1) & 1u)));
+    uint word = uint(row * width + int(gl_FragCoord.x)) * 64u + uint(slot) / 2u;
+    atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
 }
 )";
-static_assert(kCountWords == 65 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
+static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
 
 // The two signed 16-bit changes packed into one count word (low half first).
 inline void decodeHalves(std::uint32_t word, int& low, int& high) {
@@ -271,6 +275,9 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         return;
     }
     masks_.resize(static_cast<std::size_t>(n) * rowCount * 4);
+    // A run of passes along an axis starts at slice 0; later ones carry on
+    // from the counts it ended with.
+    if (firstSlice == 0) carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
     GL_Ext_Loader& gl = context.loader;
     for (int strip = rowFirst; strip < rowFirst + rowCount; strip += countRows_) {
         const int rows = std::min(countRows_, rowFirst + rowCount - strip);
@@ -286,27 +293,30 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         // Each pixel's counts summed along the ray: bit b is set when the
         // winding number at slice firstSlice + b is not 0.
         std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
+        int* carried = carry_[axis].data() + static_cast<std::size_t>(strip - rowFirst) * n;
         for (std::size_t p = 0; p < pixels; ++p) {
             const std::uint32_t* c = counts_.data() + p * kCountWords;
             std::uint32_t* bits = out + 4 * p;
-            int count = static_cast<std::int32_t>(c[0]);
-            bits[0] = count != 0;
-            bits[1] = bits[2] = bits[3] = 0;
-            for (int w = 1; w < kCountWords; ++w) {
-                const int b = 2 * w - 1;  // the slice of the low half
-                if (c[w] == 0) {
-                    if (count == 0) continue;
-                    bits[b / 32] |= 1u << (b % 32);
-                    if (b + 1 < kSlicesPerPass) bits[(b + 1) / 32] |= 1u << ((b + 1) % 32);
-                    continue;
+            int count = carried[p];
+            for (int q = 0; q < 4; ++q) {
+                // Slices 32 q .. 32 q + 31 from words 16 q .. 16 q + 15.
+                std::uint32_t word = 0;
+                for (int w = 0; w < 16; ++w) {
+                    const std::uint32_t pair = c[16 * q + w];
+                    if (pair == 0) {
+                        word |= (count != 0 ? 3u : 0u) << (2 * w);
+                        continue;
+                    }
+                    int low, high;
+                    decodeHalves(pair, low, high);
+                    count += low;
+                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w);
+                    count += high;
+                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
                 }
-                int low, high;
-                decodeHalves(c[w], low, high);
-                count += low;
-                if (count != 0) bits[b / 32] |= 1u << (b % 32);
-                count += high;
-                if (count != 0 && b + 1 < kSlicesPerPass) bits[(b + 1) / 32] |= 1u << ((b + 1) % 32);
+                bits[q] = word;
             }
+            carried[p] = count;
         }
     }
 }

@@ -37,13 +37,14 @@ namespace kubelmar {
 //
 // The nonzero rule runs the same passes with signed counts in place of XOR:
 // every fragment adds +1 (entering: the face turned towards -axis) or -1
-// into a shader storage buffer of 32-bit words, at the first of the pass's
-// slices whose centre lies beyond it (or at the pixel's base count when that
-// slice comes before the pass). Summed along the ray on the CPU, a slice's
-// count is its centre's winding number, and its bit is set when that is not
-// 0. The same fragments decide as in the parity rule, so on a closed mesh
-// whose shells neither overlap nor turn inside out the two rules agree
-// voxel for voxel. Needs OpenGL 4.3 (shader storage buffers, atomics).
+// into a shader storage buffer, at the first of the pass's slices whose
+// centre lies beyond it; fragments that an earlier pass along the axis
+// counted add nothing. Summed along the ray on the CPU, carried from pass
+// to pass, a slice's count is its centre's winding number, and its bit is
+// set when that is not 0. The same fragments decide as in the parity rule,
+// so on a closed mesh whose shells neither overlap nor turn inside out the
+// two rules agree voxel for voxel. Needs OpenGL 4.3 (shader storage
+// buffers, atomic counters in them).
 class ParityVoxelizer {
 public:
     // Slices per pass: the bits of one RGBA32UI pixel.
@@ -114,6 +115,7 @@ private:
     int countRows_ = 0;  // window rows the count buffer holds
     int countSize_ = 0;  // N it was made for
     std::vector<std::uint32_t> counts_;  // the count buffer read back
+    std::vector<int> carry_[3];  // per axis: each pixel's winding number after the last pass's slices
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
     std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y
