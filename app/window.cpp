@@ -128,6 +128,26 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     modeMenu->addAction(depthBufferAct_);
     modeMenu->addAction(clippingAct_);
     modeMenu->addAction(parityAct_);
+    // Next to the mode: the rule the parity mode fills by, remembered.
+    QMenu* insideMenu = settingsMenu->addMenu(tr("Inside Rule:"));
+    insideParityAct_ = createSettingAction("insideParityAct", tr("Parity (Even-Odd)"));
+    insideParityAct_->setData(static_cast<int>(kubelmar::InsideRule::Parity));
+    insideParityAct_->setStatusTip(tr("Parity mode: cavities stay empty, overlapping shells cancel out"));
+    insideNonZeroAct_ = createSettingAction("insideNonZeroAct", tr("Nonzero (Winding)"));
+    insideNonZeroAct_->setData(static_cast<int>(kubelmar::InsideRule::NonZero));
+    insideNonZeroAct_->setStatusTip(tr("Parity mode: overlapping closed shells come out solid"));
+    insideMenu->addAction(insideParityAct_);
+    insideMenu->addAction(insideNonZeroAct_);
+    auto* insideGroup = new QActionGroup(this);
+    insideGroup->addAction(insideParityAct_);
+    insideGroup->addAction(insideNonZeroAct_);
+    const bool nonZero = QSettings().value("insideRule", 0).toInt() == static_cast<int>(kubelmar::InsideRule::NonZero);
+    (nonZero ? insideNonZeroAct_ : insideParityAct_)->setChecked(true);
+    request_.settings.inside = nonZero ? kubelmar::InsideRule::NonZero : kubelmar::InsideRule::Parity;
+    connect(insideGroup, &QActionGroup::triggered, this, [this](QAction* action) {
+        request_.settings.inside = static_cast<kubelmar::InsideRule>(action->data().toInt());
+        QSettings().setValue("insideRule", action->data().toInt());
+    });
     QMenu* sizeMenu = settingsMenu->addMenu(tr("Voxel Size:"));
     sizeMenu->addActions(sizeActions);
 
@@ -158,6 +178,15 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     settingsMenu->addAction(fullDepthAct_);
     connect(fullDepthAct_, &QAction::toggled, this, [this](bool on) {
         request_.settings.depthPrecision = on ? kubelmar::DepthPrecision::Full : kubelmar::DepthPrecision::Byte;
+    });
+    keepThinPartsAct_ = createSettingAction("keepThinPartsAct", tr("Keep Thin Parts"));
+    keepThinPartsAct_->setStatusTip(tr("Also set every voxel the surface touches, so thin parts never vanish"));
+    settingsMenu->addAction(keepThinPartsAct_);
+    keepThinPartsAct_->setChecked(QSettings().value("keepThinParts", false).toBool());
+    request_.settings.conservative = keepThinPartsAct_->isChecked();
+    connect(keepThinPartsAct_, &QAction::toggled, this, [this](bool on) {
+        request_.settings.conservative = on;
+        QSettings().setValue("keepThinParts", on);
     });
 
     auto* modeGroup = new QActionGroup(this);
@@ -484,6 +513,7 @@ void Window::save() {
                             .arg(QDir::toNativeSeparators(saveDirectory_))
                             .arg(seconds));
     resultPanel_->showVolume(report.preview, saveDirectory_);
+    resultPanel_->showTopology(report.topology);
     resultPanel_->show();
 }
 

@@ -94,4 +94,7 @@ private:
     QAction* size2048Act_ = nullptr;
     QList<QAction*> formatActs_;  // Settings > Output Formats, one per format
     QAction* fullDepthAct_ = nullptr;
+    QAction* insideParityAct_ = nullptr;
+    QAction* insideNonZeroAct_ = nullptr;
+    QAction* keepThinPartsAct_ = nullptr;
 };

@@ -54,6 +54,10 @@ ResultPanel::ResultPanel(QWidget* parent) : QDockWidget(tr("Result"), parent) {
     sliceLabel_ = new QLabel(body);
     sliceLabel_->setObjectName(QStringLiteral("sliceLabel"));
     layout->addWidget(sliceLabel_);
+    meshLabel_ = new QLabel(body);
+    meshLabel_->setObjectName(QStringLiteral("meshLabel"));
+    meshLabel_->setWordWrap(true);
+    layout->addWidget(meshLabel_);
 
     sliceArea_ = new QScrollArea(body);
     sliceArea_->setAlignment(Qt::AlignCenter);
@@ -82,8 +86,22 @@ void ResultPanel::clear() {
     slider_->setEnabled(false);
     sliceImage_ = QImage();
     sliceLabel_->setText(tr("Save voxels to see them here."));
+    meshLabel_->clear();
     updateSlicePixmap();
 }
+
+void ResultPanel::showTopology(const kubelmar::MeshTopology& t) {
+    meshLabel_->setText(tr("Mesh: %1 faces, %2 of %3 shells closed; %4 boundary, %5 non-manifold edges; "
+                           "%6 faces wound against their neighbours")
+                            .arg(t.faces)
+                            .arg(t.closedShells)
+                            .arg(t.shells)
+                            .arg(t.boundaryEdges)
+                            .arg(t.nonManifoldEdges)
+                            .arg(t.flippedFaces));
+}
+
+QString ResultPanel::topologyText() const { return meshLabel_->text(); }
 
 void ResultPanel::showVolume(std::shared_ptr<const kubelmar::VolumePreview> preview, const QString& directory) {
     if (!preview || !preview->complete()) {

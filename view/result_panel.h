@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "formats/preview_volume.h"
+#include "mesh/mesh_topology.h"
 
 class QCheckBox;
 class QLabel;
@@ -26,6 +27,9 @@ public:
     // their names). A null or incomplete preview clears the panel.
     void showVolume(std::shared_ptr<const kubelmar::VolumePreview> preview, const QString& directory);
     void clear();
+    // One line on what the mesh is: faces, shells, open and flipped edges.
+    void showTopology(const kubelmar::MeshTopology& topology);
+    QString topologyText() const;
     bool hasVolume() const { return preview_ != nullptr; }
 
     // The slice the browser shows, 0..N-1; -1 when empty.
@@ -48,6 +52,7 @@ private:
     std::shared_ptr<const kubelmar::VolumePreview> preview_;
     QString directory_;
     QImage sliceImage_;
+    QLabel* meshLabel_ = nullptr;
     QLabel* projections_[3] = {nullptr, nullptr, nullptr};
     QSlider* slider_ = nullptr;
     QLabel* sliceLabel_ = nullptr;

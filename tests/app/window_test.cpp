@@ -67,7 +67,7 @@ private slots:
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
         for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
-                                "batchFolder"})
+                                "batchFolder", "insideRule", "keepThinParts"})
             QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
@@ -99,13 +99,17 @@ private slots:
         QVERIFY(!file[2]->icon().isNull() && file[2]->icon().pixmap(32).toImage() != openIcon);
 
         const QList<QAction*> settings = menus[1]->menu()->actions();
-        QCOMPARE(texts(settings), QStringList({"Mode:", "Voxel Size:", "Output Formats", "Full Depth Precision"}));
-        QVERIFY(!settings[3]->isChecked());
-        const QList<QAction*> formats = settings[2]->menu()->actions();
+        QCOMPARE(texts(settings), QStringList({"Mode:", "Inside Rule:", "Voxel Size:", "Output Formats",
+                                               "Full Depth Precision", "Keep Thin Parts"}));
+        QVERIFY(!settings[4]->isChecked());
+        QVERIFY(!settings[5]->isChecked());
+        QCOMPARE(texts(settings[1]->menu()->actions()), QStringList({"Parity (Even-Odd)", "Nonzero (Winding)"}));
+        QVERIFY(settings[1]->menu()->actions()[0]->isChecked());
+        const QList<QAction*> formats = settings[3]->menu()->actions();
         QVERIFY(formats.size() >= 5);
         QCOMPARE(formats[0]->text(), QString("PNG Stack"));
         for (const QAction* format : formats) QCOMPARE(format->isChecked(), format == formats[0]);
-        const QList<QAction*> modes = settings[0]->menu()->actions(), sizes = settings[1]->menu()->actions();
+        const QList<QAction*> modes = settings[0]->menu()->actions(), sizes = settings[2]->menu()->actions();
 
         QCOMPARE(texts(modes), QStringList({"Depth-Buffer Based", "Clipping Based", "Parity Based"}));
         QCOMPARE(texts(sizes), QStringList({"64", "128", "256", "512", "1024", "2048"}));
@@ -154,6 +158,20 @@ private slots:
         QCOMPARE(window_->view()->sizeHint(), QSize(128, 128));
     }
 
+    void insideRuleAndThinPartsAreRemembered() {
+        QCOMPARE(window_->runRequest().settings.inside, kubelmar::InsideRule::Parity);
+        QVERIFY(!window_->runRequest().settings.conservative);
+        action("insideNonZeroAct")->trigger();
+        action("keepThinPartsAct")->trigger();
+        QCOMPARE(window_->runRequest().settings.inside, kubelmar::InsideRule::NonZero);
+        QVERIFY(window_->runRequest().settings.conservative);
+        window_ = std::make_unique<Window>(&dialogs_);
+        QVERIFY(action("insideNonZeroAct")->isChecked() && !action("insideParityAct")->isChecked());
+        QVERIFY(action("keepThinPartsAct")->isChecked());
+        QCOMPARE(window_->runRequest().settings.inside, kubelmar::InsideRule::NonZero);
+        QVERIFY(window_->runRequest().settings.conservative);
+    }
+
     void titleStatusAndResultFollowTheMeshAndTheSave() {
         action("size64Act")->trigger();
         QTemporaryDir out;
@@ -178,6 +196,7 @@ private slots:
         auto* slider = panel->findChild<QSlider*>("sliceSlider");
         QVERIFY(slider);
         QCOMPARE(slider->maximum(), 63);
+        QVERIFY2(panel->topologyText().startsWith("Mesh: "), qPrintable(panel->topologyText()));
         for (int s : {0, 20, 41, 63}) {
             slider->setValue(s);
             QCOMPARE(panel->currentSlice(), s);
