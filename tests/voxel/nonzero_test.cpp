@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -238,6 +241,22 @@ TEST(NonZeroRule, FlippedFacesAreReportedWhereTheyMatter) {
                 << run.f.warnings[0];
         }
     }
+    // The command line's report carries the rule and the counts.
+    const auto dir = tempDir("flipped-report");
+    const std::string mesh = writeFile(dir / "flipped.obj", flipped);
+    const std::string command = std::string(KUBELMAR_CLI) + " --quiet --mode parity --inside nonzero -s 12 --report '" +
+                                (dir / "r.json").string() + "' '" + mesh + "' '" + (dir / "out").string() +
+                                "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(dir / "r.json");
+    const std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(report.find("\"inside\": \"nonzero\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"conservative\": false"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"mesh\": {\"faces\": 12, \"boundaryEdges\": 0, \"nonManifoldEdges\": 0, "
+                          "\"inconsistentEdges\": 4, \"flippedFaces\": 2, \"shells\": 1, \"closedShells\": 1}"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("2 faces point against their neighbours"), std::string::npos) << report;
 }
 
 }  // namespace
