@@ -166,7 +166,7 @@ TEST(NonZeroRule, OverlappingBoxesComeOutSolidWhereParityEmptiesThem) {
     ASSERT_TRUE(parity.result.ok);
     ASSERT_TRUE(nonzero.result.ok) << nonzero.result.error.text();
     // A voxel in both boxes: x 0.5, y 0.45, z 0.55 (column counts down from +x).
-    auto at = [n](double t) { return static_cast<int>(t * n); };
+    auto at = [=](double t) { return static_cast<int>(t * n); };
     const int i = at(0.55), j = at(1 - 0.45), k = at(1 - 0.5);
     EXPECT_FALSE(parity.f.volume.filled(i, j, k));
     EXPECT_TRUE(nonzero.f.volume.filled(i, j, k));
