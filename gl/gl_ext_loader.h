@@ -101,7 +101,7 @@ namespace kubelmar {
 #define KUBELMAR_GL_STORAGE_BUFFER_PROCS(X)                           \
     X(glBindBufferBase, PFNGLBINDBUFFERBASEPROC)                      \
     X(glClearBufferSubData, PFNGLCLEARBUFFERSUBDATAPROC)              \
-    X(glGetBufferSubData, PFNGLGETBUFFERSUBDATAPROC)                  \
+    X(glMapBufferRange, PFNGLMAPBUFFERRANGEPROC)                      \
     X(glMemoryBarrier, PFNGLMEMORYBARRIERPROC)
 
 // The GL entry points beyond 1.1 that the voxelization needs, looked up by

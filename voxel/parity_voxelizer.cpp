@@ -57,7 +57,7 @@ uniform int frontSign;  // what a face turned towards the viewer adds
 in float sliceDepth;
 out uvec4 sliceMask;
 void main() {
-    sliceMask = uvec4(0u);  // the colour target is not read
+    sliceMask = uvec4(0u);
     int row = int(gl_FragCoord.y) - rowFirst;
     int slot = int(floor(sliceDepth)) + 1 - firstSlice;  // first slice centre beyond the fragment
     if (row < 0 || row >= rowCount || slot >= 128) return;
@@ -68,6 +68,7 @@ void main() {
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
     uint word = uint(row * width + int(gl_FragCoord.x)) * 64u + uint(slot) / 2u;
     atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
+    sliceMask = uvec4(1u, 0u, 0u, 0u);  // ORed in: the pixel has counts to read
 }
 )";
 static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
@@ -138,7 +139,7 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
 std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (glVersionNumber(version) < std::pair(4, 3) || !loader.glBindBufferBase || !loader.glClearBufferSubData ||
-        !loader.glGetBufferSubData || !loader.glMemoryBarrier)
+        !loader.glMapBufferRange || !loader.glMemoryBarrier)
         return "--inside nonzero needs OpenGL 4.3 (shader storage buffers); this is OpenGL " +
                std::string(version ? version : "(unknown)");
     if (!countProgram_.built()) {
@@ -162,6 +163,11 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
         loader.glBufferDataARB(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(rowBytes * countRows_), nullptr,
                                GL_STREAM_READ);
         const bool made = glGetError() == GL_NO_ERROR;
+        // Zero once: from then on each pass zeroes the counts it read.
+        if (made)
+            loader.glClearBufferSubData(GL_SHADER_STORAGE_BUFFER, GL_R32UI, 0,
+                                        static_cast<GLsizeiptr>(rowBytes * countRows_), GL_RED_INTEGER,
+                                        GL_UNSIGNED_INT, nullptr);
         loader.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
         countSize_ = made ? n : 0;
         if (!made) return "no OpenGL storage buffer of " + std::to_string(rowBytes * countRows_) + " bytes";
@@ -222,11 +228,6 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
                                       int rowCount) {
     GL_Ext_Loader& gl = context.loader;
     const int n = context.info.size;
-    gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
-    gl.glClearBufferSubData(GL_SHADER_STORAGE_BUFFER, GL_R32UI, 0,
-                            static_cast<GLsizeiptr>(rowCount) * n * kCountWords * 4, GL_RED_INTEGER,
-                            GL_UNSIGNED_INT, nullptr);
-    gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
     gl.glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, countBuffer_);
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
     glViewport(0, 0, n, n);
@@ -242,12 +243,12 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
     glDisable(GL_BLEND);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glFrontFace(GL_CCW);
-    // The colour output is 0 and unused, but XORed in: llvmpipe drops what a
-    // tile was given before a face that covers it opaquely, storage writes
-    // included.
+    // The colour output marks the pixels that got a count, ORed in (never
+    // written opaquely: llvmpipe drops what a tile was given before a face
+    // that covers it opaquely, storage writes included).
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_COLOR_LOGIC_OP);
-    glLogicOp(GL_XOR);
+    glLogicOp(GL_OR);
     countProgram_.use();
     // Window (x, y, depth) is mesh (y, z, x) along x and (x, y, z) along z,
     // both turns: a face wound counter-clockwise on screen has its normal
@@ -279,25 +280,41 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
     // from the counts it ended with.
     if (firstSlice == 0) carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
     GL_Ext_Loader& gl = context.loader;
+    target_.bind();
+    glPushAttrib(GL_ENABLE_BIT | GL_SCISSOR_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, rowFirst, n, rowCount);
+    target_.clear();
+    glPopAttrib();
     for (int strip = rowFirst; strip < rowFirst + rowCount; strip += countRows_) {
         const int rows = std::min(countRows_, rowFirst + rowCount - strip);
         const std::size_t pixels = static_cast<std::size_t>(n) * rows;
-        target_.bind();
         renderCountPass(context, axis, firstSlice, strip, rows);
-        target_.unbind();
-        counts_.resize(pixels * kCountWords);
+        // Which pixels a fragment of this pass reached: only their counts
+        // are read (and zeroed for the next pass), in place.
+        target_.readRows(strip, rows, reached_);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
-        gl.glGetBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(counts_.size() * 4),
-                              counts_.data());
-        gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
+        auto* counts = static_cast<std::uint32_t*>(
+            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kCountWords * 4),
+                                GL_MAP_READ_BIT | GL_MAP_WRITE_BIT));
+        if (!counts) {
+            countError_ = "the nonzero rule's counts could not be read back (glMapBufferRange failed)";
+            gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
+            break;
+        }
         // Each pixel's counts summed along the ray: bit b is set when the
         // winding number at slice firstSlice + b is not 0.
         std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
         int* carried = carry_[axis].data() + static_cast<std::size_t>(strip - rowFirst) * n;
         for (std::size_t p = 0; p < pixels; ++p) {
-            const std::uint32_t* c = counts_.data() + p * kCountWords;
             std::uint32_t* bits = out + 4 * p;
             int count = carried[p];
+            if (reached_[4 * p] == 0) {
+                // No crossing here: the count stays what it was.
+                bits[0] = bits[1] = bits[2] = bits[3] = count != 0 ? ~0u : 0u;
+                continue;
+            }
+            std::uint32_t* c = counts + p * kCountWords;
             for (int q = 0; q < 4; ++q) {
                 // Slices 32 q .. 32 q + 31 from words 16 q .. 16 q + 15.
                 std::uint32_t word = 0;
@@ -316,9 +333,13 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
                 }
                 bits[q] = word;
             }
+            std::fill_n(c, kCountWords, 0u);
             carried[p] = count;
         }
+        gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);
+        gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
     }
+    target_.unbind();
 }
 
 void ParityVoxelizer::gatherWord(int word) {
@@ -430,6 +451,7 @@ WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int
 WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes, InsideRule rule) {
     const int n = context.info.size;
     rule_ = rule;
+    countError_.clear();
     {
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
         const long open = countOpenEdges(context.mesh.positions, context.faces);
@@ -456,6 +478,7 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
         const int count = std::min(kSlicesPerPass, n - base);
         WriteResult band = votes == 3 ? streamVotedBand(context, base, count) : streamBand(context, base, count);
         if (!band.ok) return band;
+        if (!countError_.empty()) return runFailure(countError_);
     }
     return context.consumer.end();
 }

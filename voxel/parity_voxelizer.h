@@ -114,7 +114,8 @@ private:
     GL_Ext_Loader* countLoader_ = nullptr;  // that made countBuffer_
     int countRows_ = 0;  // window rows the count buffer holds
     int countSize_ = 0;  // N it was made for
-    std::vector<std::uint32_t> counts_;  // the count buffer read back
+    std::string countError_;  // why a count pass could not be read, once one could not
+    std::vector<std::uint32_t> reached_;  // the count pass's marks: pixels with counts, 4 words a pixel
     std::vector<int> carry_[3];  // per axis: each pixel's winding number after the last pass's slices
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
