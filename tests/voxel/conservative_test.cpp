@@ -141,6 +141,31 @@ TEST(Conservative, ASheetAThousandthOfAVoxelThickIsAPlaneWithoutHoles) {
     EXPECT_LE(plain.volume.count(), kept.volume.count());
 }
 
+// Voxels only the surface reaches take its colour there; a black surface,
+// which the default rule can't tell from nothing, becomes the darkest grey
+// that still reads as a voxel.
+TEST(Conservative, AddedVoxelsTakeTheSurfacesColour) {
+    KUBELMAR_REQUIRE_GL();
+    const int n = 31;
+    for (const char* colour : {" 0.9 0.3 0.1", " 0 0 0"}) {
+        // A wire a tenth of a voxel thick along x, its colour on every corner.
+        std::istringstream lines(boxObj(0, 0.5f, 0.5f, 1, 0.5f + 0.1f / n, 0.5f + 0.1f / n));
+        std::string wire, line;
+        while (std::getline(lines, line)) wire += line + (line[0] == 'v' ? colour : "") + '\n';
+        EngineFixture f(n, VoxelMode::Clipping);
+        f.settings.conservative = true;
+        ASSERT_TRUE(f.load(wire));
+        ASSERT_TRUE(f.run().ok);
+        ASSERT_EQ(f.volume.count(), n);
+        const bool black = std::string(colour) == " 0 0 0";
+        for (int x = 0; x < n; ++x) {
+            const std::uint8_t* p = f.volume.at(n - 1 - n / 2, x, n / 2);
+            const int expected[3] = {black ? 1 : 230, black ? 1 : 77, black ? 1 : 26};
+            for (int k = 0; k < 3; ++k) ASSERT_NEAR(p[k], expected[k], black ? 0 : 1) << colour << " x " << x;
+        }
+    }
+}
+
 TEST(Conservative, SolidsGainTheirSurfaceAndKeepTheirInside) {
     KUBELMAR_REQUIRE_GL();
     const int n = 40;
