@@ -61,6 +61,7 @@ public:
         std::uint64_t n = 0;
         if (!value(n) || n > in_.size() / sizeof(T)) return false;
         v.resize(static_cast<std::size_t>(n));
+        if (n == 0) return true;  // memcpy may not take the null data() of an empty vector
         std::memcpy(v.data(), in_.data(), v.size() * sizeof(T));
         in_.remove_prefix(v.size() * sizeof(T));
         return true;

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {

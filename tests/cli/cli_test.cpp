@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 
 #include "batch/batch_plan.h"
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "formats/png_io.h"
 
 namespace kubelmar::test {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "mesh/mesh_loader.h"
-#include "temp_dir.h"
-#include "test_images.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_images.h"
 
 namespace kubelmar {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "gl/gl_framebuffer_object.h"
 #include "gl/render_target.h"
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {
