@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -317,6 +318,24 @@ private slots:
         QCOMPARE(window_->runRequest().settings.size, 2048);
         QCOMPARE(view->size(), QSize(512, 512));
         QVERIFY(dialogs_.messages.isEmpty());
+    }
+
+    // The parity mode's open-mesh warning comes from inside the engine; a
+    // desktop user sees it in the status bar after the save.
+    void anEngineWarningReachesTheStatusBar() {
+        QTemporaryDir dir;
+        const QString mesh = dir.filePath("open.obj");
+        QVERIFY(writeFile(mesh, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+                                "f 1 3 2\nf 1 4 3\nf 1 2 6\nf 1 6 5\nf 2 3 7\nf 2 7 6\n"
+                                "f 3 4 8\nf 3 8 7\nf 4 1 5\nf 4 5 8\n"));  // no top: four open edges
+        QVERIFY(window_->openFile(mesh));
+        action("parityAct")->trigger();
+        action("size64Act")->trigger();
+        dialogs_.answers = {dir.filePath("out")};
+        action("saveAct")->trigger();
+        QVERIFY(dialogs_.messages.isEmpty());
+        const QString shown = window_->statusBar()->currentMessage();
+        QVERIFY2(shown.contains("open.obj: 4 boundary edges: the mesh is not closed"), qPrintable(shown));
     }
 
     void openAndSaveReportWhatWentWrong() {

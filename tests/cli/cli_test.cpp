@@ -257,6 +257,21 @@ TEST(Cli, AnEmptyVolumeIsSaidAndWhy) {
     EXPECT_NE(run.err.find("thinner than a voxel"), std::string::npos) << run.err;
 }
 
+// The parity mode's open-mesh warning is raised inside the engine; it
+// reaches stderr as one line naming the file, and stdout keeps the result.
+TEST(Cli, AnEngineWarningReachesStderrAsOneLine) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("engine-warning");
+    std::string open = boxObj(0, 0, 0, 1, 1, 1);
+    open.erase(open.rfind("f "));  // one side fewer: four boundary edges
+    const std::string mesh = writeFile(dir / "open.obj", open);
+    const CliRun run = runCli("-m parity -s 16 " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string line = "WARNING: " + mesh + ": 4 boundary edges: the mesh is not closed";
+    EXPECT_NE(run.err.find("\n" + line), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;
+}
+
 TEST(Cli, ARunReplacesTheEarlierStackWholeOrNotAtAll) {
     KUBELMAR_REQUIRE_GL();
     const auto dir = tempDir("cli");
