@@ -67,7 +67,7 @@ int runOne(const CliOptions& options) {
     };
 
     // The mesh and the output folder are checked before any GL is started.
-    bool ok = loadForRun(engine, report);
+    bool ok = loadForRun(engine, report, request.limits);
     phase("Loading mesh", start);
     std::unique_ptr<HeadlessGLContext> context;
     std::string renderer;
@@ -88,7 +88,8 @@ int runOne(const CliOptions& options) {
     if (options.timings) printTimings(report, renderer);
 
     console.report(report.diagnostics);
-    if (report.done() && options.report != "-") console.result(resultLine(report));
+    if (options.report == "-") console.resultsToStderr();  // stdout carries the JSON alone
+    if (report.done()) console.result(resultLine(report));
     if (!options.report.empty()) {
         if (const std::string why = writeReportFile(
                 options.report, runReportJson(options, report, peakMemoryKiB(), KUBELMAR_VERSION));

@@ -38,6 +38,7 @@ public:
         text(d.file);
         value(d.line);
         text(d.message);
+        text(d.outsideReference);
     }
     std::string take() { return std::move(out_); }
 
@@ -94,7 +95,7 @@ public:
         return true;
     }
     bool diagnostic(Diagnostic& d) {
-        return value(d.severity) && text(d.file) && value(d.line) && text(d.message) &&
+        return value(d.severity) && text(d.file) && value(d.line) && text(d.message) && text(d.outsideReference) &&
                (d.severity == Diagnostic::Severity::Warning || d.severity == Diagnostic::Severity::Error);
     }
     // A list count that can't exceed what is left at `least` bytes each.

@@ -226,10 +226,11 @@ TEST(Cli, TheReportDescribesTheRun) {
     EXPECT_NE(report.find("{\"step\": \"Starting OpenGL\""), std::string::npos) << report;
     EXPECT_NE(report.find("first on line " + std::to_string(lineCount(boxObj(0, 0, 0, 4, 1, 1)) + 1)), std::string::npos) << report;  // the skipped face's line
     EXPECT_GT(std::stol(jsonField(report, "peakMemoryKiB")), 0);
-    // "-": the report is stdout, alone.
+    // "-": the report is stdout, alone; the result line moves to stderr.
     run = runCli("-s 16 --report - " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("{\n", 0), 0u) << run.out;
+    EXPECT_NE(run.err.find("Voxelized " + mesh + " into "), std::string::npos) << run.err;
     // A failure is reported as one.
     run = runCli("-s 16 --report " + shellQuote(dir / "bad.json") + " " + shellQuote(dir / "absent.obj") + " " +
                  shellQuote(dir / "out"));
@@ -306,6 +307,12 @@ TEST(Cli, UnwritableOutputExitsNonZero) {
     CliRun run = runCli("--size 64 " + shellQuote(kBunny) + " " + shellQuote(dir / "file" / "out"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("file/out"), std::string::npos) << run.err;
+    // A folder that is there but takes no new entries is found before any
+    // slicing starts.
+    run = runCli("--size 64 " + shellQuote(kBunny) + " /proc/self");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("kubelmar-cli: /proc/self: can't write in the folder: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Slicing"), std::string::npos) << run.err;
 }
 
 TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {
