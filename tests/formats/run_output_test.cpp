@@ -75,7 +75,7 @@ TEST(RunOutput, NotesNameTheFilesInTheOutputFolder) {
     RunOutput files(request);
     ASSERT_TRUE(test::feed(files, test::volumeInfo(Layout::Clipping, SliceEncoding::Colour, n), ramp).ok);
     ASSERT_EQ(files.notes().size(), 1u);
-    const std::string& note = files.notes()[0];
+    const std::string note = files.notes()[0];
     EXPECT_EQ(note.rfind((out / "bunny.vox").string() + ": ", 0), 0u) << note;
     EXPECT_NE(note.find(" colours quantised to 255 palette entries"), std::string::npos) << note;
     fs::remove_all(out);
