@@ -68,7 +68,7 @@ private slots:
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
         for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
-                                "batchFolder"})
+                                "batchFolder", "referencesOutside"})
             QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
@@ -336,6 +336,37 @@ private slots:
         QVERIFY(dialogs_.messages.isEmpty());
         const QString shown = window_->statusBar()->currentMessage();
         QVERIFY2(shown.contains("open.obj: 4 boundary edges: the mesh is not closed"), qPrintable(shown));
+    }
+
+    // A mesh that refers to a file outside its folder: the user is asked
+    // once for that folder, and the answer holds for the next mesh there.
+    void referencesOutsideTheFolderAreReadOnlyWhenAllowed() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QVERIFY(writeFile(dir.filePath("shared.mtl"), "newmtl red\nKd 1 0 0\n"));
+        const QByteArray obj = "mtllib ../shared.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n";
+        QVERIFY(writeFile(dir.filePath("sub/a.obj"), obj) && writeFile(dir.filePath("sub/b.obj"), obj));
+        const kubelmar::Mesh& mesh = window_->view()->engine().mesh();
+
+        dialogs_.yes = {false};
+        QVERIFY(window_->openFile(dir.filePath("sub/a.obj")));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].kind, QString("question"));
+        QVERIFY2(dialogs_.messages[0].text.contains("a.obj refers to ../shared.mtl, outside its folder"),
+                 qPrintable(dialogs_.messages[0].text));
+        QVERIFY(mesh.materials.empty());  // refused: the material library was not read
+        QVERIFY(window_->openFile(dir.filePath("sub/b.obj")));
+        QCOMPARE(dialogs_.messages.size(), 1);  // the folder's answer stands
+        QVERIFY(mesh.materials.empty());
+
+        QSettings().remove("referencesOutside");
+        dialogs_.yes = {true};
+        QVERIFY(window_->openFile(dir.filePath("sub/a.obj")));
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QCOMPARE(mesh.materials.size(), 1u);
+        QVERIFY(window_->openFile(dir.filePath("sub/b.obj")));
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QCOMPARE(mesh.materials.size(), 1u);
     }
 
     void openAndSaveReportWhatWentWrong() {
