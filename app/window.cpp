@@ -300,7 +300,33 @@ bool Window::setVoxelSize(int n) {
 }
 
 bool Window::openFile(const QString& fileName) {
-    const kubelmar::MeshLoadResult result = glWidget_->loadMesh(fileName);
+    // A mesh may refer to files outside its folder (a glTF buffer, a
+    // texture). They are read only when the user said so for this folder;
+    // the first time one is refused, the user is asked, once per folder.
+    const QString folder = QFileInfo(fileName).absolutePath();
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("referencesOutside"));
+    const QString folderKey = QString::fromLatin1(folder.toUtf8().toBase64(QByteArray::Base64UrlEncoding));
+    const QVariant answer = settings.value(folderKey);
+    kubelmar::LoadLimits limits;
+    limits.anyReference = answer.toBool();
+    kubelmar::MeshLoadResult result = glWidget_->loadMesh(fileName, limits);
+    if (!answer.isValid()) {
+        const auto outside = std::find_if(result.diagnostics.begin(), result.diagnostics.end(),
+                                          [](const kubelmar::Diagnostic& d) { return !d.outsideReference.empty(); });
+        if (outside != result.diagnostics.end()) {
+            const bool allow = dialogs_->question(
+                this, tr("Kubelmar"),
+                tr("%1 refers to %2, outside its folder.\n\nRead files outside %3 for meshes in this folder?")
+                    .arg(QFileInfo(fileName).fileName(), fromEngine(outside->outsideReference), folder));
+            settings.setValue(folderKey, allow);
+            if (allow) {
+                limits.anyReference = true;
+                result = glWidget_->loadMesh(fileName, limits);
+            }
+        }
+    }
+    settings.endGroup();
     kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
     showDiagnostics(result.diagnostics);
     if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.errorText()));

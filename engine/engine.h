@@ -74,7 +74,7 @@ public:
     // Replaces the mesh by the file's content, prepared. A file that can't be
     // read or holds no usable vertex fails (error names the file) and the
     // previous mesh stays.
-    MeshLoadResult loadMesh(const std::string& path);
+    MeshLoadResult loadMesh(const std::string& path, const LoadLimits& limits = {});
     bool checkMeshLoaded() const { return mesh_.vertexCount != 0; }
     const Mesh& mesh() const { return mesh_; }
     float meshExtent() const { return meshExtent_; }

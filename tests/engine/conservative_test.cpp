@@ -9,7 +9,7 @@
 #include <sstream>
 #include <vector>
 
-#include "../engine/gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "voxel/triangle_box.h"
 
 namespace kubelmar::test {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "../engine/gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {
