@@ -12,14 +12,21 @@ class QAction;
 class QLabel;
 class QMenu;
 class ResultPanel;
+class SaveStrip;
+class StatusArea;
 
 // The main window: the view as central widget, the File commands (open,
 // batch, save, the recent files, quit; a mesh file dropped on the window
 // opens too), the Settings menu (voxelization mode and voxel size,
 // remembered between runs), the View menu (shading, fit, the Result panel),
-// a status bar with the mesh and the last save, and the dockable Result
-// panel. The settings are one RunRequest value here; the view lends its GL
-// context to each run, and only the window shows dialogs.
+// a strip above the view saying what a save will do, a status bar with the
+// mesh and the last load, save or batch, and the dockable Result panel.
+// The settings are one RunRequest value here; the view lends its GL context
+// to each run, and only the window shows dialogs.
+//
+// The window never opens larger than the screen's available area, and
+// while the Result panel is docked beside the view the view keeps at least
+// half of the window's width (window_layout.cpp).
 class Window : public QMainWindow {
     Q_OBJECT
 
@@ -37,9 +44,18 @@ public:
     QStringList recentFiles() const;
     static constexpr int kRecentFiles = 8;
     ResultPanel* resultPanel() const { return resultPanel_; }
-    // The status bar's two texts: the loaded mesh, and the last save or batch.
+    StatusArea* statusArea() const { return status_; }
+    SaveStrip* saveStrip() const { return saveStrip_; }
+    // The status bar's two texts in full: the loaded mesh, and the note of
+    // the last load, save or batch (empty once another mesh is opened).
     QString meshStatus() const;
     QString runStatus() const;
+    // Shows the Result panel where it leaves the view at least half of the
+    // window's width: beside the view, the window grown to fit within the
+    // screen; below it; or floating. Starts from where the user last put it.
+    void showResultPanel();
+
+    void setVisible(bool visible) override;
     // What a save does: the settings chosen in the menus.
     const kubelmar::RunRequest& runRequest() const { return request_; }
 
@@ -55,6 +71,8 @@ private slots:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void rememberRecent(const QString& fileName, bool keep);
@@ -63,6 +81,18 @@ private:
                               const QString& shortcut, const QString& statusTip);
     QAction* createSettingAction(const char* name, const QString& text);
     void createViewMenu();
+    void updateSaveStrip();
+    // window_layout.cpp: the screen's room, fitting the window into it, and
+    // where the Result panel goes.
+    QRect screenRoom() const;
+    void fitIntoScreen(QSize frame);
+    bool dockResultPanelBeside(const QRect& room, int panelWidth);
+    bool dockResultPanelBelow(const QRect& room);
+    void floatResultPanel(const QRect& room);
+    void keepViewCentral();
+    // Its width and floating place; with `place`, also where it is (the
+    // user moved it).
+    void rememberResultPanel(bool place) const;
     // Makes n the resolution; a size the GL can't render is refused with a
     // box and the old size stays.
     bool setVoxelSize(int n);
@@ -75,8 +105,12 @@ private:
     bool sizeChosen_ = false;
     GLWidget* glWidget_ = nullptr;
     ResultPanel* resultPanel_ = nullptr;
-    QLabel* meshStatus_ = nullptr;
-    QLabel* runStatus_ = nullptr;
+    StatusArea* status_ = nullptr;
+    SaveStrip* saveStrip_ = nullptr;
+    bool shownOnce_ = false;
+    // True while the window itself moves the panel: such moves are not the
+    // user's choice of place.
+    bool placingPanel_ = false;
     QMenu* recentMenu_ = nullptr;
     QString objFileName_;    // the last answer of the Open dialog
     QString saveDirectory_;  // the last answer of the Save dialog
