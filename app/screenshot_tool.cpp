@@ -25,6 +25,7 @@
 
 #include "app/window.h"
 #include "formats/preview_volume.h"
+#include "view/result_panel.h"
 #include "view/dialogs.h"
 #include "view/gl_widget.h"
 
@@ -100,13 +101,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kubelmar_screenshot: can't make the coloured copy in %s\n", qPrintable(work.path()));
         return 1;
     }
-    for (const char* key : {"mode", "voxelSize", "outputFormats"}) QSettings().remove(key);
+    for (const char* key : {"mode", "voxelSize", "outputFormats", "lastOutput", "resultPanel"}) QSettings().remove(key);
 
     FixedAnswer answers(voxels);
     Window window(&answers);
-    window.resize(1100, 640);
+    window.resize(640, 600);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window) || !window.view()->loadMesh(mesh)) return 1;
+    if (!QTest::qWaitForWindowExposed(&window) || !window.openFile(mesh)) return 1;
     // A three-quarter view: turned about y, then tipped towards the viewer.
     kubelmar::MeshView& view = window.view()->engine().view();
     view.click(200, 300);
@@ -119,11 +120,11 @@ int main(int argc, char** argv) {
     if (!window.screen()->grabWindow(window.winId()).save(arguments[2])) return 1;
     QDir(voxels).removeRecursively();
     if (arguments.size() > 3) {
-        const auto preview = window.view()->lastPreview();
+        const auto preview = window.resultPanel()->preview();
         if (!preview) return 1;
         const kubelmar::WriteResult written = kubelmar::writePreviewPng(*preview, arguments[3].toStdString());
         if (!written.ok) {
-            std::fprintf(stderr, "%s\n", written.error.c_str());
+            std::fprintf(stderr, "%s\n", written.error.text().c_str());
             return 1;
         }
     }

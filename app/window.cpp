@@ -232,14 +232,8 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     addDockWidget(Qt::RightDockWidgetArea, resultPanel_);
     resultPanel_->hide();
     // Where the user puts the panel is where it opens next time.
-    connect(resultPanel_, &QDockWidget::dockLocationChanged, this, [this] {
-        if (!placingPanel_) rememberResultPanel(true);
-        keepViewCentral();
-    });
-    connect(resultPanel_, &QDockWidget::topLevelChanged, this, [this] {
-        if (!placingPanel_) rememberResultPanel(true);
-        keepViewCentral();
-    });
+    connect(resultPanel_, &QDockWidget::dockLocationChanged, this, &Window::resultPanelMoved);
+    connect(resultPanel_, &QDockWidget::topLevelChanged, this, &Window::resultPanelMoved);
     createViewMenu();
 
     status_ = new StatusArea(this);
@@ -375,13 +369,18 @@ void Window::createViewMenu() {
     fitAct->setShortcut(QKeySequence(tr("Ctrl+0")));
     fitAct->setStatusTip(tr("Show the whole mesh (also a double click on the view)"));
     viewMenu->addSeparator();
-    QAction* resultAct = resultPanel_->toggleViewAction();
+    // Not the panel's own toggle, which would show it before the window
+    // can make room: shown from the menu, it goes where a save puts it.
+    QAction* resultAct = viewMenu->addAction(resultPanel_->windowTitle());
     resultAct->setObjectName(QStringLiteral("resultAct"));
-    // Shown from the menu, it goes where a save would put it.
+    resultAct->setCheckable(true);
     connect(resultAct, &QAction::triggered, this, [this](bool shown) {
         if (shown) showResultPanel();
+        else resultPanel_->hide();
     });
-    viewMenu->addAction(resultAct);
+    connect(resultPanel_, &QDockWidget::visibilityChanged, resultAct, [this, resultAct] {
+        resultAct->setChecked(resultPanel_->isVisible());
+    });
 }
 
 QString Window::meshStatus() const { return status_->meshFacts(); }

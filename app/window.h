@@ -67,6 +67,7 @@ private slots:
     void voxelEvent(QAction* action);
     void formatsChanged();
     void meshLoaded(const QString& fileName);
+    void resultPanelMoved();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -89,10 +90,13 @@ private:
     bool dockResultPanelBeside(const QRect& room, int panelWidth);
     bool dockResultPanelBelow(const QRect& room);
     void floatResultPanel(const QRect& room);
-    void keepViewCentral();
+    // Holds the view's half while the panel is beside it; `mayGrow`: the
+    // window may grow for that (the user has just docked the panel there).
+    void keepViewCentral(bool mayGrow);
     // Its width and floating place; with `place`, also where it is (the
     // user moved it).
     void rememberResultPanel(bool place) const;
+    QString currentPanelPlace() const;
     // Makes n the resolution; a size the GL can't render is refused with a
     // box and the old size stays.
     bool setVoxelSize(int n);
@@ -108,9 +112,12 @@ private:
     StatusArea* status_ = nullptr;
     SaveStrip* saveStrip_ = nullptr;
     bool shownOnce_ = false;
-    // True while the window itself moves the panel: such moves are not the
-    // user's choice of place.
+    // True while the window itself moves the panel.
     bool placingPanel_ = false;
+    // Where the window (or the user, last) put the panel: Qt may tell of a
+    // move after the window's placing has ended, and only a place that
+    // differs from this one is the user's choice.
+    QString panelPlace_;
     QMenu* recentMenu_ = nullptr;
     QString objFileName_;    // the last answer of the Open dialog
     QString saveDirectory_;  // the last answer of the Save dialog

@@ -97,27 +97,31 @@ void Window::showResultPanel() {
         placed = dockResultPanelBelow(room) || dockResultPanelBeside(room, panelWidth);
     }
     if (!placed) floatResultPanel(room);
+    panelPlace_ = currentPanelPlace();
     placingPanel_ = false;
-    keepViewCentral();
+    keepViewCentral(false);
 }
 
 bool Window::dockResultPanelBeside(const QRect& room, int panelWidth) {
     const int frameWidth = frameGeometry().width() - width();
     const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
     // The view keeps its width where the screen has room for both; else
-    // the window takes the screen's width and they share it.
+    // the window takes the screen's width and they share it. Half of the
+    // window for the view leaves the panel half less the splitter.
     const int view = centralWidget()->width();
-    const int wanted = std::min(std::max(view, panelWidth) + panelWidth + separator, room.width() - frameWidth);
-    if (wanted - panelWidth - separator < panelWidth) return false;
+    const int wanted =
+        std::min(std::max(view, panelWidth + separator) + panelWidth + separator, room.width() - frameWidth);
+    const int widest = wanted / 2 - separator;
+    if (widest < panelWidth) return false;
     QString place = QSettings().value(kPanelPlace).toString();
     const Qt::DockWidgetArea area = beside(areaNamed(place)) ? areaNamed(place) : Qt::RightDockWidgetArea;
     resultPanel_->setFloating(false);
     if (dockWidgetArea(resultPanel_) != area) addDockWidget(area, resultPanel_);
-    resultPanel_->setMaximumWidth((wanted - separator) / 2);
+    resultPanel_->setMaximumWidth(widest);
     resize(wanted, height());
     fitIntoScreen(frameGeometry().size() - size());
     resultPanel_->show();
-    resizeDocks({resultPanel_}, {std::min(panelWidth, (wanted - separator) / 2)}, Qt::Horizontal);
+    resizeDocks({resultPanel_}, {panelWidth}, Qt::Horizontal);
     return true;
 }
 
@@ -158,23 +162,41 @@ void Window::floatResultPanel(const QRect& room) {
     resultPanel_->show();
 }
 
-void Window::keepViewCentral() {
+void Window::keepViewCentral(bool mayGrow) {
     if (placingPanel_) return;
     if (!resultPanel_->isVisible() || resultPanel_->isFloating() || !beside(dockWidgetArea(resultPanel_))) {
         resultPanel_->setMaximumWidth(QWIDGETSIZE_MAX);
         return;
     }
     const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
-    const int half = (width() - separator) / 2;
-    if (resultPanel_->minimumSizeHint().width() <= half) {
+    const int widest = width() / 2 - separator;
+    if (resultPanel_->minimumSizeHint().width() <= widest) {
         // Dragging the splitter can't take the view below half either.
-        resultPanel_->setMaximumWidth(half);
+        resultPanel_->setMaximumWidth(widest);
         return;
     }
-    // Too narrow now for both side by side.
+    // Too narrow now for both side by side. Where the user has just put
+    // the panel there, the window grows if the screen allows; a window the
+    // user has just made narrower is left so.
     placingPanel_ = true;
-    if (!dockResultPanelBelow(screenRoom())) floatResultPanel(screenRoom());
+    const QRect room = screenRoom();
+    const int panelWidth = resultPanel_->minimumSizeHint().width();
+    if (!(mayGrow && dockResultPanelBeside(room, panelWidth)) && !dockResultPanelBelow(room)) floatResultPanel(room);
+    panelPlace_ = currentPanelPlace();
     placingPanel_ = false;
+}
+
+QString Window::currentPanelPlace() const {
+    return resultPanel_->isFloating() ? QStringLiteral("floating") : placeName(dockWidgetArea(resultPanel_));
+}
+
+void Window::resultPanelMoved() {
+    if (placingPanel_) return;
+    if (currentPanelPlace() != panelPlace_) {
+        panelPlace_ = currentPanelPlace();
+        rememberResultPanel(true);
+    }
+    keepViewCentral(true);
 }
 
 void Window::rememberResultPanel(bool place) const {
@@ -191,7 +213,7 @@ void Window::rememberResultPanel(bool place) const {
 
 void Window::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    keepViewCentral();
+    keepViewCentral(false);
 }
 
 void Window::closeEvent(QCloseEvent* event) {

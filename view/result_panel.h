@@ -27,6 +27,7 @@ public:
     void showVolume(std::shared_ptr<const kubelmar::VolumePreview> preview, const QString& directory);
     void clear();
     bool hasVolume() const { return preview_ != nullptr; }
+    const std::shared_ptr<const kubelmar::VolumePreview>& preview() const { return preview_; }
 
     // The slice the browser shows, 0..N-1; -1 when empty.
     int currentSlice() const;
