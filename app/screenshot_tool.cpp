@@ -1,7 +1,8 @@
 // kubelmar_screenshot: takes the pictures in docs/. Opens the desktop
 // window on a coloured copy of a sample mesh (vertex colours by height, so
 // the lit view shows colour and shading), turns it a little, saves it at
-// 128 with the Result panel open, and writes the window as a PNG; with a
+// 128 from a window 640 pixels wide (which grows to make room for the
+// Result panel beside the view), and writes the window as a PNG; with a
 // third argument also the preview picture of the saved volume, as
 // kubelmar-cli --preview writes it. Run on a display (scripts/screenshot.sh
 // uses a virtual one). Not installed; QSettings go to their own place so a
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kubelmar_screenshot: can't make the coloured copy in %s\n", qPrintable(work.path()));
         return 1;
     }
+    // The defaults, as a first run has them.
     for (const char* key : {"mode", "voxelSize", "outputFormats", "lastOutput", "resultPanel"}) QSettings().remove(key);
 
     FixedAnswer answers(voxels);

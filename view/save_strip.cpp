@@ -35,10 +35,10 @@ SaveStrip::SaveStrip(QWidget* parent) : QWidget(parent) {
 }
 
 void SaveStrip::setPlan(const QString& mode, int size, const QStringList& formats) {
-    plan_->setFullText(tr("Next save — Mode: %1 · Voxel Size: %2 · Formats: %3")
+    plan_->setFullText(tr("Next save: %1 · Voxel Size: %2 · %3")
                            .arg(mode)
                            .arg(size)
-                           .arg(formats.isEmpty() ? tr("none (volume.json only)") : formats.join(QStringLiteral(", "))));
+                           .arg(formats.isEmpty() ? tr("volume.json only") : formats.join(QStringLiteral(", "))));
 }
 
 QString SaveStrip::planText() const { return plan_->fullText(); }

@@ -17,7 +17,8 @@ class SaveStrip : public QWidget {
 public:
     explicit SaveStrip(QWidget* parent = nullptr);
 
-    // `formats`: the menu names of the formats chosen (none: only volume.json).
+    // `formats`: the menu names of the formats chosen (none: only volume.json
+    // is written).
     void setPlan(const QString& mode, int size, const QStringList& formats);
     // The whole text, also when the strip shows it shortened.
     QString planText() const;

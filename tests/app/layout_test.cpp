@@ -200,16 +200,16 @@ private slots:
     void stripSaysWhatASaveWillDo() {
         SaveStrip* strip = window_->saveStrip();
         QVERIFY(strip->isVisible());
-        QCOMPARE(strip->planText(), QString("Next save — Mode: Clipping Based · Voxel Size: 512 · Formats: PNG Stack"));
+        QCOMPARE(strip->planText(), QString("Next save: Clipping Based · Voxel Size: 512 · PNG Stack"));
         QCOMPARE(strip->lastOutput(), QString());
         action("depthBufferAct")->trigger();
         action("size128Act")->trigger();
         action("binvoxFormatAct")->trigger();
         QCOMPARE(strip->planText(),
-                 QString("Next save — Mode: Depth-Buffer Based · Voxel Size: 128 · Formats: PNG Stack, binvox"));
+                 QString("Next save: Depth-Buffer Based · Voxel Size: 128 · PNG Stack, binvox"));
         action("pngFormatAct")->trigger();
         action("binvoxFormatAct")->trigger();
-        QVERIFY(strip->planText().endsWith("Formats: none (volume.json only)"));
+        QVERIFY(strip->planText().endsWith("Voxel Size: 128 · volume.json only"));
         action("pngFormatAct")->trigger();
 
         // The last output folder is a link to it, also in the next window.
