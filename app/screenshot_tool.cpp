@@ -44,6 +44,7 @@ public:
     void warning(QWidget* parent, const QString& title, const QString& text) override {
         critical(parent, title, text);
     }
+    bool question(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     QString directory_;

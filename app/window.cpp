@@ -280,14 +280,16 @@ void Window::showDiagnostics(const kubelmar::Diagnostics& diagnostics) {
     for (const kubelmar::Diagnostic& d : diagnostics)
         std::cerr << (d.severity == kubelmar::Diagnostic::Severity::Error ? "ERROR: " : "WARNING: ") << d.text()
                   << std::endl;
-    for (const kubelmar::Diagnostic& d : diagnostics) {
-        if (d.severity != kubelmar::Diagnostic::Severity::Warning) continue;
-        const int more = int(kubelmar::texts(diagnostics, kubelmar::Diagnostic::Severity::Warning).size()) - 1;
-        QString text = tr("Warning: %1").arg(fromEngine(d.text()));
-        if (more > 0) text += tr(" (and %1 more on the console)").arg(more);
-        status_->showNote(text);
-        break;
-    }
+    const QString note = warningNote(diagnostics);
+    if (!note.isEmpty()) status_->showNote(note);
+}
+
+QString Window::warningNote(const kubelmar::Diagnostics& diagnostics) {
+    const std::vector<std::string> warnings = kubelmar::texts(diagnostics, kubelmar::Diagnostic::Severity::Warning);
+    if (warnings.empty()) return {};
+    QString text = tr("Warning: %1").arg(fromEngine(warnings.front()));
+    if (warnings.size() > 1) text += tr(" (and %1 more on the console)").arg(warnings.size() - 1);
+    return text;
 }
 
 bool Window::setVoxelSize(int n) {
@@ -312,27 +314,57 @@ bool Window::setVoxelSize(int n) {
     return true;
 }
 
-bool Window::openFile(const QString& fileName) {
+kubelmar::MeshLoadResult Window::loadWithFeedback(const QString& fileName, const kubelmar::LoadLimits& limits) {
     // A slow load must show that it has started: the note and the wait
     // cursor at once (painted before the reading begins, also where the
     // file dialog was), and a progress dialog once it takes a while.
-    const QString name = QFileInfo(fileName).fileName();
-    const QString noteBefore = status_->note();
-    status_->showNote(tr("Loading %1…").arg(name));
+    const QString loading = tr("Loading %1…").arg(QFileInfo(fileName).fileName());
+    status_->showNote(loading);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QProgressDialog dialog(tr("Loading %1…").arg(name), QString(), 0, 1000, this);
+    QProgressDialog dialog(loading, QString(), 0, 1000, this);
     dialog.setWindowModality(Qt::WindowModal);  // no second command while this one runs
     dialog.setMinimumDuration(kLoadDialogDelayMs);
     dialog.setAutoReset(false);
-    const kubelmar::MeshLoadResult result =
-        glWidget_->loadMesh(fileName, [&dialog](std::uint64_t done, std::uint64_t total) {
+    kubelmar::MeshLoadResult result =
+        glWidget_->loadMesh(fileName, limits, [&dialog](std::uint64_t done, std::uint64_t total) {
             // The end is left out: it would show the dialog just to close it.
             if (total == 0 || done >= total) return;
             dialog.setValue(int(done * 1000 / total));
         });
-    dialog.hide();
     QApplication::restoreOverrideCursor();
+    return result;
+}
+
+bool Window::openFile(const QString& fileName) {
+    // A mesh may refer to files outside its folder (a glTF buffer, a
+    // texture). They are read only when the user said so for this folder;
+    // the first time one is refused, the user is asked, once per folder.
+    const QString folder = QFileInfo(fileName).absolutePath();
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("referencesOutside"));
+    const QString folderKey = QString::fromLatin1(folder.toUtf8().toBase64(QByteArray::Base64UrlEncoding));
+    const QVariant answer = settings.value(folderKey);
+    kubelmar::LoadLimits limits;
+    limits.anyReference = answer.toBool();
+    const QString noteBefore = status_->note();
+    kubelmar::MeshLoadResult result = loadWithFeedback(fileName, limits);
+    if (!answer.isValid()) {
+        const auto outside = std::find_if(result.diagnostics.begin(), result.diagnostics.end(),
+                                          [](const kubelmar::Diagnostic& d) { return !d.outsideReference.empty(); });
+        if (outside != result.diagnostics.end()) {
+            const bool allow = dialogs_->question(
+                this, tr("Kubelmar"),
+                tr("%1 refers to %2, outside its folder.\n\nRead files outside %3 for meshes in this folder?")
+                    .arg(QFileInfo(fileName).fileName(), fromEngine(outside->outsideReference), folder));
+            settings.setValue(folderKey, allow);
+            if (allow) {
+                limits.anyReference = true;
+                result = loadWithFeedback(fileName, limits);
+            }
+        }
+    }
+    settings.endGroup();
     // A failed load leaves the mesh, and what was said about it, as it was.
     if (!result.ok) noteBefore.isEmpty() ? status_->clearNote() : status_->showNote(noteBefore);
     kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
@@ -578,10 +610,10 @@ void Window::save() {
                         .arg(report.filesWritten)
                         .arg(QDir::toNativeSeparators(saveDirectory_))
                         .arg(seconds);
-    // The save's own note replaces its warnings' one: keep them in sight.
-    if (const int warnings = int(report.warningTexts().size()); warnings > 0)
-        saved += tr("; %n warning(s) on the console", nullptr, warnings);
-    status_->showNote(saved);
+    // One note for the save: its warning first (shortening cuts the end),
+    // then what it wrote.
+    const QString warned = warningNote(report.diagnostics);
+    status_->showNote(warned.isEmpty() ? saved : warned + QStringLiteral("; ") + saved.at(0).toLower() + saved.mid(1));
     QSettings().setValue("lastOutput", saveDirectory_);
     saveStrip_->setLastOutput(saveDirectory_);
     resultPanel_->showVolume(report.preview, saveDirectory_);

@@ -76,6 +76,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The load with its note, wait cursor and (when slow) progress dialog.
+    kubelmar::MeshLoadResult loadWithFeedback(const QString& fileName, const kubelmar::LoadLimits& limits);
     void rememberRecent(const QString& fileName, bool keep);
     void updateRecentMenu();
     QAction* createFileAction(const char* name, const QString& iconPath, const QString& text,
@@ -103,6 +105,8 @@ private:
     // Prints each diagnostic on the console and shows the first warning in
     // the status bar.
     void showDiagnostics(const kubelmar::Diagnostics& diagnostics);
+    // "Warning: <the first> (and N more on the console)"; empty without.
+    static QString warningNote(const kubelmar::Diagnostics& diagnostics);
 
     Dialogs* dialogs_;
     kubelmar::RunRequest request_;

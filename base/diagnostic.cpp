@@ -7,8 +7,13 @@ namespace kubelmar {
 std::string Diagnostic::text() const {
     if (file.empty()) return message;
     std::string out = file;
-    if (line > 0) out += ":" + std::to_string(line);
-    return out + ": " + message;
+    if (line > 0) {
+        out += ':';
+        out += std::to_string(line);
+    }
+    out += ": ";
+    out += message;
+    return out;
 }
 
 std::ostream& operator<<(std::ostream& out, const Diagnostic& diagnostic) { return out << diagnostic.text(); }

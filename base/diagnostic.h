@@ -16,6 +16,9 @@ struct Diagnostic {
     std::string file;  // the file it is about; empty when none
     int line = 0;      // 1-based line in `file`, 0 when the file has no lines or none applies
     std::string message;
+    // For a reference a mesh makes to a file outside the folder it may read
+    // from: that file's path, so a front end can offer to allow it.
+    std::string outsideReference;
 
     // "file:line: message", "file: message" or "message": the one-line form
     // every front end starts from.
@@ -28,10 +31,10 @@ std::ostream& operator<<(std::ostream& out, const Diagnostic& diagnostic);
 using Diagnostics = std::vector<Diagnostic>;
 
 inline Diagnostic errorAbout(std::string file, std::string message, int line = 0) {
-    return {Diagnostic::Severity::Error, std::move(file), line, std::move(message)};
+    return {Diagnostic::Severity::Error, std::move(file), line, std::move(message), {}};
 }
 inline Diagnostic warningAbout(std::string file, std::string message, int line = 0) {
-    return {Diagnostic::Severity::Warning, std::move(file), line, std::move(message)};
+    return {Diagnostic::Severity::Warning, std::move(file), line, std::move(message), {}};
 }
 
 // The text() of each diagnostic of `list` with `severity`, in order.

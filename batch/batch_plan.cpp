@@ -71,7 +71,12 @@ BatchPlan planBatch(const BatchRequest& request) {
         RunReport outcome;
         outcome.job.meshPath = entry.path;
         outcome.job.relativePath = fs::path(entry.path).lexically_relative(base).generic_string();
-        outcome.fail(errorAbout(entry.path, entry.reason));
+        if (entry.notAFile) {
+            outcome.status = RunReport::Status::Skipped;
+            outcome.diagnostics.push_back(warningAbout(entry.path, "skipped: " + entry.reason));
+        } else {
+            outcome.fail(errorAbout(entry.path, entry.reason));
+        }
         broken.push_back(outcome);
     }
     // One order for the whole tree, so shards cut the same list everywhere.

@@ -15,6 +15,16 @@ namespace {
 
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
+std::string fileTypeName(fs::file_type type) {
+    switch (type) {
+    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::block: return "a block device";
+    case fs::file_type::character: return "a character device";
+    case fs::file_type::socket: return "a socket";
+    default: return "not a file";
+    }
+}
+
 // The length of `name`'s mesh extension (".obj", ".gltf", ...), 0 when it
 // has none the loader reads.
 std::size_t meshExtensionLength(const std::string& name) {
@@ -50,7 +60,7 @@ bool listMeshFiles(const std::string& directory, std::vector<std::string>& files
         return false;
     }
     std::vector<std::string> names;
-    std::vector<std::pair<std::string, std::string>> failed;  // name, reason
+    std::vector<UnreadableEntry> failed;  // by name, for now
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         const std::string name = it->path().filename().string();
@@ -60,21 +70,26 @@ bool listMeshFiles(const std::string& directory, std::vector<std::string>& files
         std::error_code typeError;
         const fs::file_status status = it->status(typeError);
         if (typeError) {
-            failed.emplace_back(name, typeError.message());
+            failed.push_back({name, typeError.message()});
             continue;
         }
-        if (fs::is_regular_file(status)) names.push_back(name);
+        if (fs::is_regular_file(status))
+            names.push_back(name);
+        else if (!fs::is_directory(status))  // a folder is listed as one, in a recursive batch
+            failed.push_back({name, "not a regular file (" + fileTypeName(status.type()) + ")", true});
     }
     if (ec) {
         if (error) *error = ec.message();
         return false;
     }
     std::sort(names.begin(), names.end(), batchNameLess);
-    std::sort(failed.begin(), failed.end(), [](const auto& a, const auto& b) { return batchNameLess(a.first, b.first); });
+    std::sort(failed.begin(), failed.end(), [](const auto& a, const auto& b) { return batchNameLess(a.path, b.path); });
     const fs::path base = fs::absolute(fs::path(directory), ec);
     for (const std::string& name : names) files.push_back((base / name).lexically_normal().string());
-    for (const auto& [name, reason] : failed)
-        unreadable.push_back({(base / name).lexically_normal().string(), reason});
+    for (UnreadableEntry& entry : failed) {
+        entry.path = (base / entry.path).lexically_normal().string();
+        unreadable.push_back(std::move(entry));
+    }
     return true;
 }
 

@@ -10,6 +10,9 @@ namespace kubelmar {
 struct UnreadableEntry {
     std::string path;    // absolute, as in the file list
     std::string reason;  // e.g. "Too many levels of symbolic links"
+    // Not a file at all (a FIFO, a device, a socket): passed over, not
+    // failed.
+    bool notAFile = false;
 };
 
 // The mesh files of `directory`, as absolute paths: names ending in an

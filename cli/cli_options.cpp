@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/format_list.h"
+#include "mesh/load_limits.h"
 #include "volume/slice_consumer.h"
 
 namespace kubelmar {
@@ -27,6 +28,8 @@ struct RawValues {
     std::string colour = "auto";
     std::string shard;
     std::string formats = "png";
+    std::string refs = "inside";
+    std::string maxMemory;
     std::vector<std::string> positional;
 };
 
@@ -55,11 +58,15 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "parity: solid by the even-odd rule, cavities kept")
         ->check(CLI::IsMember(modeNames()))
         ->type_name("MODE");
-    app.add_option("-s,--size", options.run.settings.size, "voxels per axis (N)")->check(CLI::Range(1, 4096))->type_name("N");
+    auto* size = app.add_option("-s,--size", options.run.settings.size, "voxels per axis (N)")
+                     ->check(CLI::Range(1, 4096))
+                     ->type_name("N");
     app.add_option("--voxel-size", options.run.settings.voxelEdge,
                    "voxel edge in the mesh file's units instead of --size (N = largest side / S, rounded up)")
-        ->check(CLI::PositiveNumber)
-        ->type_name("S");
+        ->check(CLI::PositiveNumber.description(""))
+        ->type_name("S")
+        ->default_str("")
+        ->excludes(size);
     app.add_option("--depth-precision", raw.precision,
                    "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
         ->check(CLI::IsMember({"byte", "full"}))
@@ -82,8 +89,27 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     app.add_option("--parity-votes", options.run.settings.parityVotes,
                    "parity mode: rays along z only (1) or along x, y and z, two of three deciding (3); "
                    "default: 3 for a mesh with open edges, else 1")
-        ->check(CLI::IsMember({1, 3}))
-        ->type_name("VOTES");
+        ->check([](const std::string& votes) { return votes == "1" || votes == "3" ? "" : "must be 1 or 3"; })
+        ->type_name("VOTES")
+        ->default_str("");
+    app.add_option("--refs-root", options.run.limits.referenceRoot,
+                   "follow the files a mesh refers to (glTF buffers, materials, textures) inside DIR and its "
+                   "sub-folders; default: the mesh's own folder")
+        ->check(CLI::ExistingDirectory.description(""))
+        ->type_name("DIR")
+        ->default_str("");
+    app.add_option("--refs", raw.refs, "inside: only within the --refs-root folder; any: wherever they point")
+        ->check(CLI::IsMember({"inside", "any"}))
+        ->type_name("WHERE");
+    app.add_option("--max-memory", raw.maxMemory,
+                   "memory one mesh load may use (K, M, G suffixes); larger declared counts, archives and "
+                   "reader processes are refused")
+        ->check([](const std::string& text) {
+            std::uint64_t bytes = 0;
+            return parseByteSize(text, bytes) ? "" : "not a size such as 512M or 4G";
+        })
+        ->type_name("SIZE")
+        ->default_str(describeBytes(LoadLimits::defaultMemoryBudget()));
     auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
     app.add_flag("-v,--verbose", options.verbose, "also the engine's console lines (extensions, grid, loading)")
         ->excludes(quiet);
@@ -92,7 +118,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                                                  "outputs go under, mirroring DIR")
         ->type_name("DIR");
 
-    auto* batch = app.add_option("-b,--batch", options.batchDir, "every *.obj of DIR into a folder named after it")
+    auto* batch = app.add_option("-b,--batch", options.batchDir, "every mesh file of DIR (.obj, .stl, .ply, .gltf, .glb, .3mf, .off) into a folder named after it")
                       ->type_name("DIR");
     app.add_option("-j,--jobs", options.jobs, "batch: meshes voxelized at once (0: one per core)")
         ->check(CLI::Range(0, 256))
@@ -168,10 +194,14 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     settings.mode = *modeFromName(raw.mode);
     settings.depthPrecision = raw.precision == "full" ? DepthPrecision::Full : DepthPrecision::Byte;
     parseColourSource(raw.colour, settings.colour);
+    options.run.limits.anyReference = raw.refs == "any";
+    if (!raw.maxMemory.empty()) parseByteSize(raw.maxMemory, options.run.limits.maxMemoryBytes);
     options.run.output.formats = parseFormatList(raw.formats).formats;
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
         return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");
     if (!std::isfinite(settings.voxelEdge)) return fail("--voxel-size: not a finite length");
+    if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
+        return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 
     if (!options.mergeDir.empty()) {
         options.command = CliOptions::Command::MergeSummaries;

@@ -7,8 +7,9 @@ namespace kubelmar {
 void Console::result(const std::string& line) {
     if (quiet_) return;
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::fprintf(stdout, "%s\n", line.c_str());
-    std::fflush(stdout);
+    std::FILE* stream = resultsToStderr_ ? stderr : stdout;
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
 }
 
 void Console::error(const std::string& line) {

@@ -14,8 +14,10 @@ class Console {
 public:
     Console(bool quiet, bool verbose) : quiet_(quiet), verbose_(verbose) {}
 
-    // A result line (stdout), unless quiet.
+    // A result line (stdout), unless quiet. With stdout taken by a report,
+    // it goes to stderr.
     void result(const std::string& line);
+    void resultsToStderr() { resultsToStderr_ = true; }
     // One failure: "kubelmar-cli: <line>" on stderr, always.
     void error(const std::string& line);
     // "WARNING: <line>" on stderr, unless quiet.
@@ -33,6 +35,7 @@ public:
 private:
     bool quiet_;
     bool verbose_;
+    bool resultsToStderr_ = false;
     std::mutex mutex_;
 };
 

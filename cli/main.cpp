@@ -18,7 +18,6 @@
 #include "cli/console.h"
 #include "cli/headless_worker.h"
 #include "cli/run_report.h"
-#include "cli/step_timer.h"
 #include "cli/terminal_progress.h"
 
 namespace {
@@ -37,6 +36,13 @@ bool makeFolder(const std::string& path, Console& console) {
     return !ec;
 }
 
+// --timings: each step's wall time, "time: <step> <seconds>" (bench/ reads
+// them), after the renderer's name.
+void printTimings(const RunReport& report, const std::string& renderer) {
+    if (!renderer.empty()) std::fprintf(stderr, "renderer: %s\n", renderer.c_str());
+    for (const PhaseTime& phase : report.phases) std::fprintf(stderr, "time: %s %.3f\n", phase.label.c_str(), phase.seconds);
+}
+
 int runOne(const CliOptions& options) {
     Console console(options.quiet, options.verbose);
     RunRequest request = options.run;
@@ -48,8 +54,6 @@ int runOne(const CliOptions& options) {
     TerminalProgress bar(stderr);
     NullProgress silent;
     Progress& shown = options.quiet ? static_cast<Progress&>(silent) : bar;
-    StepTimer timer(shown, stderr);
-    Progress& progress = options.timings ? static_cast<Progress&>(timer) : shown;
 
     RunReport report;
     report.job = {options.input, options.input, options.output};
@@ -60,30 +64,32 @@ int runOne(const CliOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     auto phase = [&](const char* label, std::chrono::steady_clock::time_point since) {
         report.phases.push_back({label, secondsSince(since)});
-        if (options.timings) timer.report(label, report.phases.back().seconds);
     };
 
     // The mesh and the output folder are checked before any GL is started.
-    bool ok = loadForRun(engine, report);
+    bool ok = loadForRun(engine, report, request.limits);
     phase("Loading mesh", start);
     std::unique_ptr<HeadlessGLContext> context;
+    std::string renderer;
     if (ok) {
         const auto glStart = std::chrono::steady_clock::now();
         context = startHeadlessGL(engine, request.settings.size, report.diagnostics);
         phase("Starting OpenGL", glStart);
         ok = context != nullptr;
         if (!ok) report.status = RunReport::Status::Failed;
-        if (ok && options.timings) std::fprintf(stderr, "renderer: %s\n", context->description().c_str());
+        if (ok && options.timings) renderer = context->description();
     }
     console.engineLines(log.str());
     log.str("");
-    if (ok) voxelizeLoaded(engine, request, report, progress);
+    if (ok) voxelizeLoaded(engine, request, report, shown);
     console.engineLines(log.str());
     if (context) engine.releaseGL();
     report.seconds = secondsSince(start);
+    if (options.timings) printTimings(report, renderer);
 
     console.report(report.diagnostics);
-    if (report.done() && options.report != "-") console.result(resultLine(report));
+    if (options.report == "-") console.resultsToStderr();  // stdout carries the JSON alone
+    if (report.done()) console.result(resultLine(report));
     if (!options.report.empty()) {
         if (const std::string why = writeReportFile(
                 options.report, runReportJson(options, report, peakMemoryKiB(), KUBELMAR_VERSION));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "formats/output_request.h"
+#include "mesh/load_limits.h"
 #include "mesh/material.h"
 #include "volume/slice_consumer.h"
 
@@ -47,6 +48,8 @@ struct RunRequest {
     bool keepPreview = false;
     // Also writes the preview picture (PNG) here; empty: none.
     std::string previewPath;
+    // What loading the mesh may follow and spend.
+    LoadLimits limits;
 };
 
 

@@ -1,5 +1,10 @@
 #include "engine/runner.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "formats/fan_out_consumer.h"
@@ -113,8 +118,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool loadForRun(Engine& engine, RunReport& report) {
-    const MeshLoadResult loaded = engine.loadMesh(report.job.meshPath);
+bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits) {
+    const MeshLoadResult loaded = engine.loadMesh(report.job.meshPath, limits);
     writeLoadLog(loaded.log, &engine.log(), &engine.log());
     report.status = RunReport::Status::Failed;
     for (const Diagnostic& d : loaded.diagnostics)
@@ -129,6 +134,14 @@ bool loadForRun(Engine& engine, RunReport& report) {
         report.fail(errorAbout(report.job.outputDirectory, "can't create the folder: " + ec.message()));
         return false;
     }
+    // The run writes into a hidden folder made inside this one: a folder
+    // that can't hold one is found now, before any slicing.
+    std::string probe = (std::filesystem::path(report.job.outputDirectory) / ".kubelmar-probe-XXXXXX").string();
+    if (::mkdtemp(probe.data()) == nullptr) {
+        report.fail(errorAbout(report.job.outputDirectory, std::string("can't write in the folder: ") + std::strerror(errno)));
+        return false;
+    }
+    ::rmdir(probe.c_str());
     return true;
 }
 
@@ -185,7 +198,7 @@ RunReport runMesh(Engine& engine, const RunRequest& request, const MeshJob& job,
     RunReport report;
     report.job = job;
     report.mode = request.settings.mode;
-    if (loadForRun(engine, report)) voxelizeLoaded(engine, request, report, progress);
+    if (loadForRun(engine, report, request.limits)) voxelizeLoaded(engine, request, report, progress);
     report.seconds = secondsSince(start);
     return report;
 }

@@ -94,9 +94,9 @@ private:
 // Writes the preview as one PNG: the three projections (front, side, top)
 // in a row, and below them a row of the sample slices that were kept, on a
 // dark grey background. Tiles are shrunk (nearest voxel) so that a
-// projection is at most 256 pixels and a sample half of that. Fails with an
-// "ERROR: Writing File: <path>: <reason>" line when the file can't be
-// written or the preview holds no volume.
+// projection is at most 256 pixels and a sample half of that. Fails, naming
+// the path and the reason, when the file can't be written or the preview
+// holds no volume.
 WriteResult writePreviewPng(const VolumePreview& preview, const std::string& path);
 
 // A consumer for the command line's --preview FILE.png: collects what

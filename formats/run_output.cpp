@@ -24,6 +24,7 @@ WriteResult RunOutput::begin(const VolumeInfo& info) {
 
     // Writers are made for each run: they write into the hidden folder.
     const std::string& dir = stage_.directory();
+    stagedAt_ = dir;
     fan_ = std::make_unique<FanOutConsumer>();
     png_.reset();
     formats_ = nullptr;
@@ -67,7 +68,12 @@ void RunOutput::abort() {
 }
 
 std::vector<std::string> RunOutput::notes() const {
-    return formats_ ? formats_->notes() : std::vector<std::string>{};
+    std::vector<std::string> notes = formats_ ? formats_->notes() : std::vector<std::string>{};
+    // The writers name the files they wrote in the hidden stage folder; a
+    // user knows them by where they now are.
+    for (std::string& note : notes)
+        if (!stagedAt_.empty() && note.rfind(stagedAt_, 0) == 0) note.replace(0, stagedAt_.size(), request_.directory);
+    return notes;
 }
 
 }  // namespace kubelmar

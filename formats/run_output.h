@@ -38,6 +38,7 @@ private:
 
     OutputRequest request_;
     OutputStage stage_;
+    std::string stagedAt_;  // the stage folder of the last begin()
     std::unique_ptr<PngStackWriter> png_;
     WholeVolumeConsumer* formats_ = nullptr;  // owned by fan_
     std::unique_ptr<FanOutConsumer> fan_;

@@ -13,8 +13,9 @@ std::string format(const char* pattern, const char* name) {
     std::snprintf(buffer, sizeof buffer, pattern, name);
     return buffer;
 }
-}  // namespace
 
+// Status line for a glCheckFramebufferStatusEXT value; empty for complete.
+// `name` stands in the place the message gives the object's name.
 std::string framebufferStatusMessage(GLenum status, const char* name) {
     switch (status) {
     case GL_FRAMEBUFFER_COMPLETE_EXT: return {};
@@ -39,6 +40,7 @@ std::string framebufferStatusMessage(GLenum status, const char* name) {
         return format("*UNKNOWN ERROR* reported from glCheckFramebufferStatusEXT() for %s!\n", name);
     }
 }
+}  // namespace
 
 GL_FrameBufferObject::~GL_FrameBufferObject() { release(); }
 

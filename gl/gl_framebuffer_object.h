@@ -43,8 +43,4 @@ private:
     FramebufferBinding binding_;
 };
 
-// Status line for a glCheckFramebufferStatusEXT value; empty for complete.
-// `name` stands in the place the message gives the object's name.
-std::string framebufferStatusMessage(GLenum status, const char* name);
-
 }  // namespace kubelmar

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/diagnostic.h"
+#include "mesh/file_extension.h"
 #include "mesh/load_limits.h"
 
 namespace kubelmar {
@@ -135,14 +136,33 @@ bool readAt(int fd, std::uint64_t offset, std::size_t size, std::string& out) {
     return used == size;
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
+// A regular file opened for reading (never a FIFO or a device, which could
+// block or never end); closed when it goes.
+class RegularFile {
+public:
+    explicit RegularFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+        struct stat info {};
+        if (fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode))
+            size_ = static_cast<std::uint64_t>(info.st_size);
+        else
+            close();
+    }
+    ~RegularFile() { close(); }
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    std::uint64_t size() const { return size_; }
+
+private:
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int fd_;
+    std::uint64_t size_ = 0;
+};
 
 }  // namespace
 
@@ -341,15 +361,10 @@ std::string checkGlbDeclaredSizes(std::string_view bytes, std::uint64_t budget) 
 }
 
 std::string checkZipDeclaredSizes(const std::string& path, std::uint64_t budget) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {};
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return {};
-    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    const RegularFile file(path);
+    if (!file.isOpen()) return {};
+    const int fd = file.fd();
+    const std::uint64_t fileSize = file.size();
     // The end record (22 bytes) sits within the last 64 KiB, behind a comment.
     constexpr std::uint64_t kEndRecord = 22;
     const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, kEndRecord + 0xFFFF);
@@ -398,22 +413,17 @@ std::string checkZipDeclaredSizes(const std::string& path, std::uint64_t budget)
 }
 
 std::string checkDeclaredSizes(const std::string& path, std::uint64_t budget) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {};
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return {};
-    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    const RegularFile file(path);
+    if (!file.isOpen()) return {};
+    const int fd = file.fd();
+    const std::uint64_t fileSize = file.size();
     // The readers hold the whole file at least once.
     if (fileSize > budget)
         return "the file is " + std::to_string(fileSize) + " bytes, more than the memory limit of " +
                describeBytes(budget) + " (--max-memory)";
     std::string head;
     readAt(fd, 0, static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, 1 << 16)), head);
-    const std::string ext = lowerExtension(path);
+    const std::string ext = meshFileExtension(path);
     if (head.starts_with("ply")) return checkPlyDeclaredSizes(head, fileSize, budget);
     if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06")) return checkZipDeclaredSizes(path, budget);
     if (head.starts_with("glTF") || ext == ".gltf" || ext == ".glb") {

@@ -16,14 +16,7 @@
 
 #include "mesh/assimp_reader.h"
 #include "mesh/mesh_wire.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KUBELMAR_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KUBELMAR_ASAN 1
-#endif
-#endif
+#include "base/sanitizer.h"
 
 namespace kubelmar {
 

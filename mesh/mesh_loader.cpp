@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "mesh/assimp_reader.h"
+#include "mesh/file_extension.h"
 #include "mesh/isolated_read.h"
 #include "mesh/mesh_frame.h"
 #include "mesh/obj_reader.h"
@@ -22,14 +23,6 @@ namespace {
 
 enum class Reader { Obj, Assimp, Unsupported, NotRegular };
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 // The format by the file's first bytes where it has a signature; Obj for
 // unreadable files so that the OBJ reader reports why.
@@ -51,7 +44,7 @@ Reader chooseReader(const std::string& path) {
     const std::string_view h(head, got > 0 ? static_cast<std::size_t>(got) : 0);
     if (h.starts_with("ply") || h.starts_with("glTF") || h.starts_with("PK\x03\x04") || h.starts_with("OFF"))
         return Reader::Assimp;
-    const std::string ext = lowerExtension(path);
+    const std::string ext = meshFileExtension(path);
     if (ext == ".obj" || fd < 0 || got <= 0) return Reader::Obj;
     const auto& known = supportedMeshExtensions();
     return std::find(known.begin(), known.end(), ext) != known.end() ? Reader::Assimp : Reader::Unsupported;
@@ -98,7 +91,7 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
     Mesh mesh;
     ObjReadResult read;
     Reader reader = chooseReader(path);
-    if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && lowerExtension(path) == ".obj")
+    if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && meshFileExtension(path) == ".obj")
         reader = Reader::Assimp;
     switch (reader) {
         case Reader::Obj: read = readOBJ(mesh, path, limits, progress); break;

@@ -38,6 +38,7 @@ public:
         text(d.file);
         value(d.line);
         text(d.message);
+        text(d.outsideReference);
     }
     std::string take() { return std::move(out_); }
 
@@ -61,6 +62,7 @@ public:
         std::uint64_t n = 0;
         if (!value(n) || n > in_.size() / sizeof(T)) return false;
         v.resize(static_cast<std::size_t>(n));
+        if (n == 0) return true;  // memcpy may not take the null data() of an empty vector
         std::memcpy(v.data(), in_.data(), v.size() * sizeof(T));
         in_.remove_prefix(v.size() * sizeof(T));
         return true;
@@ -93,7 +95,7 @@ public:
         return true;
     }
     bool diagnostic(Diagnostic& d) {
-        return value(d.severity) && text(d.file) && value(d.line) && text(d.message) &&
+        return value(d.severity) && text(d.file) && value(d.line) && text(d.message) && text(d.outsideReference) &&
                (d.severity == Diagnostic::Severity::Warning || d.severity == Diagnostic::Severity::Error);
     }
     // A list count that can't exceed what is left at `least` bytes each.

@@ -19,6 +19,8 @@
 #include <map>
 #include <vector>
 
+#include "mesh/declared_sizes.h"
+#include "mesh/load_limits.h"
 #include "mesh/obj_materials.h"
 #include "mesh/obj_number.h"
 #include "mesh/text_lines.h"
@@ -49,7 +51,11 @@ const char* scanNumberHere(const char* p, const char* end, long long& out) {
 class ObjParser {
 public:
     ObjParser(const std::string& name, const LoadLimits& limits, const LoadProgress& progress)
-        : name_(name), root_(name, limits), progress_(progress) {}
+        : name_(name),
+          root_(name, limits),
+          progress_(progress),
+          budget_(limits.maxMemoryBytes),
+          maxFaces_(budget_ / kBytesPerFace) {}
 
     // Parses every line; false (with error()) on input that must fail the load.
     bool parse(std::string_view text);
@@ -68,7 +74,7 @@ private:
     void parseMaterialLine(const char* p, const char* end);
     void countSkipped(std::int64_t line);
     void countBadTexCoord(std::int64_t line);
-    bool fail(const char* reason);
+    bool fail(const std::string& reason);
     void dropSkippedPolygons();
     void resolveTexCoords();
 
@@ -112,6 +118,8 @@ private:
     std::int64_t skippedFaces_ = 0;
     std::int64_t firstSkippedLine_ = 0;
     Diagnostic error_;
+    std::uint64_t budget_;    // bytes, LoadLimits::maxMemoryBytes
+    std::uint64_t maxFaces_;  // triangles the budget allows
 };
 
 bool ObjParser::parse(std::string_view whole) {
@@ -158,6 +166,11 @@ bool ObjParser::parseLine(const char* p, const char* end) {
     if (end - p < 2) return true;
     if (p[0] == 'f') {
         parseFace(p + 1, end);
+        // Polygons are cut into triangles as they come, so a few lines of
+        // huge polygons can ask for far more than the file's size.
+        if (faceIndices_.size() / 3 > maxFaces_)
+            return fail("more than " + std::to_string(maxFaces_) + " triangles, more than the memory limit of " +
+                        describeBytes(budget_) + " allows (--max-memory)");
         return true;
     }
     if (p[0] == 'm' || p[0] == 'u') {
@@ -349,7 +362,7 @@ void ObjParser::countSkipped(std::int64_t line) {
     ++skippedFaces_;
 }
 
-bool ObjParser::fail(const char* reason) {
+bool ObjParser::fail(const std::string& reason) {
     error_ = errorAbout(name_, reason, static_cast<int>(std::min<std::int64_t>(line_, INT_MAX)));
     return false;
 }
@@ -518,6 +531,14 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& lim
         return result;
     }
     LoadLog log{{LoadLogLine::Out, "Opening: " + path}};
+    // The text is held whole while it is parsed.
+    if (struct stat info {}; fstat(fileno(file), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > limits.maxMemoryBytes) {
+        std::fclose(file);
+        result.log = std::move(log);
+        result.error = errorAbout(path, "the file is " + std::to_string(info.st_size) + " bytes, more than the memory limit of " +
+                                            describeBytes(limits.maxMemoryBytes) + " (--max-memory)");
+        return result;
+    }
 
     std::string text;
     std::string reason;

@@ -8,6 +8,13 @@
 
 namespace kubelmar {
 
+namespace {
+// Ends every refusal that an option (or the desktop program's question)
+// can lift.
+const std::string kOutsideHint = "; use --refs-root DIR or --refs any";
+}  // namespace
+
+
 namespace fs = std::filesystem;
 
 bool hasUriScheme(const std::string& written) {
@@ -41,7 +48,7 @@ std::string ReferenceRoot::refusal(const std::string& written, const std::string
                "); only files are followed";
     const std::string full = resolved(path);
     if (!anyReference_) {
-        const std::string hint = "; use --refs-root DIR or --refs any";
+        const std::string& hint = kOutsideHint;
         if (!written.empty() && (written[0] == '/' || written[0] == '\\'))
             return "is an absolute path, outside the mesh's folder (" + shortenForMessage(folder_, 200) + ")" + hint;
         const bool inside = full == folder_ || (full.size() > folder_.size() && full.compare(0, folder_.size(), folder_) == 0 &&
@@ -55,7 +62,9 @@ std::string ReferenceRoot::refusal(const std::string& written, const std::string
 
 Diagnostic ReferenceRoot::refusedWarning(const std::string& file, int line, const std::string& what,
                                          const std::string& written, const std::string& reason) {
-    return warningAbout(file, what + " '" + shortenForMessage(written, 200) + "' " + reason, line);
+    Diagnostic d = warningAbout(file, what + " '" + shortenForMessage(written, 200) + "' " + reason, line);
+    if (reason.ends_with(kOutsideHint)) d.outsideReference = written;
+    return d;
 }
 
 }  // namespace kubelmar

@@ -21,4 +21,6 @@ public:
     // A message with a single OK button; returns when it is dismissed.
     virtual void critical(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A yes-or-no question; true for yes.
+    virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
 };

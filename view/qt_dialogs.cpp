@@ -27,3 +27,8 @@ void QtDialogs::critical(QWidget* parent, const QString& title, const QString& t
 void QtDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
+
+bool QtDialogs::question(QWidget* parent, const QString& title, const QString& text) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}

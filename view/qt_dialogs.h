@@ -13,4 +13,5 @@ public:
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& directory) override;
     void critical(QWidget* parent, const QString& title, const QString& text) override;
     void warning(QWidget* parent, const QString& title, const QString& text) override;
+    bool question(QWidget* parent, const QString& title, const QString& text) override;
 };

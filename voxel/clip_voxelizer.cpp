@@ -7,6 +7,7 @@
 #include "mesh/mesh_frame.h"
 #include "voxel/axis_views.h"
 #include "voxel/depth_build.h"
+#include "voxel/frame_view.h"
 
 namespace kubelmar {
 
@@ -50,16 +51,9 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
     const int n = slab.size;
     glEnable(GL_SCISSOR_TEST);
     glScissor(rect.x, rect.y, rect.width, rect.height);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0, 0, 0, 1);
-    glViewport(0, 0, n, n);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     // The frame cube fills the view; depth reaches twice as far, so no face
     // is cut by the near or far plane, only by the slab's clip planes.
-    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameSide, kFrameSide);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startFrameView(n, kFrameSide);
     glMultMatrixf(axisRotation(kClipPasses[slab.axis].view).m);
     // Plane equations are taken with this model-view, so in mesh coordinates.
     glClipPlane(GL_CLIP_PLANE0, slab.clipPlane0);

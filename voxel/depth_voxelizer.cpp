@@ -5,6 +5,7 @@
 
 #include "formats/png_io.h"
 #include "mesh/mesh_frame.h"
+#include "voxel/frame_view.h"
 
 namespace kubelmar {
 
@@ -67,16 +68,9 @@ void DepthVoxelizer::abandonGL() {
 
 void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
     frameBuffer_.bind(frameBuffer_.framebufferId);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0, 0, 0, 1);
-    glViewport(0, 0, size_, size_);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     // The frame cube fills the view. Window depth of eye z':
     // (1 - z' / kFrameHalfSide) / 2, 0 nearest to the viewer.
-    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startFrameView(size_, kFrameHalfSide);
     glMultMatrixf(axisRotation(kDepthViews[view].view).m);
     // Depth clamping keeps faces lying exactly on the near or far plane (every
     // prepared mesh touches them) from being clipped by rounding; it leaves
@@ -94,14 +88,7 @@ void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
 }
 
 void DepthVoxelizer::showDepthTexture() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0, 0, 0, 1);
-    glViewport(0, 0, textureSize_, textureSize_);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startFrameView(textureSize_, kFrameHalfSide);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, depthTexture_);
     glColor3f(1, 1, 1);

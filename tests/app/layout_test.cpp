@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "app/window.h"
-#include "fake_dialogs.h"
+#include "tests/support/fake_dialogs.h"
 #include "view/gl_widget.h"
 #include "view/result_panel.h"
 #include "view/save_strip.h"

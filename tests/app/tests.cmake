@@ -1,9 +1,8 @@
-# Desktop program tests (Qt Test), each on an X server of its own. Included
-# from tests/CMakeLists.txt when KUBELMAR_BUILD_GUI is ON.
+# Desktop program tests (Qt Test), each on an X server of its own.
 find_package(Qt6 REQUIRED COMPONENTS Test Widgets OpenGL OpenGLWidgets)
 
 function(kubelmar_add_gui_test name)
-  add_executable(${name} ${ARGN} ${CMAKE_CURRENT_LIST_DIR}/fake_dialogs.h)
+  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/fake_dialogs.h)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE kubelmar_window Qt6::Test kubelmar_warnings)
   target_compile_definitions(${name} PRIVATE
@@ -19,7 +18,6 @@ function(kubelmar_add_gui_test name)
 endfunction()
 
 kubelmar_add_gui_test(kubelmar_window_tests ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp)
-kubelmar_add_gui_test(kubelmar_view_tests ${CMAKE_CURRENT_LIST_DIR}/gl_widget_test.cpp)
 kubelmar_add_gui_test(kubelmar_layout_tests ${CMAKE_CURRENT_LIST_DIR}/layout_test.cpp)
 # The layout again on a small and a large screen.
 foreach(screen 1024x768 2048x1536)

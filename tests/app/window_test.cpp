@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,7 +22,7 @@
 #include <memory>
 
 #include "app/window.h"
-#include "fake_dialogs.h"
+#include "tests/support/fake_dialogs.h"
 #include "view/gl_widget.h"
 #include "view/result_panel.h"
 #include "formats/png_io.h"
@@ -67,7 +68,7 @@ private slots:
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
         for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
-                                "batchFolder"})
+                                "batchFolder", "referencesOutside"})
             QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
@@ -317,6 +318,55 @@ private slots:
         QCOMPARE(window_->runRequest().settings.size, 2048);
         QCOMPARE(view->size(), QSize(512, 512));
         QVERIFY(dialogs_.messages.isEmpty());
+    }
+
+    // The parity mode's open-mesh warning comes from inside the engine; a
+    // desktop user sees it in the status bar after the save.
+    void anEngineWarningReachesTheStatusBar() {
+        QTemporaryDir dir;
+        const QString mesh = dir.filePath("open.obj");
+        QVERIFY(writeFile(mesh, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+                                "f 1 3 2\nf 1 4 3\nf 1 2 6\nf 1 6 5\nf 2 3 7\nf 2 7 6\n"
+                                "f 3 4 8\nf 3 8 7\nf 4 1 5\nf 4 5 8\n"));  // no top: four open edges
+        QVERIFY(window_->openFile(mesh));
+        action("parityAct")->trigger();
+        action("size64Act")->trigger();
+        dialogs_.answers = {dir.filePath("out")};
+        action("saveAct")->trigger();
+        QVERIFY(dialogs_.messages.isEmpty());
+        const QString shown = window_->statusBar()->currentMessage();
+        QVERIFY2(shown.contains("open.obj: 4 boundary edges: the mesh is not closed"), qPrintable(shown));
+    }
+
+    // A mesh that refers to a file outside its folder: the user is asked
+    // once for that folder, and the answer holds for the next mesh there.
+    void referencesOutsideTheFolderAreReadOnlyWhenAllowed() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QVERIFY(writeFile(dir.filePath("shared.mtl"), "newmtl red\nKd 1 0 0\n"));
+        const QByteArray obj = "mtllib ../shared.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n";
+        QVERIFY(writeFile(dir.filePath("sub/a.obj"), obj) && writeFile(dir.filePath("sub/b.obj"), obj));
+        const kubelmar::Mesh& mesh = window_->view()->engine().mesh();
+
+        dialogs_.yes = {false};
+        QVERIFY(window_->openFile(dir.filePath("sub/a.obj")));
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].kind, QString("question"));
+        QVERIFY2(dialogs_.messages[0].text.contains("a.obj refers to ../shared.mtl, outside its folder"),
+                 qPrintable(dialogs_.messages[0].text));
+        QVERIFY(mesh.materials.empty());  // refused: the material library was not read
+        QVERIFY(window_->openFile(dir.filePath("sub/b.obj")));
+        QCOMPARE(dialogs_.messages.size(), 1);  // the folder's answer stands
+        QVERIFY(mesh.materials.empty());
+
+        QSettings().remove("referencesOutside");
+        dialogs_.yes = {true};
+        QVERIFY(window_->openFile(dir.filePath("sub/a.obj")));
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QCOMPARE(mesh.materials.size(), 1u);
+        QVERIFY(window_->openFile(dir.filePath("sub/b.obj")));
+        QCOMPARE(dialogs_.messages.size(), 2);
+        QCOMPARE(mesh.materials.size(), 1u);
     }
 
     void openAndSaveReportWhatWentWrong() {

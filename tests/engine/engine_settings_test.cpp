@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {
@@ -34,12 +34,11 @@ TEST(VoxelSize, SizesOutsideWhatTheEngineAndTheGLRenderAreRefused) {
     }
 }
 
-TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
+TEST(Voxelize, ClippingRunReportsItsSteps) {
     KUBELMAR_REQUIRE_GL();
     EngineFixture f(64, VoxelMode::Clipping);
     ASSERT_TRUE(f.ready);
     ASSERT_TRUE(f.load(boxObj(0, 0, 0, 1, 0.5f, 0.25f)));
-    f.log.str("");
     Recorder progress;
     ASSERT_TRUE(f.run(progress).ok);
     // XY slabs are the output slices, so that pass runs last, writing as it goes.
@@ -47,8 +46,6 @@ TEST(Voxelize, ClippingRunReportsItsStepsAndGridLines) {
         "begin Slicing XZ: (Step 2 of 4) 64", "end", "begin Slicing YZ: (Step 3 of 4) 64", "end",
         "begin Slicing XY: (Step 1 of 4) 64", "end", "begin Saving Voxels: (Step 4 of 4) 64", "end"};
     EXPECT_EQ(progress.calls, steps);
-    const std::string grid = "bb: 1024.000000, 512.000000, 2048.000000\nmaxdist: 2048.000000\nstep: 32.000000\n";
-    EXPECT_EQ(f.log.str(), grid + grid + grid + grid);
     // The run keeps its axis views to itself: the view's rotation is untouched.
     for (int i = 0; i < 16; ++i) EXPECT_EQ(f.engine.view().rotation().m[i], Mat4::identity().m[i]) << i;
 }

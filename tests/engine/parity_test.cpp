@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "voxel/open_edges.h"
 
 namespace kubelmar::test {

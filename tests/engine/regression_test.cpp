@@ -14,7 +14,7 @@
 #include <map>
 #include <sstream>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "formats/png_io.h"
 
 namespace kubelmar::test {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {

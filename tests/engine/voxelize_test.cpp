@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {

@@ -57,5 +57,29 @@ TEST(RunOutput, EachRunReplacesTheWholeStackTheFormatsOwnAndNothingElse) {
     fs::remove_all(out);
 }
 
+// What a writer says about a file it wrote (here: colours the palette had to
+// merge) names the file where the user finds it, not in the hidden folder.
+TEST(RunOutput, NotesNameTheFilesInTheOutputFolder) {
+    const fs::path out = test::freshDirectory("run-output-notes");
+    const int n = 8;
+    test::VoxelSet ramp;  // hundreds of colours: more than a palette holds
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k)
+                ramp.insert({i, j, k, static_cast<Rgb>(i * 32) << 16 | static_cast<Rgb>(j * 32) << 8 |
+                                          static_cast<Rgb>(k * 32)});
+    OutputRequest request;
+    request.directory = out.string();
+    request.meshPath = "models/bunny.obj";
+    request.formats = {OutputFormat::Vox};
+    RunOutput files(request);
+    ASSERT_TRUE(test::feed(files, test::volumeInfo(Layout::Clipping, SliceEncoding::Colour, n), ramp).ok);
+    ASSERT_EQ(files.notes().size(), 1u);
+    const std::string note = files.notes()[0];
+    EXPECT_EQ(note.rfind((out / "bunny.vox").string() + ": ", 0), 0u) << note;
+    EXPECT_NE(note.find(" colours quantised to 255 palette entries"), std::string::npos) << note;
+    fs::remove_all(out);
+}
+
 }  // namespace
 }  // namespace kubelmar

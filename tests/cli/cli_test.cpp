@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 
 #include "batch/batch_plan.h"
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "formats/png_io.h"
 
 namespace kubelmar::test {
@@ -226,10 +226,11 @@ TEST(Cli, TheReportDescribesTheRun) {
     EXPECT_NE(report.find("{\"step\": \"Starting OpenGL\""), std::string::npos) << report;
     EXPECT_NE(report.find("first on line " + std::to_string(lineCount(boxObj(0, 0, 0, 4, 1, 1)) + 1)), std::string::npos) << report;  // the skipped face's line
     EXPECT_GT(std::stol(jsonField(report, "peakMemoryKiB")), 0);
-    // "-": the report is stdout, alone.
+    // "-": the report is stdout, alone; the result line moves to stderr.
     run = runCli("-s 16 --report - " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("{\n", 0), 0u) << run.out;
+    EXPECT_NE(run.err.find("Voxelized " + mesh + " into "), std::string::npos) << run.err;
     // A failure is reported as one.
     run = runCli("-s 16 --report " + shellQuote(dir / "bad.json") + " " + shellQuote(dir / "absent.obj") + " " +
                  shellQuote(dir / "out"));
@@ -255,6 +256,21 @@ TEST(Cli, AnEmptyVolumeIsSaidAndWhy) {
     const std::string needle = writeFile(dir / "needle.obj", boxObj(0, 0, 0, 1000000, 1, 1));
     run = runCli("-s 64 " + shellQuote(needle) + " " + shellQuote(dir / "out"));
     EXPECT_NE(run.err.find("thinner than a voxel"), std::string::npos) << run.err;
+}
+
+// The parity mode's open-mesh warning is raised inside the engine; it
+// reaches stderr as one line naming the file, and stdout keeps the result.
+TEST(Cli, AnEngineWarningReachesStderrAsOneLine) {
+    KUBELMAR_REQUIRE_GL();
+    const auto dir = tempDir("engine-warning");
+    std::string open = boxObj(0, 0, 0, 1, 1, 1);
+    open.erase(open.rfind("f "));  // one side fewer: four boundary edges
+    const std::string mesh = writeFile(dir / "open.obj", open);
+    const CliRun run = runCli("-m parity -s 16 " + shellQuote(mesh) + " " + shellQuote(dir / "out"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string line = "WARNING: " + mesh + ": 4 boundary edges: the mesh is not closed";
+    EXPECT_NE(run.err.find("\n" + line), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;
 }
 
 TEST(Cli, ARunReplacesTheEarlierStackWholeOrNotAtAll) {
@@ -291,6 +307,12 @@ TEST(Cli, UnwritableOutputExitsNonZero) {
     CliRun run = runCli("--size 64 " + shellQuote(kBunny) + " " + shellQuote(dir / "file" / "out"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("file/out"), std::string::npos) << run.err;
+    // A folder that is there but takes no new entries is found before any
+    // slicing starts.
+    run = runCli("--size 64 " + shellQuote(kBunny) + " /proc/self");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("kubelmar-cli: /proc/self: can't write in the folder: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Slicing"), std::string::npos) << run.err;
 }
 
 TEST(Cli, BatchGoesOnPastABadFileAndReportsIt) {

@@ -63,8 +63,24 @@ TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
     EXPECT_EQ(v.command, CliOptions::Command::Version);
     const std::string help = cliHelp();
     for (const char* text : {"--size", "=512", "--mode", "=clipping", "--jobs", "--shard", "--depth-images",
-                             "--report", "--verbose", "--batch", "MESH OUTDIR"})
+                             "--report", "--verbose", "--batch", "MESH OUTDIR", "--refs-root DIR", "--refs WHERE",
+                             "--max-memory SIZE="})
         EXPECT_NE(help.find(text), std::string::npos) << text;
+    // Options whose default is "not given" show no made-up value.
+    for (const char* text : {"VOTES=", "VOTES:", "S=0", "DIR:DIR"}) EXPECT_EQ(help.find(text), std::string::npos) << text;
+}
+
+TEST(CliOptions, ReferenceRulesAndTheMemoryLimit) {
+    CliOptions o;
+    ASSERT_TRUE(parse({"a", "b"}, o));
+    EXPECT_TRUE(o.run.limits.referenceRoot.empty());  // the mesh's folder
+    EXPECT_FALSE(o.run.limits.anyReference);
+    EXPECT_EQ(o.run.limits.maxMemoryBytes, LoadLimits::defaultMemoryBudget());
+    CliOptions widened;
+    ASSERT_TRUE(parse({"--refs-root", "/", "--refs", "any", "--max-memory", "512M", "a", "b"}, widened));
+    EXPECT_EQ(widened.run.limits.referenceRoot, "/");
+    EXPECT_TRUE(widened.run.limits.anyReference);
+    EXPECT_EQ(widened.run.limits.maxMemoryBytes, 512u << 20);
 }
 
 // Each mistake is refused with one line that names the offending option.
@@ -88,6 +104,16 @@ TEST(CliOptions, MistakesGiveOneLineNamingTheOption) {
         {{"a.obj"}, "MESH"},
         {{"a", "b", "c"}, "files"},
         {{"-b", "d", "extra"}, "--batch"},
+        // Two ways to say N: refused rather than one silently winning.
+        {{"-s", "64", "--voxel-size", "0.1", "a", "b"}, "--voxel-size"},
+        // Only the depth mode makes the pictures asked for.
+        {{"--depth-images", "pics", "a", "b"}, "--depth-images"},
+        {{"-m", "parity", "--depth-images", "pics", "-b", "d"}, "--depth-images"},
+        {{"--refs", "outside", "a", "b"}, "--refs"},
+        {{"--refs-root", "/no/such/folder", "a", "b"}, "--refs-root"},
+        {{"--max-memory", "lots", "a", "b"}, "--max-memory"},
+        {{"--max-memory", "0", "a", "b"}, "--max-memory"},
+        {{"--parity-votes", "2", "a", "b"}, "--parity-votes"},
     };
     for (const auto& [args, named] : cases) {
         CliOptions o;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "mesh/declared_sizes.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kubelmar {
 namespace {

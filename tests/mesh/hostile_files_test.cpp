@@ -8,8 +8,8 @@
 #include <string>
 
 #include "mesh/mesh_loader.h"
-#include "temp_dir.h"
-#include "test_images.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_images.h"
 
 namespace kubelmar {
 namespace {
@@ -188,6 +188,32 @@ TEST(HostileFiles, ArchivesThatInflateTooFarAreRefused) {
     const MeshLoadResult r = loadPreparedMesh(path, mesh, small);
     EXPECT_NE(r.errorText().find("the archive inflates to 200000000 bytes"), std::string::npos) << r.errorText();
     EXPECT_NE(r.errorText().find("more than the limit of 256 MiB (--max-memory)"), std::string::npos) << r.errorText();
+}
+
+// OBJ has no counts to check up front; its polygons are cut into triangles
+// as they are read, and the load stops at the memory limit.
+TEST(HostileFiles, ObjPolygonsAndFilesBeyondTheMemoryLimitAreRefused) {
+    test::TempDir dir;
+    std::string polygon = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
+    for (int c = 0; c < 20000; ++c) polygon += c % 2 ? " 2" : " 3";  // about 40 KB: 20,000 triangles
+    polygon += "\n";
+    const std::string path = dir.write("fan.obj", polygon);
+    LoadLimits limits;
+    limits.maxMemoryBytes = std::uint64_t{1} << 20;  // 1 MiB: some 10,000 triangles
+    Mesh mesh;
+    MeshLoadResult r = loadPreparedMesh(path, mesh, limits);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error()->line, 4);
+    EXPECT_NE(r.error()->message.find("more than 10922 triangles, more than the memory limit of 1 MiB allows (--max-memory)"), std::string::npos)
+        << r.errorText();
+    limits.maxMemoryBytes = std::uint64_t{4} << 20;
+    EXPECT_TRUE(loadPreparedMesh(path, mesh, limits).ok);
+
+    limits.maxMemoryBytes = 16 << 10;  // smaller than the file itself
+    r = loadPreparedMesh(path, mesh, limits);
+    ASSERT_FALSE(r.ok);
+    EXPECT_NE(r.errorText().find(" bytes, more than the memory limit of 16 KiB (--max-memory)"), std::string::npos)
+        << r.errorText();
 }
 
 }  // namespace

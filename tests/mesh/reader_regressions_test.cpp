@@ -6,7 +6,7 @@
 
 #include "mesh/mesh_loader.h"
 #include "mesh/texture_image.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kubelmar {
 namespace {

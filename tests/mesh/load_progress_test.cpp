@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mesh/mesh_loader.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kubelmar {
 namespace {

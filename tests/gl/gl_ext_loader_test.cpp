@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gl/gl_ext_loader.h"
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 
 namespace kubelmar::test {
 namespace {

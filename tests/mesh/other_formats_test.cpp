@@ -11,7 +11,7 @@
 
 #include "mesh/colour_source.h"
 #include "mesh/mesh_loader.h"
-#include "test_images.h"
+#include "tests/support/test_images.h"
 
 namespace kubelmar {
 namespace {

@@ -12,7 +12,7 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
     std::mt19937 random(3);
     std::uniform_real_distribution<float> coordinate(-1024, 1024);
     std::vector<Float3> positions;
-    for (int v = 0; v < 300; ++v) positions.emplace_back(coordinate(random), coordinate(random), coordinate(random));
+    for (int v = 0; v < 300; ++v) positions.push_back(Float3{coordinate(random), coordinate(random), coordinate(random)});
     std::vector<std::uint32_t> faces;
     for (int f = 0; f < 400; ++f)
         for (int k = 0; k < 3; ++k) faces.push_back(random() % positions.size());

@@ -11,7 +11,7 @@
 #include "mesh/mesh_loader.h"
 #include "mesh/mtl_reader.h"
 #include "mesh/texture_image.h"
-#include "test_images.h"
+#include "tests/support/test_images.h"
 
 namespace kubelmar {
 namespace {

@@ -1,4 +1,4 @@
-#include "test_images.h"
+#include "tests/support/test_images.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wall"

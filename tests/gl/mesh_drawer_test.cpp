@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <sstream>
 
-#include "../core/test_images.h"
+#include "tests/support/test_images.h"
 #include "gl/mesh_drawer.h"
 #include "gl/render_target.h"
-#include "gl_test_support.h"
+#include "tests/support/gl_test_support.h"
 #include "mesh/mesh_loader.h"
 
 namespace kubelmar::test {

@@ -6,7 +6,7 @@
 
 #include "mesh/load_limits.h"
 #include "mesh/reference_root.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace kubelmar {
 namespace {

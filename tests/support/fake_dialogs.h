@@ -10,7 +10,7 @@
 class FakeDialogs final : public Dialogs {
 public:
     struct Message {
-        QString kind, title, text;  // kind: "critical" or "warning"
+        QString kind, title, text;  // kind: "critical", "warning" or "question"
     };
     QStringList answers;
     QStringList captions;  // of every file or directory dialog, in order
@@ -32,5 +32,11 @@ public:
     }
     void warning(QWidget*, const QString& title, const QString& text) override {
         messages.append({"warning", title, text});
+    }
+    // Questions are answered from `yes` (no when none is left).
+    QList<bool> yes;
+    bool question(QWidget*, const QString& title, const QString& text) override {
+        messages.append({"question", title, text});
+        return !yes.isEmpty() && yes.takeFirst();
     }
 };

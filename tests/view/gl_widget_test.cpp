@@ -14,7 +14,7 @@
 #include <cmath>
 #include <memory>
 
-#include "fake_dialogs.h"
+#include "tests/support/fake_dialogs.h"
 #include "view/gl_widget.h"
 
 namespace {

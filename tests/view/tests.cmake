@@ -1,0 +1,2 @@
+# The GL view widget on its own (no window around it).
+kubelmar_add_gui_test(kubelmar_view_tests ${CMAKE_CURRENT_LIST_DIR}/gl_widget_test.cpp)
