@@ -613,7 +613,7 @@ void Window::save() {
     // One note for the save: its warning first (shortening cuts the end),
     // then what it wrote.
     const QString warned = warningNote(report.diagnostics);
-    status_->showNote(warned.isEmpty() ? saved : warned + QStringLiteral("; ") + saved.at(0).toLower() + saved.mid(1));
+    status_->showNote(warned.isEmpty() ? saved : tr("%1 — %2").arg(warned, saved));
     QSettings().setValue("lastOutput", saveDirectory_);
     saveStrip_->setLastOutput(saveDirectory_);
     resultPanel_->showVolume(report.preview, saveDirectory_);

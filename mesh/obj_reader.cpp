@@ -36,7 +36,7 @@ using obj::skipBlanks;
 
 // Parsed bytes between two progress reports: often enough for a bar to
 // move on a file that takes seconds, rare enough to cost nothing.
-constexpr std::ptrdiff_t kProgressBytes = std::ptrdiff_t{1} << 20;
+constexpr std::size_t kProgressBytes = std::size_t{1} << 20;
 
 constexpr int kNoTexCoord = -1;
 constexpr int kBadTexCoord = -2;
@@ -130,16 +130,17 @@ bool ObjParser::parse(std::string_view whole) {
     const char* const end = p + text.size();
     // Progress counts bytes of the whole text, the mark included, so that
     // the last report can equal the file's size.
-    const char* nextReport = progress_ ? p + kProgressBytes : end;
+    std::size_t nextReport = progress_ ? kProgressBytes : whole.size();
     while (p < end) {
         ++line_;
         const char* lineEnd = nullptr;
         const char* next = text::nextLine(p, end, lineEnd);  // the last line may lack its break
         if (!parseLine(p, lineEnd)) return false;
         p = next;
-        if (p >= nextReport && p < end) {
-            progress_(static_cast<std::uint64_t>(p - whole.data()), whole.size());
-            nextReport = p + kProgressBytes;
+        const auto done = static_cast<std::size_t>(p - whole.data());
+        if (done >= nextReport && p < end) {
+            progress_(done, whole.size());
+            nextReport = done + kProgressBytes;
         }
     }
     return true;
