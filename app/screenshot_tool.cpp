@@ -1,7 +1,8 @@
 // kubelmar_screenshot: takes the pictures in docs/. Opens the desktop
 // window on a coloured copy of a sample mesh (vertex colours by height, so
 // the lit view shows colour and shading), turns it a little, saves it at
-// 128 with the Result panel open, and writes the window as a PNG; with a
+// 128 from a window 640 pixels wide (which grows to make room for the
+// Result panel beside the view), and writes the window as a PNG; with a
 // third argument also the preview picture of the saved volume, as
 // kubelmar-cli --preview writes it. Run on a display (scripts/screenshot.sh
 // uses a virtual one). Not installed; QSettings go to their own place so a
@@ -25,6 +26,7 @@
 
 #include "app/window.h"
 #include "formats/preview_volume.h"
+#include "view/result_panel.h"
 #include "view/dialogs.h"
 #include "view/gl_widget.h"
 
@@ -42,6 +44,7 @@ public:
     void warning(QWidget* parent, const QString& title, const QString& text) override {
         critical(parent, title, text);
     }
+    bool question(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     QString directory_;
@@ -100,13 +103,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kubelmar_screenshot: can't make the coloured copy in %s\n", qPrintable(work.path()));
         return 1;
     }
-    for (const char* key : {"mode", "voxelSize", "outputFormats"}) QSettings().remove(key);
+    // The defaults, as a first run has them.
+    for (const char* key : {"mode", "voxelSize", "outputFormats", "lastOutput", "resultPanel"}) QSettings().remove(key);
 
     FixedAnswer answers(voxels);
     Window window(&answers);
-    window.resize(1100, 640);
+    window.resize(640, 600);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window) || !window.view()->loadMesh(mesh)) return 1;
+    if (!QTest::qWaitForWindowExposed(&window) || !window.openFile(mesh)) return 1;
     // A three-quarter view: turned about y, then tipped towards the viewer.
     kubelmar::MeshView& view = window.view()->engine().view();
     view.click(200, 300);
@@ -119,11 +123,11 @@ int main(int argc, char** argv) {
     if (!window.screen()->grabWindow(window.winId()).save(arguments[2])) return 1;
     QDir(voxels).removeRecursively();
     if (arguments.size() > 3) {
-        const auto preview = window.view()->lastPreview();
+        const auto preview = window.resultPanel()->preview();
         if (!preview) return 1;
         const kubelmar::WriteResult written = kubelmar::writePreviewPng(*preview, arguments[3].toStdString());
         if (!written.ok) {
-            std::fprintf(stderr, "%s\n", written.error.c_str());
+            std::fprintf(stderr, "%s\n", written.error.text().c_str());
             return 1;
         }
     }

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QDir>
@@ -17,9 +18,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QStatusBar>
+#include <QProgressDialog>
 #include <QStringList>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +35,8 @@
 #include "view/gl_widget.h"
 #include "view/qt_dialogs.h"
 #include "view/result_panel.h"
+#include "view/save_strip.h"
+#include "view/status_area.h"
 
 namespace {
 
@@ -65,6 +69,34 @@ QString droppedMeshFile(const QMimeData* mime) {
 // A length in the mesh file's units, short enough for the status bar.
 QString lengthText(double value) { return QString::number(value, 'g', 4); }
 
+// The Open dialog's filters: every mesh file first, then one format each.
+QString meshFileFilters() {
+    static const std::pair<const char*, const char*> kFormats[] = {
+        {QT_TRANSLATE_NOOP("Window", "Wavefront OBJ (%1)"), ".obj"},
+        {QT_TRANSLATE_NOOP("Window", "STL (%1)"), ".stl"},
+        {QT_TRANSLATE_NOOP("Window", "PLY (%1)"), ".ply"},
+        {QT_TRANSLATE_NOOP("Window", "glTF (%1)"), ".gltf .glb"},
+        {QT_TRANSLATE_NOOP("Window", "3MF (%1)"), ".3mf"},
+        {QT_TRANSLATE_NOOP("Window", "OFF (%1)"), ".off"},
+    };
+    QStringList all;
+    for (const std::string& extension : kubelmar::supportedMeshExtensions())
+        all << "*" + QString::fromStdString(extension);
+    QStringList filters{Window::tr("Mesh Files (%1)").arg(all.join(' '))};
+    for (const auto& [name, extensions] : kFormats) {
+        QStringList patterns;
+        for (const QString& extension : QString::fromLatin1(extensions).split(' '))
+            if (all.contains("*" + extension)) patterns << "*" + extension;
+        if (!patterns.isEmpty()) filters << Window::tr(name).arg(patterns.join(' '));
+    }
+    filters << Window::tr("All Files (*)");
+    return filters.join(QStringLiteral(";;"));
+}
+
+// A load shows its progress dialog only once it has taken this long, so
+// that small files open without a flash.
+constexpr int kLoadDialogDelayMs = 400;
+
 }  // namespace
 
 Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shared()) {
@@ -76,8 +108,16 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     // program was started, and never into the program's own icons.
     if (QFileInfo(QStringLiteral("images")).isDir() && !QFileInfo::exists(QStringLiteral("images/open.png")))
         request_.settings.depthPictureDirectory = "images";
-    glWidget_ = new GLWidget(this);
-    setCentralWidget(glWidget_);
+    // The view under the strip that says what a save will do.
+    auto* centre = new QWidget(this);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
+    saveStrip_ = new SaveStrip(centre);
+    glWidget_ = new GLWidget(centre);
+    centreLayout->addWidget(saveStrip_);
+    centreLayout->addWidget(glWidget_, 1);
+    setCentralWidget(centre);
     connect(glWidget_, &GLWidget::meshLoaded, this, &Window::meshLoaded);
     connect(glWidget_, &GLWidget::glWarnings, this, &Window::showDiagnostics);
 
@@ -220,14 +260,16 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     resultPanel_ = new ResultPanel(this);
     addDockWidget(Qt::RightDockWidgetArea, resultPanel_);
     resultPanel_->hide();
+    // Where the user puts the panel is where it opens next time.
+    connect(resultPanel_, &QDockWidget::dockLocationChanged, this, &Window::resultPanelMoved);
+    connect(resultPanel_, &QDockWidget::topLevelChanged, this, &Window::resultPanelMoved);
     createViewMenu();
 
-    meshStatus_ = new QLabel(tr("No mesh loaded"), this);
-    meshStatus_->setObjectName(QStringLiteral("meshStatus"));
-    runStatus_ = new QLabel(this);
-    runStatus_->setObjectName(QStringLiteral("runStatus"));
-    statusBar()->addWidget(meshStatus_, 1);
-    statusBar()->addPermanentWidget(runStatus_);
+    status_ = new StatusArea(this);
+    setStatusBar(status_);
+    status_->setMeshFacts(tr("No mesh loaded"));
+    saveStrip_->setLastOutput(QSettings().value("lastOutput").toString());
+    updateSaveStrip();
     setAcceptDrops(true);
 }
 
@@ -267,14 +309,16 @@ void Window::showDiagnostics(const kubelmar::Diagnostics& diagnostics) {
     for (const kubelmar::Diagnostic& d : diagnostics)
         std::cerr << (d.severity == kubelmar::Diagnostic::Severity::Error ? "ERROR: " : "WARNING: ") << d.text()
                   << std::endl;
-    for (const kubelmar::Diagnostic& d : diagnostics) {
-        if (d.severity != kubelmar::Diagnostic::Severity::Warning) continue;
-        const int more = int(kubelmar::texts(diagnostics, kubelmar::Diagnostic::Severity::Warning).size()) - 1;
-        QString text = tr("Warning: %1").arg(fromEngine(d.text()));
-        if (more > 0) text += tr(" (and %1 more on the console)").arg(more);
-        statusBar()->showMessage(text);
-        break;
-    }
+    const QString note = warningNote(diagnostics);
+    if (!note.isEmpty()) status_->showNote(note);
+}
+
+QString Window::warningNote(const kubelmar::Diagnostics& diagnostics) {
+    const std::vector<std::string> warnings = kubelmar::texts(diagnostics, kubelmar::Diagnostic::Severity::Warning);
+    if (warnings.empty()) return {};
+    QString text = tr("Warning: %1").arg(fromEngine(warnings.front()));
+    if (warnings.size() > 1) text += tr(" (and %1 more on the console)").arg(warnings.size() - 1);
+    return text;
 }
 
 bool Window::setVoxelSize(int n) {
@@ -299,6 +343,28 @@ bool Window::setVoxelSize(int n) {
     return true;
 }
 
+kubelmar::MeshLoadResult Window::loadWithFeedback(const QString& fileName, const kubelmar::LoadLimits& limits) {
+    // A slow load must show that it has started: the note and the wait
+    // cursor at once (painted before the reading begins, also where the
+    // file dialog was), and a progress dialog once it takes a while.
+    const QString loading = tr("Loading %1…").arg(QFileInfo(fileName).fileName());
+    status_->showNote(loading);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QProgressDialog dialog(loading, QString(), 0, 1000, this);
+    dialog.setWindowModality(Qt::WindowModal);  // no second command while this one runs
+    dialog.setMinimumDuration(kLoadDialogDelayMs);
+    dialog.setAutoReset(false);
+    kubelmar::MeshLoadResult result =
+        glWidget_->loadMesh(fileName, limits, [&dialog](std::uint64_t done, std::uint64_t total) {
+            // The end is left out: it would show the dialog just to close it.
+            if (total == 0 || done >= total) return;
+            dialog.setValue(int(done * 1000 / total));
+        });
+    QApplication::restoreOverrideCursor();
+    return result;
+}
+
 bool Window::openFile(const QString& fileName) {
     // A mesh may refer to files outside its folder (a glTF buffer, a
     // texture). They are read only when the user said so for this folder;
@@ -310,7 +376,8 @@ bool Window::openFile(const QString& fileName) {
     const QVariant answer = settings.value(folderKey);
     kubelmar::LoadLimits limits;
     limits.anyReference = answer.toBool();
-    kubelmar::MeshLoadResult result = glWidget_->loadMesh(fileName, limits);
+    const QString noteBefore = status_->note();
+    kubelmar::MeshLoadResult result = loadWithFeedback(fileName, limits);
     if (!answer.isValid()) {
         const auto outside = std::find_if(result.diagnostics.begin(), result.diagnostics.end(),
                                           [](const kubelmar::Diagnostic& d) { return !d.outsideReference.empty(); });
@@ -322,11 +389,13 @@ bool Window::openFile(const QString& fileName) {
             settings.setValue(folderKey, allow);
             if (allow) {
                 limits.anyReference = true;
-                result = glWidget_->loadMesh(fileName, limits);
+                result = loadWithFeedback(fileName, limits);
             }
         }
     }
     settings.endGroup();
+    // A failed load leaves the mesh, and what was said about it, as it was.
+    if (!result.ok) noteBefore.isEmpty() ? status_->clearNote() : status_->showNote(noteBefore);
     kubelmar::writeLoadLog(result.log, &std::cout, &std::cerr);
     showDiagnostics(result.diagnostics);
     if (!result.ok) dialogs_->critical(this, tr("Kubelmar"), fromEngine(result.errorText()));
@@ -361,20 +430,43 @@ void Window::createViewMenu() {
     fitAct->setShortcut(QKeySequence(tr("Ctrl+0")));
     fitAct->setStatusTip(tr("Show the whole mesh (also a double click on the view)"));
     viewMenu->addSeparator();
-    QAction* resultAct = resultPanel_->toggleViewAction();
+    // Not the panel's own toggle, which would show it before the window
+    // can make room: shown from the menu, it goes where a save puts it.
+    QAction* resultAct = viewMenu->addAction(resultPanel_->windowTitle());
     resultAct->setObjectName(QStringLiteral("resultAct"));
-    viewMenu->addAction(resultAct);
+    resultAct->setCheckable(true);
+    connect(resultAct, &QAction::triggered, this, [this](bool shown) {
+        if (shown) showResultPanel();
+        else resultPanel_->hide();
+    });
+    connect(resultPanel_, &QDockWidget::visibilityChanged, resultAct, [this, resultAct] {
+        resultAct->setChecked(resultPanel_->isVisible());
+    });
 }
 
-QString Window::meshStatus() const { return meshStatus_->text(); }
-QString Window::runStatus() const { return runStatus_->text(); }
+QString Window::meshStatus() const { return status_->meshFacts(); }
+QString Window::runStatus() const { return status_->note(); }
+
+void Window::updateSaveStrip() {
+    if (!saveStrip_) return;  // the menus are still being built
+    QString mode;
+    for (const QAction* action : {depthBufferAct_, clippingAct_, parityAct_})
+        if (action->isChecked()) mode = action->text();
+    QStringList formats;
+    for (const QAction* action : formatActs_)
+        if (action->isChecked()) formats << action->text().section(QStringLiteral(" ("), 0, 0);
+    saveStrip_->setPlan(mode, request_.settings.size, formats);
+}
 
 void Window::meshLoaded(const QString& fileName) {
     const QFileInfo file(fileName);
     setWindowTitle(tr("%1 - Kubelmar").arg(file.fileName()));
     const kubelmar::Mesh& mesh = glWidget_->engine().mesh();
     const kubelmar::VolumeInfo box = glWidget_->engine().volumeInfo(request_.settings);
-    meshStatus_->setText(tr("%1: %2 triangles, %3 vertices, %4 x %5 x %6 units")
+    // What was said about the previous mesh (its save above all) is not
+    // about this one.
+    status_->clearNote();
+    status_->setMeshFacts(tr("%1: %2 triangles, %3 vertices, %4 x %5 x %6 units")
                              .arg(file.fileName())
                              .arg(mesh.faceCount)
                              .arg(mesh.vertexCount)
@@ -385,7 +477,9 @@ void Window::meshLoaded(const QString& fileName) {
     resultPanel_->clear();
 }
 
-Window::~Window() = default;
+Window::~Window() {
+    if (shownOnce_) rememberResultPanel(false);
+}
 
 QAction* Window::createFileAction(const char* name, const QString& iconPath, const QString& text,
                                   const QString& shortcut, const QString& statusTip) {
@@ -404,10 +498,8 @@ QAction* Window::createSettingAction(const char* name, const QString& text) {
 }
 
 void Window::open() {
-    QStringList patterns;
-    for (const std::string& extension : kubelmar::supportedMeshExtensions())
-        patterns << "*" + QString::fromStdString(extension);
-    objFileName_ = dialogs_->openFileName(this, tr("Open OBJ file."), tr("Mesh Files (%1)").arg(patterns.join(' ')),
+    // The menu keeps its "OBJ" name; the dialog says what it really opens.
+    objFileName_ = dialogs_->openFileName(this, tr("Open Mesh File (OBJ, STL, PLY, glTF, 3MF, OFF)"), meshFileFilters(),
                                           QSettings().value("openFolder").toString());
     if (objFileName_.isEmpty()) return;
     openFile(objFileName_);
@@ -479,14 +571,19 @@ void Window::batch() {
     std::cout << "Batch: " << done << " done, " << failures.size() << " failed" << std::endl;
     if (cancelled) {
         // The files after the cancel ended only because of it: no list.
-        runStatus_->setText(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
+        status_->showNote(tr("Batch cancelled after %1 s: %2 done, the file in progress not written")
                                 .arg(seconds, 0, 'f', 1)
                                 .arg(done));
         return;
     }
     QString text = tr("Batch: %1 done in %2 s").arg(done).arg(seconds, 0, 'f', 1);
     if (!failures.empty()) text += tr(", %1 failed").arg(failures.size());
-    runStatus_->setText(text);
+    status_->showNote(text);
+    if (done > 0) {
+        // Each mesh's folder lies beside it: the batch folder holds them all.
+        QSettings().setValue("lastOutput", directory);
+        saveStrip_->setLastOutput(directory);
+    }
     // All files done: the command ends quietly, as a save does.
     if (failures.empty()) return;
     const int total = done + int(failures.size());
@@ -509,12 +606,16 @@ void Window::save() {
     QSettings().setValue("saveFolder", saveDirectory_);
     const std::string directory = QFile::encodeName(saveDirectory_).toStdString();
     const auto start = std::chrono::steady_clock::now();
-    kubelmar::RunReport report = glWidget_->runOnContext([&](kubelmar::Engine& engine, kubelmar::Progress& progress) {
-        kubelmar::RunReport run;
-        run.job = {engine.meshPath(), engine.meshPath(), directory};
-        kubelmar::voxelizeLoaded(engine, request_, run, progress);
-        return run;
-    });
+    // Each step's dialog names the mesh before the step ("bunny.obj: ...").
+    const QString meshName = QFileInfo(fromEngine(glWidget_->engine().meshPath())).fileName();
+    kubelmar::RunReport report = glWidget_->runOnContext(
+        [&](kubelmar::Engine& engine, kubelmar::Progress& progress) {
+            kubelmar::RunReport run;
+            run.job = {engine.meshPath(), engine.meshPath(), directory};
+            kubelmar::voxelizeLoaded(engine, request_, run, progress);
+            return run;
+        },
+        tr("%1: ").arg(meshName));
     report.seconds = kubelmar::secondsSince(start);
     const QString seconds = QString::number(report.seconds, 'f', 1);
     const char* mode = kubelmar::modeName(request_.settings.mode);
@@ -522,7 +623,7 @@ void Window::save() {
         std::printf("Voxelization into %s cancelled after %.2f s; nothing was written\n", directory.c_str(),
                     report.seconds);
         std::fflush(stdout);
-        runStatus_->setText(tr("Save cancelled after %1 s; nothing was written").arg(seconds));
+        status_->showNote(tr("Save cancelled after %1 s; nothing was written").arg(seconds));
         return;
     }
     showDiagnostics(report.diagnostics);
@@ -530,17 +631,23 @@ void Window::save() {
                 report.done() ? "" : " failed", mode, report.size, report.filesWritten, report.seconds);
     std::fflush(stdout);
     if (!report.done()) {
-        runStatus_->setText(tr("Save failed after %1 s").arg(seconds));
+        status_->showNote(tr("Save failed after %1 s").arg(seconds));
         dialogs_->critical(this, tr("Kubelmar"), fromEngine("ERROR: " + report.errorText()));
         return;
     }
-    runStatus_->setText(tr("Saved %1 files to %2 in %3 s")
-                            .arg(report.filesWritten)
-                            .arg(QDir::toNativeSeparators(saveDirectory_))
-                            .arg(seconds));
+    QString saved = tr("Saved %1 files to %2 in %3 s")
+                        .arg(report.filesWritten)
+                        .arg(QDir::toNativeSeparators(saveDirectory_))
+                        .arg(seconds);
+    // One note for the save: its warning first (shortening cuts the end),
+    // then what it wrote.
+    const QString warned = warningNote(report.diagnostics);
+    status_->showNote(warned.isEmpty() ? saved : tr("%1 — %2").arg(warned, saved));
+    QSettings().setValue("lastOutput", saveDirectory_);
+    saveStrip_->setLastOutput(saveDirectory_);
     resultPanel_->showVolume(report.preview, saveDirectory_);
     resultPanel_->showTopology(report.topology);
-    resultPanel_->show();
+    showResultPanel();
 }
 
 void Window::formatsChanged() {
@@ -554,16 +661,19 @@ void Window::formatsChanged() {
     }
     request_.output.formats = formats;
     QSettings().setValue("outputFormats", names);
+    updateSaveStrip();
 }
 
 void Window::algorithmEvent(QAction* action) {
     request_.settings.mode = *kubelmar::modeFromNumber(action->data().toInt());
     QSettings().setValue("mode", static_cast<int>(request_.settings.mode));
+    updateSaveStrip();
 }
 
 void Window::voxelEvent(QAction* action) {
     if (setVoxelSize(action->data().toInt())) {
         QSettings().setValue("voxelSize", request_.settings.size);
+        updateSaveStrip();
         return;
     }
     // The size was refused and the old one stays: so does its check mark.

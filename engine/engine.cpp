@@ -112,13 +112,13 @@ void Engine::paintGL(int width, int height, ColourSource colour) {
     view_.paint(glReady_ ? &drawer_ : nullptr, width, height);
 }
 
-MeshLoadResult Engine::loadMesh(const std::string& path, const LoadLimits& limits) {
+MeshLoadResult Engine::loadMesh(const std::string& path, const LoadLimits& limits, const LoadProgress& progress) {
     // A file without a usable vertex gives no mesh: it must not replace the
     // one loaded before, so it is read into a scratch mesh first.
     Mesh loaded;
     MeshLoadResult result;
     try {
-        result = loadPreparedMesh(path, loaded, limits);
+        result = loadPreparedMesh(path, loaded, ObjReaderChoice::Own, limits, progress);
     } catch (const std::bad_alloc&) {
         result = MeshLoadResult{};
         result.diagnostics.push_back(errorAbout(path, "out of memory reading the mesh"));

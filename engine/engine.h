@@ -73,8 +73,9 @@ public:
 
     // Replaces the mesh by the file's content, prepared. A file that can't be
     // read or holds no usable vertex fails (error names the file) and the
-    // previous mesh stays.
-    MeshLoadResult loadMesh(const std::string& path, const LoadLimits& limits = {});
+    // previous mesh stays. `progress` hears how many of the file's bytes
+    // are done (mesh/load_progress.h).
+    MeshLoadResult loadMesh(const std::string& path, const LoadLimits& limits = {}, const LoadProgress& progress = {});
     bool checkMeshLoaded() const { return mesh_.vertexCount != 0; }
     const Mesh& mesh() const { return mesh_; }
     float meshExtent() const { return meshExtent_; }

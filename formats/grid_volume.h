@@ -100,10 +100,10 @@ void occupancyRow(const GridVolume& volume, int j, int k, std::uint8_t filledVal
 void rgbaRow(const GridVolume& volume, int j, int k, std::uint8_t* out);
 
 // Hands every row of the volume (k outer, j inner: C order of (k, j, i)) to
-// `emit(bytes, size)` as the dense formats store it, colour as RGBA when
+// `writeRow(bytes, size)` as the dense formats store it, colour as RGBA when
 // `colour`, else 0/1 bytes; stops early once `keepGoing()` is false.
 template <typename KeepGoing, typename Emit>
-void forEachDenseRow(const GridVolume& volume, bool colour, KeepGoing keepGoing, Emit emit) {
+void forEachDenseRow(const GridVolume& volume, bool colour, KeepGoing keepGoing, Emit writeRow) {
     const GridBox& box = volume.box();
     std::vector<std::uint8_t> row(static_cast<std::size_t>(box.dims[0]) * (colour ? 4 : 1));
     for (int k = 0; k < box.dims[2] && keepGoing(); ++k)
@@ -112,7 +112,7 @@ void forEachDenseRow(const GridVolume& volume, bool colour, KeepGoing keepGoing,
                 rgbaRow(volume, j, k, row.data());
             else
                 occupancyRow(volume, j, k, 1, row.data());
-            emit(row.data(), row.size());
+            writeRow(row.data(), row.size());
         }
 }
 

@@ -50,6 +50,14 @@ Reader chooseReader(const std::string& path) {
     return std::find(known.begin(), known.end(), ext) != known.end() ? Reader::Assimp : Reader::Unsupported;
 }
 
+// The file's size for progress; 0 where it can't be had (the reader then
+// says why the file can't be read).
+std::uint64_t fileBytes(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 }  // namespace
 
 const std::vector<std::string>& supportedMeshExtensions() {
@@ -70,7 +78,14 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
 }
 
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits) {
+    return loadPreparedMesh(path, out, objReader, limits, LoadProgress());
+}
+
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits,
+                                const LoadProgress& progress) {
     MeshLoadResult result;
+    const std::uint64_t total = fileBytes(path);
+    if (progress) progress(0, total);
     // Everything happens on a local mesh so that a failed load leaves `out`
     // (the mesh on screen) as it was.
     Mesh mesh;
@@ -79,7 +94,7 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
     if (reader == Reader::Obj && objReader == ObjReaderChoice::Assimp && meshFileExtension(path) == ".obj")
         reader = Reader::Assimp;
     switch (reader) {
-        case Reader::Obj: read = readOBJ(mesh, path, limits); break;
+        case Reader::Obj: read = readOBJ(mesh, path, limits, progress); break;
         case Reader::Assimp:
             read = limits.isolateThirdPartyReaders ? readWithAssimpIsolated(mesh, path, limits)
                                                    : readWithAssimp(mesh, path, limits);
@@ -122,6 +137,7 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
 
     out = std::move(mesh);
     result.ok = true;
+    if (progress) progress(total, total);
     return result;
 }
 

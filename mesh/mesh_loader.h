@@ -7,6 +7,7 @@
 #include "base/diagnostic.h"
 #include "mesh/load_limits.h"
 #include "mesh/load_log.h"
+#include "mesh/load_progress.h"
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -57,6 +58,11 @@ enum class ObjReaderChoice { Own, Assimp };
 // Asset Import too (no "vc" lines then; its own handling of faults).
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader);
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits);
+
+// As above, telling `progress` how many of the file's bytes are done
+// (mesh/load_progress.h); an empty function is never called.
+MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits,
+                                const LoadProgress& progress);
 
 // The extensions loadPreparedMesh takes, lower case with the dot (".obj",
 // ".stl", ...), for file dialogs and batch listings.

@@ -34,6 +34,10 @@ using obj::scanFloat;
 using obj::scanInt;
 using obj::skipBlanks;
 
+// Parsed bytes between two progress reports: often enough for a bar to
+// move on a file that takes seconds, rare enough to cost nothing.
+constexpr std::size_t kProgressBytes = std::size_t{1} << 20;
+
 constexpr int kNoTexCoord = -1;
 constexpr int kBadTexCoord = -2;
 
@@ -46,8 +50,12 @@ const char* scanNumberHere(const char* p, const char* end, long long& out) {
 // The reader's growing lists and its bookkeeping for one text.
 class ObjParser {
 public:
-    ObjParser(const std::string& name, const LoadLimits& limits)
-        : name_(name), root_(name, limits), budget_(limits.maxMemoryBytes), maxFaces_(budget_ / kBytesPerFace) {}
+    ObjParser(const std::string& name, const LoadLimits& limits, const LoadProgress& progress)
+        : name_(name),
+          root_(name, limits),
+          progress_(progress),
+          budget_(limits.maxMemoryBytes),
+          maxFaces_(budget_ / kBytesPerFace) {}
 
     // Parses every line; false (with error()) on input that must fail the load.
     bool parse(std::string_view text);
@@ -80,6 +88,7 @@ private:
 
     const std::string& name_;
     ReferenceRoot root_;
+    const LoadProgress& progress_;
     std::int64_t line_ = 0;
     std::vector<Float3> positions_;
     std::vector<Rgba> colors_;        // "vc" lines
@@ -113,18 +122,26 @@ private:
     std::uint64_t maxFaces_;  // triangles the budget allows
 };
 
-bool ObjParser::parse(std::string_view text) {
+bool ObjParser::parse(std::string_view whole) {
     // A byte-order mark would hide the first line's keyword.
-    text = text::skipByteOrderMark(text);
+    const std::string_view text = text::skipByteOrderMark(whole);
     reserveFor(text);
     const char* p = text.data();
     const char* const end = p + text.size();
+    // Progress counts bytes of the whole text, the mark included, so that
+    // the last report can equal the file's size.
+    std::size_t nextReport = progress_ ? kProgressBytes : whole.size();
     while (p < end) {
         ++line_;
         const char* lineEnd = nullptr;
         const char* next = text::nextLine(p, end, lineEnd);  // the last line may lack its break
         if (!parseLine(p, lineEnd)) return false;
         p = next;
+        const auto done = static_cast<std::size_t>(p - whole.data());
+        if (done >= nextReport && p < end) {
+            progress_(done, whole.size());
+            nextReport = done + kProgressBytes;
+        }
     }
     return true;
 }
@@ -483,9 +500,10 @@ bool readWholeFile(std::FILE* file, std::string& text, std::string& reason) {
 
 }  // namespace
 
-ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name, const LoadLimits& limits) {
+ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name, const LoadLimits& limits,
+                       const LoadProgress& progress) {
     ObjReadResult result;
-    ObjParser parser(name, limits);
+    ObjParser parser(name, limits, progress);
     // The mesh is only filled once the whole text has been accepted.
     if (!parser.parse(text) || !parser.buildMesh(mesh, result)) {
         result.error = parser.error();
@@ -495,7 +513,7 @@ ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& nam
     return result;
 }
 
-ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits) {
+ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits, const LoadProgress& progress) {
     ObjReadResult result;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     int openError = file ? 0 : errno;
@@ -533,7 +551,7 @@ ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& lim
         return result;
     }
 
-    result = parseOBJ(mesh, text, path, limits);
+    result = parseOBJ(mesh, text, path, limits, progress);
     result.log.insert(result.log.begin(), log.begin(), log.end());
     return result;
 }

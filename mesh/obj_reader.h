@@ -7,6 +7,7 @@
 #include "base/diagnostic.h"
 #include "mesh/load_limits.h"
 #include "mesh/load_log.h"
+#include "mesh/load_progress.h"
 #include "mesh/mesh.h"
 
 namespace kubelmar {
@@ -31,12 +32,14 @@ struct ObjReadResult {
 // Reads an OBJ file into `mesh` (which the caller has cleared), with the
 // material libraries it names (relative to the OBJ file's folder) and their
 // textures, each followed only where `limits` allow. Prints nothing: see
-// ObjReadResult::log.
-ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits = LoadLimits());
+// ObjReadResult::log. `progress`, when given, hears how many bytes of the
+// text are parsed (never the end: the caller has more to do).
+ObjReadResult readOBJ(Mesh& mesh, const std::string& path, const LoadLimits& limits = LoadLimits(),
+                      const LoadProgress& progress = {});
 
 // Parses OBJ text already in memory. `name` is used in messages, and
 // material libraries are looked up relative to its folder.
 ObjReadResult parseOBJ(Mesh& mesh, std::string_view text, const std::string& name,
-                       const LoadLimits& limits = LoadLimits());
+                       const LoadLimits& limits = LoadLimits(), const LoadProgress& progress = {});
 
 }  // namespace kubelmar

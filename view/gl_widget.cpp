@@ -163,8 +163,9 @@ void GLWidget::setColourSource(kubelmar::ColourSource colour) {
     update();
 }
 
-kubelmar::MeshLoadResult GLWidget::loadMesh(const QString& fileName, const kubelmar::LoadLimits& limits) {
-    kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName), limits);
+kubelmar::MeshLoadResult GLWidget::loadMesh(const QString& fileName, const kubelmar::LoadLimits& limits,
+                                            const kubelmar::LoadProgress& progress) {
+    kubelmar::MeshLoadResult result = engine_.loadMesh(fileSystemName(fileName), limits, progress);
     if (!result.ok) return result;
     engine_.view().frameMesh(engine_.mesh());
     // Qt only re-runs paintGL on request; without one the old picture stays.

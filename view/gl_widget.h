@@ -37,7 +37,9 @@ public:
 
     // Replaces the mesh by the file's content and repaints. A file that
     // can't be read leaves the previous mesh; the result says why.
-    kubelmar::MeshLoadResult loadMesh(const QString& fileName, const kubelmar::LoadLimits& limits = {});
+    // `progress` hears how much of the file is read (mesh/load_progress.h).
+    kubelmar::MeshLoadResult loadMesh(const QString& fileName, const kubelmar::LoadLimits& limits = {},
+                                      const kubelmar::LoadProgress& progress = {});
 
     // Runs `work` on the view's context under window-modal progress
     // dialogs (their labels after `labelPrefix`), then repaints; the

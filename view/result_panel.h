@@ -31,6 +31,7 @@ public:
     void showTopology(const kubelmar::MeshTopology& topology);
     QString topologyText() const;
     bool hasVolume() const { return preview_ != nullptr; }
+    const std::shared_ptr<const kubelmar::VolumePreview>& preview() const { return preview_; }
 
     // The slice the browser shows, 0..N-1; -1 when empty.
     int currentSlice() const;

@@ -18,3 +18,11 @@ function(kubelmar_add_gui_test name)
 endfunction()
 
 kubelmar_add_gui_test(kubelmar_window_tests ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp)
+kubelmar_add_gui_test(kubelmar_layout_tests ${CMAKE_CURRENT_LIST_DIR}/layout_test.cpp)
+# The layout again on a small and a large screen.
+foreach(screen 1024x768 2048x1536)
+  add_test(NAME kubelmar_layout_tests_${screen}
+           COMMAND xvfb-run -a -s "-screen 0 ${screen}x24" $<TARGET_FILE:kubelmar_layout_tests>)
+  set_tests_properties(kubelmar_layout_tests_${screen} PROPERTIES
+    RUN_SERIAL TRUE LABELS gui TIMEOUT 60 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+endforeach()

@@ -412,7 +412,8 @@ private slots:
         action("size64Act")->trigger();
         QVERIFY(writeFile(dir.filePath("gone"), "a file where the folder should be"));
         action("saveAct")->trigger();  // into a folder that can't be made
-        QCOMPARE(dialogs_.captions, QStringList({"Open OBJ file.", "Open OBJ file.", "Open OBJ file.", "Select Directory."}));
+        const QString open = "Open Mesh File (OBJ, STL, PLY, glTF, 3MF, OFF)";
+        QCOMPARE(dialogs_.captions, QStringList({open, open, open, "Select Directory."}));
         QCOMPARE(dialogs_.messages.size(), 3);
         QVERIFY2(dialogs_.messages[2].text.contains(dir.filePath("gone")), qPrintable(dialogs_.messages[2].text));
     }

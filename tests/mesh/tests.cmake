@@ -13,5 +13,6 @@ kubelmar_test_program(kubelmar_mesh_tests core
     mesh/hostile_files_test.cpp
     mesh/reader_regressions_test.cpp
     mesh/topology_test.cpp
+    mesh/load_progress_test.cpp
     support/test_images.cpp
   LIBS kubelmar_mesh ZLIB::ZLIB)
