@@ -132,9 +132,11 @@ public:
     }
     void close() {
         if (!voxelizer_) return;
-        const Claim claim(*voxelizer_);
-        if (!claim.held()) throw BusyError();
-        voxelizer_.reset();
+        if (!voxelizer_->claim()) throw BusyError();
+        // Never released: nothing may use it again once closed.
+        std::unique_ptr<ArrayVoxelizer> closing = std::move(voxelizer_);
+        py::gil_scoped_release unlocked;
+        closing.reset();
     }
     bool closed() const { return !voxelizer_; }
 
