@@ -33,8 +33,6 @@ struct NativeResult {
     std::shared_ptr<VolumeArrays> volume;
     std::vector<std::string> warnings;
     std::string error;
-    int size = 0;
-    double seconds = 0.0;
 };
 
 NativeResult toNative(ArrayOutcome outcome) {
@@ -43,8 +41,6 @@ NativeResult toNative(ArrayOutcome outcome) {
     result.warnings = outcome.report.warningTexts();
     result.error = outcome.report.errorText();
     if (!result.volume && result.error.empty()) result.error = "the voxelization did not finish";
-    result.size = outcome.report.size;
-    result.seconds = outcome.report.seconds;
     return result;
 }
 
@@ -231,13 +227,10 @@ PYBIND11_MODULE(_kubelmar, m) {
     m.def("make_request", &makeRequest, py::arg("mode"), py::arg("size"), py::arg("voxel_size"),
           py::arg("depth_precision"), py::arg("parity_votes"), py::arg("colour"), py::arg("crop"), py::arg("packed"));
     m.def("max_voxel_size", [] { return kMaxVoxelSize; });
-    m.def("vdb_available", &vdbAvailable);
 
     py::class_<NativeResult>(m, "_Result")
         .def_readonly("warnings", &NativeResult::warnings)
         .def_readonly("error", &NativeResult::error)
-        .def_readonly("size", &NativeResult::size)
-        .def_readonly("seconds", &NativeResult::seconds)
         .def_property_readonly("volume", [](const NativeResult& r) -> py::object {
             return r.volume ? py::cast(r.volume) : py::none();
         });

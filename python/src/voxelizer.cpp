@@ -1,7 +1,5 @@
 #include "voxelizer.h"
 
-#include <chrono>
-
 namespace kubelmar {
 
 namespace {
@@ -66,10 +64,7 @@ ArrayOutcome ArrayVoxelizer::voxelizeFile(const std::string& path, const ArrayRe
     RunReport report;
     report.job = {path, path, {}};  // no output folder: nothing is written
     report.mode = request.settings.mode;
-    const auto start = std::chrono::steady_clock::now();
-    const bool loaded = loadForRun(engine_, report);
-    report.phases.push_back({"Loading mesh", secondsSince(start)});
-    if (!loaded) return {std::move(report), nullptr};
+    if (!loadForRun(engine_, report)) return {std::move(report), nullptr};
     return voxelizeLoadedMesh(request, std::move(report));
 }
 
