@@ -54,7 +54,9 @@ RunReport HeadlessWorker::run(const MeshJob& job) {
     if (!request.settings.depthPictureDirectory.empty()) {
         // One folder per mesh, named after its relative path: one shared
         // folder would be overwritten by each.
-        request.settings.depthPictureDirectory += "/" + job.relativePath.substr(0, job.relativePath.rfind('.'));
+        std::string& folder = request.settings.depthPictureDirectory;
+        folder += '/';
+        folder.append(job.relativePath, 0, job.relativePath.rfind('.'));
     }
     RunReport report = runMesh(engine_, request, job, silent);
     console_.engineLines(log_.str());

@@ -124,32 +124,37 @@ MeshLoadResult Engine::loadMesh(const std::string& path, const LoadLimits& limit
         result.diagnostics.push_back(errorAbout(path, "out of memory reading the mesh"));
         return result;
     }
-    if (result.ok && loaded.vertexCount == 0) {
-        result.ok = false;
-        result.diagnostics.push_back(errorAbout(path, "no usable vertex (no mesh in the file)"));
-    }
-    if (result.ok) {
-        mesh_ = std::move(loaded);
-        meshExtent_ = result.meshExtent;
-        meshPath_ = path;
-        fileBoxLow_ = result.fileBoxLow;
-        fileBoxHigh_ = result.fileBoxHigh;
-        meshDirty_ = true;
-        topologyMeasured_ = false;
-    }
+    adopt(std::move(loaded), path, result);
     return result;
 }
 
-const MeshTopology& Engine::topology() {
-    if (!topologyMeasured_) {
-        std::vector<std::uint32_t> corners;
-        corners.reserve(mesh_.faces.size() * 3);
-        for (const Face& face : mesh_.faces)
-            for (int c : face.index) corners.push_back(static_cast<std::uint32_t>(c));
-        topology_ = measureTopology(mesh_.positions, corners);
-        topologyMeasured_ = true;
+MeshLoadResult Engine::setMesh(Mesh built, const std::string& name) {
+    Mesh prepared;
+    MeshLoadResult result;
+    try {
+        prepareMesh(built, name, prepared, result);
+    } catch (const std::bad_alloc&) {
+        result = MeshLoadResult{};
+        result.diagnostics.push_back(errorAbout(name, "out of memory preparing the mesh"));
+        return result;
     }
-    return topology_;
+    adopt(std::move(prepared), name, result);
+    return result;
+}
+
+void Engine::adopt(Mesh&& prepared, const std::string& name, MeshLoadResult& result) {
+    if (result.ok && prepared.vertexCount == 0) {
+        result.ok = false;
+        result.diagnostics.push_back(errorAbout(name, "no usable vertex (no mesh in the file)"));
+    }
+    if (!result.ok) return;
+    mesh_ = std::move(prepared);
+    meshExtent_ = result.meshExtent;
+    meshPath_ = name;
+    fileBoxLow_ = result.fileBoxLow;
+    fileBoxHigh_ = result.fileBoxHigh;
+    meshDirty_ = true;
+    topologyMeasured_ = false;
 }
 
 VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
@@ -177,6 +182,18 @@ VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
         info.columnAxis = {0, -1};  // from the largest x down
     }
     return info;
+}
+
+const MeshTopology& Engine::topology() {
+    if (!topologyMeasured_) {
+        std::vector<std::uint32_t> corners;
+        corners.reserve(mesh_.faces.size() * 3);
+        for (const Face& face : mesh_.faces)
+            for (int c : face.index) corners.push_back(static_cast<std::uint32_t>(c));
+        topology_ = measureTopology(mesh_.positions, corners);
+        topologyMeasured_ = true;
+    }
+    return topology_;
 }
 
 RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error) const {

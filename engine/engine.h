@@ -76,6 +76,12 @@ public:
     // previous mesh stays. `progress` hears how many of the file's bytes
     // are done (mesh/load_progress.h).
     MeshLoadResult loadMesh(const std::string& path, const LoadLimits& limits = {}, const LoadProgress& progress = {});
+    // Replaces the mesh by one built in memory (positions in the caller's
+    // units, faces resolved, colours as Mesh::build stores them), prepared
+    // as a file's would be; `name` stands for the file in messages and in
+    // the volume's sourcePath. Fails like loadMesh (no vertex, no extent)
+    // and the previous mesh then stays.
+    MeshLoadResult setMesh(Mesh built, const std::string& name);
     bool checkMeshLoaded() const { return mesh_.vertexCount != 0; }
     const Mesh& mesh() const { return mesh_; }
     float meshExtent() const { return meshExtent_; }
@@ -106,6 +112,9 @@ public:
 private:
 
     void ensureMeshUploaded(ColourSource colour);
+    // Takes a prepared mesh when the load went well and holds a vertex;
+    // otherwise adds why not to `result` and keeps the mesh it had.
+    void adopt(Mesh&& prepared, const std::string& name, MeshLoadResult& result);
 
     std::ostream* log_ = nullptr;
     GL_Ext_Loader extensionLoader_;

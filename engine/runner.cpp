@@ -128,6 +128,7 @@ bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits) {
         report.fail(*loaded.error());
         return false;
     }
+    if (report.job.outputDirectory.empty()) return true;  // a run that writes no files
     std::error_code ec;
     std::filesystem::create_directories(report.job.outputDirectory, ec);
     if (ec) {
@@ -145,7 +146,8 @@ bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits) {
     return true;
 }
 
-void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report, Progress& progress) {
+void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report, Progress& progress,
+                    SliceConsumer* alsoTo) {
     report.status = RunReport::Status::Failed;
     report.mode = request.settings.mode;
     report.topology = engine.topology();
@@ -160,7 +162,9 @@ void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report
     output.directory = report.job.outputDirectory;
     output.meshPath = report.job.meshPath;
     RunOutput files(output);
-    CountingConsumer counted(files);
+    FanOutConsumer nothing;  // a run without an output folder writes no files
+    const bool writeFiles = !report.job.outputDirectory.empty();
+    CountingConsumer counted(writeFiles ? static_cast<SliceConsumer&>(files) : nothing);
     VolumePreview::Options previewOptions;
     previewOptions.keepAllSlices = request.keepPreview;  // the Result panel pages through them
     auto preview = std::make_shared<VolumePreview>(previewOptions);
@@ -170,6 +174,7 @@ void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report
     outputs.add(counted);
     const bool wantPreview = request.keepPreview || !request.previewPath.empty();
     if (wantPreview) outputs.add(*preview);
+    if (alsoTo) outputs.add(*alsoTo);
 
     PhaseRecorder phases(progress);
     WriteResult result = engine.voxelize(request.settings, outputs, phases, &report.diagnostics);

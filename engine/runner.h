@@ -59,7 +59,8 @@ struct RunReport {
 const char* statusName(RunReport::Status status);
 
 // Loads report.job.meshPath into `engine` (no GL needed) and creates its
-// output folder. False, with the error in the report, when either fails;
+// output folder (none when job.outputDirectory is empty). False, with the
+// error in the report, when either fails;
 // the load's warnings go into the report either way. The load's console
 // lines go to the engine's log.
 bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits = {});
@@ -69,8 +70,12 @@ bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits = {}
 // phases, warnings (an empty volume among them) and the preview. The
 // engine's GL context must be current. A run whose progress says
 // cancelled() stops after the slab or slice it is on and leaves the output
-// folder as it was (status Cancelled).
-void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report, Progress& progress);
+// folder as it was (status Cancelled). An empty job.outputDirectory writes
+// no files (loadForRun then creates no folder). `alsoTo`, when given, is
+// streamed the volume after the files (e.g. a front end's own in-memory
+// copy); its failure fails the run like a file's.
+void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report, Progress& progress,
+                    SliceConsumer* alsoTo = nullptr);
 
 // Both, timed: the whole run of one mesh on a ready engine.
 RunReport runMesh(Engine& engine, const RunRequest& request, const MeshJob& job, Progress& progress);

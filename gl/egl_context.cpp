@@ -4,6 +4,8 @@
 #include <EGL/eglext.h>
 
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace kubelmar {
@@ -78,10 +80,31 @@ EGLContext createContext(EGLDisplay display) {
     return eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
 }
 
+// eglInitialize hands every caller of a platform and device the same
+// display, and eglTerminate ends it for all of them: a process with two
+// contexts on one display (two voxelizers in a Python session, one made and
+// dropped beside another) must terminate the display only with its last
+// context. Counts the contexts alive per display.
+std::mutex displayUsersMutex;
+std::map<EGLDisplay, int>& displayUsers() {
+    static std::map<EGLDisplay, int> users;
+    return users;
+}
+
+// Terminates `display` unless a context still uses it. Call with the mutex held.
+void terminateUnused(EGLDisplay display) {
+    auto& users = displayUsers();
+    const auto found = users.find(display);
+    if (found != users.end() && found->second > 0) return;
+    if (found != users.end()) users.erase(found);
+    eglTerminate(display);
+}
+
 }  // namespace
 
 std::unique_ptr<HeadlessGLContext> HeadlessGLContext::create(std::string* error) {
     std::string reason = "no EGL display";
+    const std::lock_guard<std::mutex> lock(displayUsersMutex);
     for (EGLDisplay display : candidateDisplays()) {
         EGLint major = 0, minor = 0;
         if (!eglInitialize(display, &major, &minor)) {
@@ -91,15 +114,16 @@ std::unique_ptr<HeadlessGLContext> HeadlessGLContext::create(std::string* error)
         EGLContext context = createContext(display);
         if (context == EGL_NO_CONTEXT) {
             reason = "no desktop OpenGL compatibility context";
-            eglTerminate(display);
+            terminateUnused(display);
             continue;
         }
         if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
             reason = "eglMakeCurrent failed";
             eglDestroyContext(display, context);
-            eglTerminate(display);
+            terminateUnused(display);
             continue;
         }
+        ++displayUsers()[display];
         std::unique_ptr<HeadlessGLContext> result(new HeadlessGLContext);
         result->display_ = display;
         result->context_ = context;
@@ -113,11 +137,17 @@ HeadlessGLContext::~HeadlessGLContext() {
     if (!display_) return;
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display_, context_);
-    eglTerminate(display_);
+    const std::lock_guard<std::mutex> lock(displayUsersMutex);
+    --displayUsers()[display_];
+    terminateUnused(display_);
 }
 
 bool HeadlessGLContext::makeCurrent() {
     return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+}
+
+bool HeadlessGLContext::doneCurrent() {
+    return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
 }
 
 GLProcResolver HeadlessGLContext::resolver() const { return GLProcResolver{&eglLookup, nullptr}; }

@@ -110,7 +110,12 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
         result.diagnostics.push_back(read.error);
         return result;
     }
+    if (prepareMesh(mesh, path, out, result) && progress) progress(total, total);
+    return result;
+}
 
+bool prepareMesh(Mesh& mesh, const std::string& name, Mesh& out, MeshLoadResult& result) {
+    result.ok = false;
     if (mesh.vertexCount > 0) {
         // meshExtent and the file box are in the file's own units: measured
         // before scaling.
@@ -118,12 +123,12 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
         const double extent = box.largestSide();
         if (!(extent > 0.0)) {
             // Scaling would divide by zero and fill the mesh with NaN.
-            result.diagnostics.push_back(errorAbout(path, "the mesh has no extent (all vertices coincide)"));
-            return result;
+            result.diagnostics.push_back(errorAbout(name, "the mesh has no extent (all vertices coincide)"));
+            return false;
         }
         if (!std::isfinite(static_cast<float>(extent))) {
-            result.diagnostics.push_back(errorAbout(path, "the mesh is too large to measure in single precision"));
-            return result;
+            result.diagnostics.push_back(errorAbout(name, "the mesh is too large to measure in single precision"));
+            return false;
         }
         result.meshExtent = static_cast<float>(extent);
         result.fileBoxLow = box.low;
@@ -137,8 +142,7 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
 
     out = std::move(mesh);
     result.ok = true;
-    if (progress) progress(total, total);
-    return result;
+    return true;
 }
 
 }  // namespace kubelmar

@@ -64,6 +64,14 @@ MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderCho
 MeshLoadResult loadPreparedMesh(const std::string& path, Mesh& out, ObjReaderChoice objReader, const LoadLimits& limits,
                                 const LoadProgress& progress);
 
+// The load sequence after reading, for a mesh built in memory (positions in
+// the caller's own units, faces resolved): measure it into result
+// (meshExtent, file box), scale and centre it into the frame, compute
+// normals, and move it into `out`. False, with the error naming `name` in
+// result.diagnostics, for a mesh with no extent or one too large to
+// measure; `out` is then left as it was.
+bool prepareMesh(Mesh& mesh, const std::string& name, Mesh& out, MeshLoadResult& result);
+
 // The extensions loadPreparedMesh takes, lower case with the dot (".obj",
 // ".stl", ...), for file dialogs and batch listings.
 const std::vector<std::string>& supportedMeshExtensions();

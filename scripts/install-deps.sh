@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Kubelmar builds and tests with; only what is
 # missing. Needs root (or sudo). clang-15 and its libFuzzer runtime
 # (libclang-common-15-dev) build the fuzz targets; llvm-15 symbolizes their
-# reports.
+# reports. The Python packages build and test the module (python/).
 set -euo pipefail
 
 packages=(
@@ -15,6 +15,7 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   qt6-base-dev libqt6opengl6-dev
   xvfb xauth
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-wheel
   clang-15 libclang-common-15-dev llvm-15
 )
 

@@ -93,6 +93,18 @@ TEST(BatchPlan, ShardsAreDisjointAndTogetherTheWholeBatch) {
         EXPECT_EQ(seen, all) << count << " shards";
         EXPECT_EQ(broken, 1);
     }
+    // Shard I of N takes sorted positions I-1, I-1+N, ...; the unreadable
+    // files are dealt the same way, on a list of their own.
+    const std::vector<std::vector<std::string>> thirds = {{"A.obj", "g.obj", "j.obj", "Sub2/f.obj"},
+                                                          {"b.obj", "h.obj", "sub/d.obj"},
+                                                          {"c.OBJ", "i.obj", "sub/deeper/e.obj"}};
+    request.shardCount = 3;
+    for (int index = 1; index <= 3; ++index) {
+        request.shardIndex = index;
+        const BatchPlan shard = planBatch(request);
+        EXPECT_EQ(relativePaths(shard.items), thirds[index - 1]) << "shard " << index;
+        EXPECT_EQ(shard.unreadable.size(), index == 1 ? 1u : 0u) << "shard " << index;
+    }
     fs::remove_all(dir);
 }
 

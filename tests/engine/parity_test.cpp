@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -311,6 +312,73 @@ TEST(ParityMode, ThreeVotesCloseAMissingTriangle) {
         ASSERT_TRUE(votedClosed.run().ok);
         EXPECT_LE(differences(votedClosed.volume), exact.volume.count() / 1000);
     }
+}
+
+// Three boxes, each with one side left open, in corners of the unit cube
+// chosen so that each leak (the space beyond the open side, along the axis
+// through it) meets nothing else: there one ray of three says inside.
+struct LeakyBoxes {
+    std::string obj;
+    // Centres in the unit cube: inside a box, and in the leak beyond it.
+    std::vector<std::array<double, 3>> inside, leaks;
+
+    LeakyBoxes() {
+        struct Box {
+            std::array<double, 3> low, high;
+            int open;  // the side left out: +x, +y or +z
+        };
+        const Box boxes[3] = {{{0.0, 0.0, 0.0}, {0.3, 0.3, 0.3}, 2},
+                              {{0.0, 0.7, 0.7}, {0.3, 1.0, 1.0}, 0},
+                              {{0.7, 0.0, 0.0}, {1.0, 0.3, 0.3}, 1}};
+        // Corner c has x from bit 0, y from bit 1, z from bit 2; sides as -x, +x, -y, +y, -z, +z.
+        const int sides[6][4] = {{1, 5, 7, 3}, {2, 4, 8, 6}, {1, 2, 6, 5}, {3, 7, 8, 4}, {1, 3, 4, 2}, {5, 6, 8, 7}};
+        std::ostringstream o;
+        for (int b = 0; b < 3; ++b) {
+            const Box& box = boxes[b];
+            for (int c = 0; c < 8; ++c)
+                o << "v " << (c & 1 ? box.high : box.low)[0] << ' ' << (c & 2 ? box.high : box.low)[1] << ' '
+                  << (c & 4 ? box.high : box.low)[2] << '\n';
+            for (int side = 0; side < 6; ++side)
+                if (side != 2 * box.open + 1) {
+                    o << 'f';
+                    for (int corner : sides[side]) o << ' ' << corner + 8 * b;
+                    o << '\n';
+                }
+            std::array<double, 3> centre, leak;
+            for (int a = 0; a < 3; ++a) centre[a] = leak[a] = (box.low[a] + box.high[a]) / 2;
+            leak[box.open] = 0.85;
+            inside.push_back(centre);
+            leaks.push_back(leak);
+        }
+        obj = o.str();
+    }
+};
+
+TEST(ParityMode, ThreeVotesNeedTwoRaysInside) {
+    KUBELMAR_REQUIRE_GL();
+    constexpr int n = 40;
+    const LeakyBoxes mesh;
+    // Stack indices: slice along +z, row down from +y, column down from +x.
+    auto filled = [](const VolumeCapture& volume, const std::array<double, 3>& p) {
+        auto index = [](double t) { return static_cast<int>(t * n); };
+        return volume.filled(index(p[2]), n - 1 - index(p[1]), n - 1 - index(p[0]));
+    };
+    EngineFixture voted(n, VoxelMode::Parity);
+    voted.settings.parityVotes = 3;
+    ASSERT_TRUE(voted.load(mesh.obj));
+    ASSERT_TRUE(voted.run().ok);
+    for (int b = 0; b < 3; ++b) {
+        EXPECT_TRUE(filled(voted.volume, mesh.inside[b])) << "box " << b;
+        EXPECT_FALSE(filled(voted.volume, mesh.leaks[b])) << "box " << b;
+    }
+    // Three boxes of 12^3 voxels (no centre lies on a side) and nothing else.
+    EXPECT_EQ(voted.volume.count(), 3 * 12 * 12 * 12);
+    // Along z alone the box open to +z leaks all the way up.
+    EngineFixture zOnly(n, VoxelMode::Parity);
+    zOnly.settings.parityVotes = 1;
+    ASSERT_TRUE(zOnly.load(mesh.obj));
+    ASSERT_TRUE(zOnly.run().ok);
+    EXPECT_TRUE(filled(zOnly.volume, mesh.leaks[0]));
 }
 
 TEST(ParityMode, AnOpenMeshIsReportedAndAGLWithoutIntegerTargetsIsAnError) {

@@ -119,18 +119,28 @@ TEST(VolumeJson, RecordsTheStackAxesCountAndGrid) {
     const std::string dir = freshDirectory("json");
     VolumeJsonConsumer json(dir, "1.2.3", {"bunny.npy"}, true);
     VolumeInfo info = volumeInfo(Layout::Clipping, SliceEncoding::Colour, 5);
-    info.meshHigh = {info.origin[0] + 1.5, info.origin[1] + 1.5, info.origin[2] + 1.0};
-    const WriteResult result = feed(json, info, lShape());
+    // The mesh box starts one voxel in on every axis: the cropped grid's
+    // origin is that voxel's corner, the stack's stays the cube's.
+    info.meshLow = {info.origin[0] + 0.5, info.origin[1] + 0.5, info.origin[2] + 0.5};
+    info.meshHigh = {info.origin[0] + 2.0, info.origin[1] + 2.0, info.origin[2] + 1.5};
+    VoxelSet voxels;
+    for (Voxel v : lShape()) voxels.insert({v.i + 1, v.j + 1, v.k + 1, v.rgb});
+    const WriteResult result = feed(json, info, voxels);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(json.description().filledVoxels, 6u);
     const std::vector<std::uint8_t> bytes = readFile(dir + "/volume.json");
     const std::string text(bytes.begin(), bytes.end());
+    const std::size_t grid = text.find("\"grid\": {");
+    ASSERT_NE(grid, std::string::npos) << text;
+    const std::string stackPart = text.substr(0, grid), gridPart = text.substr(grid);
     for (const char* field :
          {"\"mode\": \"clipping\"", "\"size\": 5", "\"voxelSize\": 0.5", "\"slice\": \"-y\"", "\"row\": \"+x\"",
-          "\"column\": \"+z\"", "\"dims\": [3, 3, 2]", "\"origin\": [-1, 2, 10]", "\"filledVoxels\": 6",
-          "\"files\": [\"bunny.npy\"]", "\"programVersion\": \"1.2.3\"", "\"source\": \"meshes/ell.obj\"",
-          "\"cropped\": true", "\"emptyVoxel\": [0, 0, 0, 255]"})
-        EXPECT_NE(text.find(field), std::string::npos) << field << "\n" << text;
+          "\"column\": \"+z\"", "\"origin\": [-1, 2, 10]", "\"programVersion\": \"1.2.3\"",
+          "\"source\": \"meshes/ell.obj\"", "\"emptyVoxel\": [0, 0, 0, 255]"})
+        EXPECT_NE(stackPart.find(field), std::string::npos) << field << "\n" << text;
+    for (const char* field : {"\"dims\": [3, 3, 2]", "\"origin\": [-0.5, 2.5, 10.5]", "\"firstVoxel\": [1, 1, 1]",
+                              "\"cropped\": true", "\"filledVoxels\": 6", "\"files\": [\"bunny.npy\"]"})
+        EXPECT_NE(gridPart.find(field), std::string::npos) << field << "\n" << text;
 }
 
 TEST(VolumeJson, DepthAxesAndEscapedSource) {

@@ -186,5 +186,16 @@ TEST(ColourQuantiser, FewColoursStayExact) {
     EXPECT_EQ(palette.entries[palette.indexOf.at(0x102030)], 0x102030u);
 }
 
+TEST(ColourQuantiser, AnEntryIsItsBoxsWeightedMeanRounded) {
+    // Red splits the far colour off; the near box's means are 20/3, 22/3
+    // and 2/3 of a unit: 7, 7 and 1 rounded (6, 7 and 0 cut off).
+    const QuantisedPalette palette = quantiseColours({{0x000000, 1}, {0x0A0B01, 2}, {0xFF0000, 1}}, 2);
+    ASSERT_EQ(palette.entries.size(), 2u);
+    EXPECT_EQ(palette.entries[palette.indexOf.at(0x000000)], 0x070701u);
+    EXPECT_EQ(palette.entries[palette.indexOf.at(0x0A0B01)], 0x070701u);
+    EXPECT_EQ(palette.entries[palette.indexOf.at(0xFF0000)], 0xFF0000u);
+    EXPECT_DOUBLE_EQ(palette.maxError, std::sqrt(99.0));  // 0x000000 to its entry
+}
+
 }  // namespace
 }  // namespace kubelmar::test

@@ -122,13 +122,22 @@ ReadBack readNpy(const std::string& path) {
     return out;
 }
 
+// Streams `voxels` into one writer; returns the file's path.
+template <typename Writer>
+std::string writeVolume(const std::string& path, const VolumeInfo& info, const VoxelSet& voxels, bool crop = false) {
+    std::vector<std::unique_ptr<VolumeFileWriter>> writers;
+    writers.push_back(std::make_unique<Writer>(path));
+    WholeVolumeConsumer consumer(std::move(writers), crop);
+    const WriteResult result = feed(consumer, info, voxels);
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.filesWritten, 1);
+    return path;
+}
+
 // Writes the L through one writer; returns the file's path.
 template <typename Writer>
 std::string writeL(const Case& c, const std::string& ext, bool crop = false) {
     const std::string path = freshDirectory(caseName(c) + ext) + "/ell." + ext;
-    std::vector<std::unique_ptr<VolumeFileWriter>> writers;
-    writers.push_back(std::make_unique<Writer>(path));
-    WholeVolumeConsumer consumer(std::move(writers), crop);
     VolumeInfo info = volumeInfo(c.layout, c.encoding, 5);
     VoxelSet voxels = lShape();
     if (crop) {
@@ -140,10 +149,7 @@ std::string writeL(const Case& c, const std::string& ext, bool crop = false) {
         info.meshLow = {info.origin[0] + 0.5, info.origin[1] + 0.5, info.origin[2] + 0.5};
         info.meshHigh = {info.origin[0] + 1.7, info.origin[1] + 2.0, info.origin[2] + 1.25};
     }
-    const WriteResult result = feed(consumer, info, voxels);
-    EXPECT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.filesWritten, 1);
-    return path;
+    return writeVolume<Writer>(path, info, voxels, crop);
 }
 
 class WriterTest : public ::testing::TestWithParam<Case> {
@@ -185,6 +191,10 @@ TEST_P(WriterTest, CroppedGridCoversTheMeshBoxOnly) {
     EXPECT_EQ(binvox.voxels, whiteCopy(lShape()));
     EXPECT_EQ(binvox.fields.at("scale"), "1.5");  // longest side: 3 voxels
     EXPECT_EQ(binvox.fields.at("translate"), "-0.5 2.5 10.5");  // cube voxel (1, 1, 1)
+    // Unequal sides: NRRD lists them fastest axis first, after RGBA's 4.
+    const ReadBack nrrd = readNrrd(writeL<NrrdWriter>(GetParam(), "nrrd", true));
+    EXPECT_EQ(nrrd.fields.at("sizes"), colour() ? "4 3 3 2" : "3 3 2");
+    EXPECT_EQ(nrrd.voxels, colour() ? lShape() : whiteCopy(lShape()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterTest,
@@ -193,6 +203,20 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterTest,
                                            Case{Layout::Depth, SliceEncoding::Colour},
                                            Case{Layout::Depth, SliceEncoding::Occupancy}),
                          [](const auto& info) { return caseName(info.param); });
+
+TEST(Binvox, RunsLongerThanAByteCountAreSplitAt255) {
+    // One filled corner, then 7999 empty voxels: 31 full runs and one of 94.
+    const std::string path = writeVolume<BinvoxWriter>(freshDirectory("runs") + "/runs.binvox",
+                                                       volumeInfo(Layout::Depth, SliceEncoding::Occupancy, 20),
+                                                       {{0, 0, 0}});
+    const std::vector<std::uint8_t> bytes = readFile(path);
+    const std::string text(bytes.begin(), bytes.end());
+    std::vector<std::uint8_t> expected = {1, 1};
+    for (int run = 0; run < 31; ++run) expected.insert(expected.end(), {0, 255});
+    expected.insert(expected.end(), {0, 94});
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + text.find("\ndata\n") + 6, bytes.end()), expected);
+    EXPECT_EQ(readBinvox(path).voxels, (VoxelSet{{0, 0, 0}}));
+}
 
 TEST(FormatSet, OneVoxelCubeInEveryFormatBesideVolumeJson) {
     const std::string dir = freshDirectory("every");

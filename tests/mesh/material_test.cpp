@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "mesh/colour_source.h"
 #include "mesh/mesh_loader.h"
@@ -64,10 +65,12 @@ TEST(MtlReader, ColoursMapsAndTheirOptions) {
         "Kd 1 2\n"        // two numbers: neither grey nor a colour
         "Kd nan 0 0\n"
         "map_Kd -s\n"     // an option without numbers, no file
-        "map_Kd\n",
+        "map_Kd\n"
+        "newmtl overbright\n"
+        "Kd 1.5 -0.25 0.25\n",  // clamped into 0..1
         "a.mtl");
     ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.materials.size(), 3u);
+    ASSERT_EQ(r.materials.size(), 4u);
     const MtlMaterial& red = r.materials[0];
     EXPECT_EQ(red.material.name, "red paint");
     EXPECT_TRUE(red.material.hasDiffuse);
@@ -83,6 +86,8 @@ TEST(MtlReader, ColoursMapsAndTheirOptions) {
     EXPECT_EQ(r.warnings[0].file, "a.mtl");
     EXPECT_EQ(r.warnings[0].line, 8);
     EXPECT_EQ(r.warnings[3].line, 11);
+    const float* overbright = r.materials[3].material.diffuse;
+    EXPECT_EQ(std::vector<float>(overbright, overbright + 3), (std::vector<float>{1.0f, 0.0f, 0.25f}));
     EXPECT_EQ(parseMTL("Kd 1 1 1\n", "b.mtl").warnings.size(), 1u);  // before any newmtl
 }
 

@@ -79,6 +79,28 @@ TEST(DepthBuild, MatchesTheLiteralRuleOnRandomPicturesAtBothPrecisions) {
     EXPECT_TRUE(fromDepth == fullRule);
 }
 
+TEST(DepthBuild, AFullPrecisionSurfaceOnAVoxelCentreKeepsTheVoxel) {
+    // Every view sees a surface at depth 2.5 / 8: exactly on the centres of
+    // voxels 2 (near views) and 5 (far views), so voxels 2..5 stay on every
+    // axis. A hair deeper, the surfaces pass those centres: 3..4.
+    const int n = 8;
+    for (const float depth : {2.5f / n, std::nextafter(2.5f / n, 1.0f)}) {
+        std::array<DepthImage, 6> images;
+        for (auto& image : images) image.assign(n * n, depth);
+        OccupancyBuilder builder;
+        builder.prepare(images, n);
+        const auto all = buildAll(builder);
+        const int first = depth == 2.5f / n ? 2 : 3, last = n - 1 - first;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k) {
+                    auto within = [&](int index) { return first <= index && index <= last; };
+                    ASSERT_EQ(all[(std::size_t(i) * n + j) * n + k], within(i) && within(j) && within(k))
+                        << depth << ": " << i << ' ' << j << ' ' << k;
+                }
+    }
+}
+
 TEST(DepthBuild, BackgroundAlongAnyAxisLeavesTheVoxelEmpty) {
     const int n = 64;
     std::array<GreyImage, 6> images;
