@@ -2,9 +2,12 @@
 
 // Shared by the libFuzzer targets of the mesh formats read through Open
 // Asset Import: each input becomes a file of one extension in a folder of
-// its own, loaded the way the programs load it but in this process (so
-// that faults surface to the fuzzer) and with its references confined to
-// that folder.
+// its own, with its references confined to that folder. Our checks of what
+// a file declares run here, where the fuzzer sees their coverage and
+// faults; the load then goes the way the programs take it, Open Asset
+// Import in a child process. Its faults (it has a long record of them)
+// become error lines there, which is the contract checked here: any input
+// gives a mesh or a reason, never a crash of this process.
 
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "mesh/declared_sizes.h"
 #include "mesh/mesh_loader.h"
 
 namespace kubelmar::fuzz {
@@ -47,8 +51,9 @@ inline void loadAsFile(const std::uint8_t* data, std::size_t size, const std::st
         if (!out) std::abort();
     }
     LoadLimits limits;
-    limits.isolateThirdPartyReaders = false;
     limits.maxMemoryBytes = std::uint64_t{512} << 20;  // under libFuzzer's -rss_limit_mb=2048 with ASan's overhead
+    limits.maxReadSeconds = 5;                          // under the fuzzer's -timeout
+    checkDeclaredSizes(path.string(), limits.maxMemoryBytes);
     Mesh mesh;
     const MeshLoadResult result = loadPreparedMesh(path.string(), mesh, limits);
     if (!result.ok && result.error() == nullptr) std::abort();

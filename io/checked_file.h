@@ -74,7 +74,6 @@ private:
     void failWithErrno(int error);
     bool writeOut(const char* data, std::size_t size);
     bool flushBuffer();
-    void closeDescriptor();
 
     int fd_ = -1;
     FileCommit commit_ = FileCommit::InPlace;

@@ -274,8 +274,11 @@ std::string checkOffDeclaredSizes(std::string_view head, std::uint64_t fileSize,
     std::string word(tokens[0]);
     for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::size_t off = word.find("off");
-    if (off == std::string::npos) return {};
-    if (off + 3 < tokens[0].size()) {
+    // Without a header word ("#OFF" is a comment to us, not to every
+    // importer) the first two numbers are taken as the counts: a reader
+    // that skips its first line anyway then sees the same or smaller ones.
+    if (off == std::string::npos) {
+    } else if (off + 3 < tokens[0].size()) {
         tokens[0].remove_prefix(off + 3);
     } else {
         tokens.erase(tokens.begin());
@@ -424,7 +427,20 @@ std::string checkDeclaredSizes(const std::string& path, std::uint64_t budget) {
     std::string head;
     readAt(fd, 0, static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, 1 << 16)), head);
     const std::string ext = meshFileExtension(path);
-    if (head.starts_with("ply")) return checkPlyDeclaredSizes(head, fileSize, budget);
+    // The importer picks its reader by a file's first bytes as well as by
+    // its name. A glTF or 3MF file whose content is something else is
+    // refused here, not handed to a reader it wasn't named for (a zip named
+    // .gltf kept the importer busy until the time limit).
+    if (ext == ".gltf" || ext == ".glb") {
+        const std::size_t first = head.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+        if (!head.starts_with("glTF") && (first == std::string::npos || head[first] != '{'))
+            return "not a glTF file: neither a JSON object nor the binary glTF header";
+    }
+    if (ext == ".3mf" && !head.starts_with("PK\x03\x04")) return "not a 3MF file: not a zip archive";
+    // The importer takes the magic word in any case ("plY").
+    std::string magic = head.substr(0, 3);
+    for (char& c : magic) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (magic == "ply") return checkPlyDeclaredSizes(head, fileSize, budget);
     if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06")) return checkZipDeclaredSizes(path, budget);
     if (head.starts_with("glTF") || ext == ".gltf" || ext == ".glb") {
         std::string whole;

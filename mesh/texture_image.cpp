@@ -43,7 +43,8 @@ TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, con
             result.reason = "the image is empty (" + dimensions + ")";
             return result;
         }
-        if (declaredWidth * declaredHeight > budget) {
+        // Each side may be up to 2^32 - 1: compare without multiplying.
+        if (declaredWidth > budget / declaredHeight) {
             result.reason = "the image is " + dimensions + " pixels, more than the " + std::to_string(budget) + " allowed";
             return result;
         }

@@ -2,6 +2,7 @@
 // crashed, named after its fault) through the same calls the fuzz targets
 // make, so the ordinary and the sanitizer test runs keep them fixed.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,12 +14,14 @@
 #include "cli/cli_options.h"
 #include "mesh/mesh_loader.h"
 #include "mesh/mtl_reader.h"
+#include "mesh/texture_image.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path kCorpus = KUBELMAR_FUZZ_CORPUS_DIR;
+const fs::path kRegressions = KUBELMAR_FUZZ_REGRESSIONS_DIR;
 
 std::vector<fs::path> inputs(const fs::path& dir) {
     std::vector<fs::path> files;
@@ -55,6 +58,52 @@ TEST(FuzzInputs, LoadEitherFailsWithAReasonOrGivesAConsistentMesh) {
     }
     std::cout.rdbuf(out);
     std::cerr.rdbuf(err);
+}
+
+// Inputs the fuzzers found taking the third-party importer down (a crash,
+// an abort, an allocation of tens of gigabytes), and the seeds: loaded as the
+// programs load them, each gives a consistent mesh or one error, and this
+// process lives on.
+TEST(FuzzInputs, EveryReaderFailsWithAReasonOrGivesAConsistentMesh) {
+    const fs::path folder = fs::temp_directory_path() / ("kubelmar-fuzz-inputs-" + std::to_string(::getpid()));
+    int replayed = 0;
+    for (const char* format : {"stl", "ply", "off", "gltf", "3mf"}) {
+        for (const fs::path& dir : {kCorpus / format, kRegressions / format}) {
+            if (!fs::is_directory(dir)) continue;
+            for (const fs::path& file : inputs(dir)) {
+                fs::remove_all(folder);
+                fs::create_directories(folder);
+                const fs::path mesh = folder / (std::string("mesh.") + format);
+                fs::copy_file(file, mesh);
+                kubelmar::Mesh loaded;
+                const kubelmar::MeshLoadResult result = kubelmar::loadPreparedMesh(mesh.string(), loaded);
+                ++replayed;
+                if (!result.ok) {
+                    ASSERT_NE(result.error(), nullptr) << file;
+                    EXPECT_EQ(result.error()->file, mesh.string()) << file;
+                    continue;
+                }
+                for (const kubelmar::Face& face : loaded.faces)
+                    for (const int i : face.index) EXPECT_TRUE(i >= 0 && i < loaded.vertexCount) << file;
+            }
+        }
+    }
+    fs::remove_all(folder);
+    EXPECT_GE(replayed, 10);
+}
+
+TEST(FuzzInputs, TexturesDecodeOrSayWhy) {
+    for (const fs::path& dir : {kCorpus / "texture", kRegressions / "texture"}) {
+        for (const fs::path& file : inputs(dir)) {
+            const std::string bytes = readFile(file);
+            const kubelmar::TextureLoadResult r = kubelmar::decodeTexture(
+                reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), file.string(), 1LL << 24);
+            if (r.ok)
+                EXPECT_EQ(r.texture.rgba.size(), std::size_t(r.texture.width) * std::size_t(r.texture.height) * 4) << file;
+            else
+                EXPECT_FALSE(r.reason.empty()) << file;
+        }
+    }
 }
 
 TEST(FuzzInputs, MaterialFilesGiveColoursInRangeAndNamedWarnings) {

@@ -216,5 +216,20 @@ TEST(HostileFiles, ObjPolygonsAndFilesBeyondTheMemoryLimitAreRefused) {
         << r.errorText();
 }
 
+// A file whose name and content disagree never reaches the importer, which
+// chooses its reader by content too.
+TEST(HostileFiles, GltfAnd3mfFilesMustBeWhatTheyAreNamed) {
+    test::TempDir dir;
+    Mesh mesh;
+    MeshLoadResult r = loadPreparedMesh(dir.write("zip.gltf", std::string("PK\x03\x04", 4) + "rest"), mesh);
+    EXPECT_EQ(r.errorText(), dir.file("zip.gltf") + ": cannot read mesh: not a glTF file: neither a JSON object nor "
+                                                    "the binary glTF header");
+    r = loadPreparedMesh(dir.write("text.3mf", "solid x\nendsolid x\n"), mesh);
+    EXPECT_EQ(r.errorText(), dir.file("text.3mf") + ": cannot read mesh: not a 3MF file: not a zip archive");
+    // JSON after a byte-order mark and blanks is still glTF.
+    r = loadPreparedMesh(dir.write("bom.gltf", "\xEF\xBB\xBF \n" + gltfWithBuffer("missing.bin")), mesh);
+    EXPECT_EQ(r.errorText().find("not a glTF file"), std::string::npos) << r.errorText();
+}
+
 }  // namespace
 }  // namespace kubelmar
