@@ -43,6 +43,19 @@ void printTimings(const RunReport& report, const std::string& renderer) {
     for (const PhaseTime& phase : report.phases) std::fprintf(stderr, "time: %s %.3f\n", phase.label.c_str(), phase.seconds);
 }
 
+// Bytes read as a step of its own, for files large enough to take a while
+// (a second or more); smaller ones load before a bar could say anything.
+LoadProgress loadProgress(Progress& shown) {
+    constexpr std::uint64_t kShownFrom = std::uint64_t{16} << 20;
+    constexpr int kSteps = 1000;
+    return [&shown](std::uint64_t done, std::uint64_t total) {
+        if (total < kShownFrom) return;
+        if (done == 0) shown.begin("Loading mesh", kSteps);
+        shown.setValue(static_cast<int>(done * kSteps / total));
+        if (done == total) shown.end();
+    };
+}
+
 int runOne(const CliOptions& options) {
     Console console(options.quiet, options.verbose);
     RunRequest request = options.run;
@@ -67,7 +80,8 @@ int runOne(const CliOptions& options) {
     };
 
     // The mesh and the output folder are checked before any GL is started.
-    bool ok = loadForRun(engine, report, request.limits);
+    bool ok = loadForRun(engine, report, request.limits, loadProgress(shown));
+    if (!ok) bar.clear();  // a failed load leaves its bar unfinished
     phase("Loading mesh", start);
     std::unique_ptr<HeadlessGLContext> context;
     std::string renderer;

@@ -118,8 +118,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits) {
-    const MeshLoadResult loaded = engine.loadMesh(report.job.meshPath, limits);
+bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits, const LoadProgress& progress) {
+    const MeshLoadResult loaded = engine.loadMesh(report.job.meshPath, limits, progress);
     writeLoadLog(loaded.log, &engine.log(), &engine.log());
     report.status = RunReport::Status::Failed;
     for (const Diagnostic& d : loaded.diagnostics)

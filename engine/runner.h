@@ -63,7 +63,7 @@ const char* statusName(RunReport::Status status);
 // error in the report, when either fails;
 // the load's warnings go into the report either way. The load's console
 // lines go to the engine's log.
-bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits = {});
+bool loadForRun(Engine& engine, RunReport& report, const LoadLimits& limits = {}, const LoadProgress& progress = {});
 
 // Voxelizes the loaded mesh into report.job.outputDirectory with the
 // request and fills in the report: status, N, files, filled voxels, the
