@@ -55,9 +55,7 @@ private:
 
 }  // namespace
 
-MeshTopology measureTopology(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces) {
-    MeshTopology t;
-    // One id per distinct position.
+std::vector<std::uint32_t> positionIds(const std::vector<Float3>& positions) {
     std::vector<std::uint32_t> order(positions.size());
     std::iota(order.begin(), order.end(), 0u);
     auto key = [&](std::uint32_t v) { return std::tie(positions[v].x, positions[v].y, positions[v].z); };
@@ -68,6 +66,12 @@ MeshTopology measureTopology(const std::vector<Float3>& positions, const std::ve
         if (i > 0 && key(order[i]) != key(order[i - 1])) ++next;
         id[order[i]] = next;
     }
+    return id;
+}
+
+MeshTopology measureTopology(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces) {
+    MeshTopology t;
+    const std::vector<std::uint32_t> id = positionIds(positions);
 
     // Every edge of every face: (smaller id, larger id), whether the face
     // runs it from the smaller, and the face.

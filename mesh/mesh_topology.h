@@ -29,6 +29,12 @@ struct MeshTopology {
 };
 
 // `faces` holds 3 vertex indices per face into `positions`.
+// One id per distinct position, for each vertex: vertices sorted by
+// (x, y, z), equal runs sharing the first one's rank. Edges compared by
+// these ids join faces that meet at a position even where the mesh split
+// its vertices (per material or texture coordinate).
+std::vector<std::uint32_t> positionIds(const std::vector<Float3>& positions);
+
 MeshTopology measureTopology(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces);
 
 }  // namespace kubelmar

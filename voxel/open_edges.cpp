@@ -1,24 +1,13 @@
 #include "voxel/open_edges.h"
 
 #include <algorithm>
-#include <numeric>
-#include <tuple>
+
+#include "mesh/mesh_topology.h"
 
 namespace kubelmar {
 
 long countOpenEdges(const std::vector<Float3>& positions, const std::vector<std::uint32_t>& faces) {
-    // One id per distinct position: vertices sorted by (x, y, z), equal runs
-    // sharing the first one's rank.
-    std::vector<std::uint32_t> order(positions.size());
-    std::iota(order.begin(), order.end(), 0u);
-    auto key = [&](std::uint32_t v) { return std::tie(positions[v].x, positions[v].y, positions[v].z); };
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-    std::vector<std::uint32_t> id(positions.size());
-    std::uint32_t next = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && key(order[i]) != key(order[i - 1])) ++next;
-        id[order[i]] = next;
-    }
+    const std::vector<std::uint32_t> id = positionIds(positions);
 
     // Every edge as (smaller id, larger id); a closed surface lists each twice.
     std::vector<std::uint64_t> edges;

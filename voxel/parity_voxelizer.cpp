@@ -10,6 +10,21 @@ namespace kubelmar {
 
 namespace {
 
+// Every fragment reaches the target exactly once: no depth test, culling,
+// smoothing (edge coverage), offset, stencil, alpha test or blending, and
+// polygons filled. Inside a glPushAttrib of the enable and polygon bits.
+void everyFragmentOnce() {
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_SMOOTH);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+
 // Prepared mesh (the frame cube, half side F = kFrameHalfSide) straight to
 // clip space, the ray's axis as depth: window (x, y) is mesh (y, z) along x,
 // (x, z) along y, (x, y) along z, so on an N x N viewport pixel centre p sits
@@ -202,16 +217,7 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int f
     glEnable(GL_SCISSOR_TEST);  // the clear too
     glScissor(0, rowFirst, n, rowCount);
     target_.clear();
-    // Every fragment must reach the target exactly once: no depth test,
-    // culling, smoothing (edge coverage) or blending.
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_POLYGON_SMOOTH);
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    everyFragmentOnce();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_COLOR_LOGIC_OP);
     glLogicOp(GL_XOR);
@@ -233,15 +239,7 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
     glViewport(0, 0, n, n);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, rowFirst, n, rowCount);
-    // As in renderPass: every fragment counted exactly once.
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_POLYGON_SMOOTH);
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    everyFragmentOnce();  // each counted exactly once
     glFrontFace(GL_CCW);
     // The colour output marks the pixels that got a count, ORed in (never
     // written opaquely: llvmpipe drops what a tile was given before a face
