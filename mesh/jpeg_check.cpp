@@ -6,8 +6,12 @@
 namespace kubelmar {
 
 std::string jpegHuffmanTableFault(const std::uint8_t* b, std::size_t size) {
-    if (size < 4 || b[0] != 0xFF || b[1] != 0xD8) return {};
-    std::size_t at = 2;
+    // The decoder takes any run of FF fill bytes before a marker, the start
+    // of image included.
+    std::size_t at = 0;
+    while (at < size && b[at] == 0xFF) ++at;
+    if (at == 0 || at >= size || b[at] != 0xD8) return {};
+    ++at;
     while (at + 4 <= size) {
         if (b[at] != 0xFF) {
             // Entropy-coded data after a scan header: skip to the next marker

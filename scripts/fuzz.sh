@@ -6,6 +6,10 @@
 # Exits non-zero when a target finds a crash, a hang or a sanitizer report.
 #
 # Usage: scripts/fuzz.sh [SECONDS]
+#        scripts/fuzz.sh replay
+#   replay: each target once over its committed seeds and the inputs that
+#   once failed (fuzz/regressions/), nothing new: what CI runs, since fresh
+#   fuzzing finds faults in the third-party decoders at random moments.
 #   FUZZ_TARGETS="fuzz_obj"  runs only the named targets.
 #   FUZZ_BUILD_DIR=dir       builds elsewhere (default build-fuzz).
 set -euo pipefail
@@ -34,6 +38,22 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0}
 command -v llvm-symbolizer-15 >/dev/null && export ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer-15)
+
+if [ "$seconds" = replay ]; then
+    status=0
+    for target in $targets; do
+        dirs=(fuzz/corpus/${target#fuzz_})
+        [ -d fuzz/regressions/${target#fuzz_} ] && dirs+=(fuzz/regressions/${target#fuzz_})
+        if "$build/fuzz/$target" -runs=0 -rss_limit_mb=2048 -timeout=30 "${dirs[@]}" >"$build/$target.log" 2>&1; then
+            echo "== $target: $(grep -cE '' <(ls "${dirs[@]}")) inputs replayed"
+        else
+            tail -n 60 "$build/$target.log" >&2
+            echo "fuzz.sh: $target FAILED on a committed input" >&2
+            status=1
+        fi
+    done
+    exit $status
+fi
 
 # The targets run side by side, each for SECONDS of wall time: on 2 cores
 # three at once get about two thirds of a core each, and CI waits SECONDS

@@ -95,6 +95,10 @@ TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
     const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), "t.jpg");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.reason, "corrupt JPEG: a Huffman table declares 452 codes, more than 256");
+    // The decoder skips fill bytes before the start marker; so does the check.
+    const std::string filled = std::string(4, '\xff') + jpeg;
+    const TextureLoadResult f = decodeTexture(reinterpret_cast<const std::uint8_t*>(filled.data()), filled.size(), "t.jpg");
+    EXPECT_EQ(f.reason, r.reason);
 }
 
 }  // namespace
