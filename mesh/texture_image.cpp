@@ -25,6 +25,24 @@ bool pngHeaderSize(const std::uint8_t* b, std::size_t size, long long& width, lo
     return true;
 }
 
+// The decoder grows its buffer to what a PNG data chunk declares before
+// reading it; a chunk that claims more bytes than the file holds (a length
+// field of 1 GiB in a 200-byte file) is refused here first. Chunks are
+// length (4 bytes, big-endian), type (4), data, CRC (4), from byte 8.
+std::string pngChunkFault(const std::uint8_t* b, std::size_t size) {
+    std::size_t at = 8;
+    while (at + 8 <= size) {
+        const std::uint64_t length = (std::uint64_t{b[at]} << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
+        const std::uint64_t left = size - at - 8;
+        if (length > left)
+            return "corrupt PNG: a chunk declares " + std::to_string(length) + " bytes, more than the " +
+                   std::to_string(left) + " left in the file";
+        if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+    return {};
+}
+
 }  // namespace
 
 TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, const std::string& path,
@@ -46,6 +64,10 @@ TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, con
         // Each side may be up to 2^32 - 1: compare without multiplying.
         if (declaredWidth > budget / declaredHeight) {
             result.reason = "the image is " + dimensions + " pixels, more than the " + std::to_string(budget) + " allowed";
+            return result;
+        }
+        if (std::string fault = pngChunkFault(bytes, size); !fault.empty()) {
+            result.reason = std::move(fault);
             return result;
         }
     }

@@ -101,5 +101,16 @@ TEST(ReaderRegressions, JpegHuffmanTableWithTooManyCodes) {
     EXPECT_EQ(f.reason, r.reason);
 }
 
+TEST(ReaderRegressions, PngChunkLongerThanTheFile) {
+    // The decoder grew its buffer to a data chunk's declared 1.1 GB (2 GiB
+    // after doubling) before finding the file ended.
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x03\0\0\0\x02\x08\x06\0\0\0\x9dtf\x1a"
+                          "\x45\0\0\x18IDATx\x9c",
+                          43);
+    const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), "t.png");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, "corrupt PNG: a chunk declares 1157627928 bytes, more than the 2 left in the file");
+}
+
 }  // namespace
 }  // namespace kubelmar
