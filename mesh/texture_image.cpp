@@ -25,6 +25,9 @@ bool pngHeaderSize(const std::uint8_t* b, std::size_t size, long long& width, lo
     return true;
 }
 
+constexpr long long kMaxPixelsPerByte = 8192;
+constexpr long long kMinBombPixels = 1LL << 20;
+
 // The decoder grows its buffer to what a PNG data chunk declares before
 // reading it; a chunk that claims more bytes than the file holds (a length
 // field of 1 GiB in a 200-byte file) is refused here first. Chunks are
@@ -85,9 +88,18 @@ TextureLoadResult decodeTexture(const std::uint8_t* bytes, std::size_t size, con
         result.reason = "the image is empty (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return result;
     }
-    if (static_cast<long long>(width) * height > budget) {
+    const long long declared = static_cast<long long>(width) * height;
+    if (declared > budget) {
         result.reason = "the image is " + std::to_string(width) + " x " + std::to_string(height) +
                         " pixels, more than the " + std::to_string(budget) + " allowed";
+        return result;
+    }
+    // A flat colour packs to about 500 pixels a byte in JPEG and 1,000 to
+    // 4,000 in PNG; a large image claimed by far fewer bytes is a bomb that
+    // would only cost decoding time (seconds for a 141-byte JPEG).
+    if (declared > kMinBombPixels && declared / kMaxPixelsPerByte > static_cast<long long>(size)) {
+        result.reason = "the image declares " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels in only " + std::to_string(size) + " bytes";
         return result;
     }
     int w = 0, h = 0;

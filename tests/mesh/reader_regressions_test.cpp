@@ -2,11 +2,13 @@
 // report; every one must now end as an error value, in this process.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "mesh/mesh_loader.h"
 #include "mesh/texture_image.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_images.h"
 
 namespace kubelmar {
 namespace {
@@ -110,6 +112,24 @@ TEST(ReaderRegressions, PngChunkLongerThanTheFile) {
     const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), "t.png");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.reason, "corrupt PNG: a chunk declares 1157627928 bytes, more than the 2 left in the file");
+}
+
+TEST(ReaderRegressions, TinyFilesDeclaringHugeImages) {
+    // A 141-byte JPEG declaring 65296 x 239 pixels kept the decoder busy for
+    // seconds; a flat 2048 x 2048 PNG of a few kilobytes still loads.
+    test::TempDir dir;
+    std::string jpeg(141, '\0');
+    std::FILE* in = std::fopen(KUBELMAR_FUZZ_REGRESSIONS_DIR "/texture/jpeg-141-bytes-declaring-15-megapixels.jpg", "rb");
+    ASSERT_NE(in, nullptr);
+    jpeg.resize(std::fread(jpeg.data(), 1, jpeg.size(), in));
+    std::fclose(in);
+    const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), "t.jpg");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, "the image declares 65296 x 239 pixels in only 141 bytes");
+
+    const std::string flat = test::writeTestPng(dir.file("flat.png"), 2048, 2048, std::vector<std::uint8_t>(2048 * 2048 * 4, 200));
+    const TextureLoadResult ok = loadTextureFile(flat);
+    EXPECT_TRUE(ok.ok) << ok.reason;
 }
 
 }  // namespace

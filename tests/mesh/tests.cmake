@@ -16,3 +16,5 @@ kubelmar_test_program(kubelmar_mesh_tests core
     mesh/load_progress_test.cpp
     support/test_images.cpp
   LIBS kubelmar_mesh ZLIB::ZLIB)
+target_compile_definitions(kubelmar_mesh_tests PRIVATE
+  KUBELMAR_FUZZ_REGRESSIONS_DIR="${PROJECT_SOURCE_DIR}/fuzz/regressions")
