@@ -62,7 +62,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     auto* size = app.add_option("-s,--size", options.run.settings.size, "voxels per axis (N)")
                      ->check(CLI::Range(1, 4096))
                      ->type_name("N");
-    app.add_option("--voxel-size", options.run.settings.voxelEdge,
+    app.add_option("--voxel-size", options.run.settings.grid.edge[0],
                    "voxel edge in the mesh file's units instead of --size (N = largest side / S, rounded up)")
         ->check(CLI::PositiveNumber.description(""))
         ->type_name("S")
@@ -208,7 +208,8 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     options.run.output.formats = parseFormatList(raw.formats).formats;
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
         return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");
-    if (!std::isfinite(settings.voxelEdge)) return fail("--voxel-size: not a finite length");
+    if (settings.grid.edge[0] > 0) settings.grid.edge[1] = settings.grid.edge[2] = settings.grid.edge[0];
+    if (!std::isfinite(settings.grid.edge[0])) return fail("--voxel-size: not a finite length");
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 

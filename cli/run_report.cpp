@@ -29,7 +29,7 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "  \"settings\": {\n"
         << "    \"mode\": " << jsonString(modeName(o.mode)) << ",\n"
         << "    \"size\": " << o.size << ",\n"
-        << "    \"voxelSize\": " << (o.voxelEdge > 0 ? numberText(o.voxelEdge) : "null") << ",\n"
+        << "    \"voxelSize\": " << (o.grid.edge[0] > 0 ? numberText(o.grid.edge[0]) : "null") << ",\n"
         << "    \"depthPrecision\": " << jsonString(o.depthPrecision == DepthPrecision::Full ? "full" : "byte") << ",\n"
         << "    \"colour\": " << jsonString(colourSourceName(o.colour)) << ",\n"
         << "    \"inside\": " << jsonString(insideRuleName(o.inside)) << ",\n"

@@ -198,8 +198,8 @@ const MeshTopology& Engine::topology() {
 
 RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error) const {
     RunSettings resolved = settings;
-    if (settings.voxelEdge > 0) {
-        const GridSizeResult grid = gridSizeForVoxelSize(meshExtent_, settings.voxelEdge);
+    if (settings.grid.edge[0] > 0) {
+        const GridSizeResult grid = gridSizeForVoxelSize(meshExtent_, settings.grid.edge[0]);
         if (!grid.ok && error) *error = meshPath_ + ": " + grid.error;
         if (grid.ok) resolved.size = grid.size;
     }

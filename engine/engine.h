@@ -97,7 +97,7 @@ public:
 
     // The volume a run with these settings describes to its consumers.
     VolumeInfo volumeInfo(const RunSettings& settings) const;
-    // The settings with N worked out from voxelEdge for the loaded mesh (when
+    // The settings with N worked out from grid.edge for the loaded mesh (when
     // set); an error line when that N is out of range.
     RunSettings resolveSize(const RunSettings& settings, std::string* error) const;
 

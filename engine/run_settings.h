@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "formats/output_request.h"
@@ -19,13 +21,43 @@ enum class DepthPrecision {
 // Largest N the engine accepts; the GL implementation may allow less.
 constexpr int kMaxVoxelSize = 4096;
 
+// Which grid the volume lies on.
+enum class GridShape {
+    Cube,  // N x N x N, edge the mesh's largest side over N, centred on the mesh's box
+    Box,   // the mesh's bounding box: its largest side N voxels (or the chosen
+           // edges), the other sides ceil(side / edge) voxels, from the box's low corner
+};
+
+// Where a PNG stack's slice, row (image row, 0 at the top) and column indices
+// run through the mesh's axes.
+struct StackMapping {
+    SignedAxis slice, row, column;
+};
+
+// The grid a run voxelizes on, as the user chose it. The cube is the default
+// and gives exactly the N^3 stack of a plain `--size N` run.
+struct GridSettings {
+    GridShape shape = GridShape::Cube;
+    // Voxel edge along the mesh's x, y, z in output units (the file's units
+    // times `scale`). All 0: the largest side over N. Any above 0 means all
+    // three are, and the shape is Box.
+    std::array<double, 3> edge = {0, 0, 0};
+    // The mesh file's coordinates are multiplied by this first (print a model
+    // at a chosen size); the origin, edges and extents written out are scaled.
+    double scale = 1.0;
+    // What one output unit is: "" (not said), "mm", "cm", "m" or "in".
+    std::string unit;
+    // Empty: the mode's own mapping (clipping: slices down y; solids: up z).
+    std::optional<StackMapping> stack;
+    // The preset these settings came from, when one did ("" otherwise).
+    std::string preset;
+};
+
 // One voxelization's settings: a plain value the front ends fill in.
 struct RunSettings {
     VoxelMode mode = VoxelMode::Clipping;
-    int size = 512;  // N
-    // When above 0: the voxel edge in the mesh file's units, and N is the
-    // mesh's largest side over it, rounded up (1 .. 4096).
-    double voxelEdge = 0.0;
+    int size = 512;  // N: voxels along the mesh's largest side
+    GridSettings grid;
     DepthPrecision depthPrecision = DepthPrecision::Byte;
     // The parity mode's rays per voxel: 1 (along z) or 3 (along x, y and z,
     // a voxel kept when two agree: closes small holes). 0: 1 for a closed

@@ -52,7 +52,7 @@ ArrayRequest makeRequest(const std::string& mode, int size, double voxelSize, co
     if (!parsed) throw py::value_error("mode: '" + mode + "' is not clipping, depth or parity");
     s.mode = *parsed;
     s.size = size;
-    s.voxelEdge = voxelSize;
+    if (voxelSize != 0) s.grid.edge = {voxelSize, voxelSize, voxelSize};
     s.depthPrecision = precision == "full" ? DepthPrecision::Full : DepthPrecision::Byte;
     s.parityVotes = parityVotes;
     if (!parseColourSource(colour, s.colour)) throw py::value_error("colour: '" + colour + "' is not a colour source");
