@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "engine/grid_options.h"
 #include "formats/format_list.h"
 #include "mesh/load_limits.h"
 #include "volume/slice_consumer.h"
@@ -31,6 +32,7 @@ struct RawValues {
     std::string formats = "png";
     std::string refs = "inside";
     std::string maxMemory;
+    GridOptions grid;
     std::vector<std::string> positional;
 };
 
@@ -62,12 +64,35 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     auto* size = app.add_option("-s,--size", options.run.settings.size, "voxels per axis (N)")
                      ->check(CLI::Range(1, 4096))
                      ->type_name("N");
-    app.add_option("--voxel-size", options.run.settings.grid.edge[0],
-                   "voxel edge in the mesh file's units instead of --size (N = largest side / S, rounded up)")
-        ->check(CLI::PositiveNumber.description(""))
-        ->type_name("S")
-        ->default_str("")
+    app.add_option("--grid", raw.grid.grid,
+                   "cube: N^3 around the mesh; box: the mesh's box, its largest side N voxels")
+        ->check(CLI::IsMember({"cube", "box"}))
+        ->type_name("SHAPE")
+        ->default_str("cube");
+    app.add_option("--voxel-size", raw.grid.voxelSize,
+                   "voxel edge instead of --size, one for all axes or one per axis (makes a box grid); "
+                   "with --units it may carry a unit (0.1mm)")
+        ->type_name("S|SX,SY,SZ")
         ->excludes(size);
+    app.add_option("--units", raw.grid.units, "what the mesh file's coordinates are: mm, cm, m or in")
+        ->type_name("UNIT");
+    app.add_option("--scale", raw.grid.scale, "multiply the mesh's coordinates by F first")
+        ->type_name("F")
+        ->default_str("1");
+    app.add_option("--dpi", raw.grid.dpi,
+                   "printer grid: dots per inch across the layer, along the image's width and height "
+                   "(needs --units and --layer)")
+        ->type_name("X[,Y]");
+    app.add_option("--layer", raw.grid.layer, "printer grid: the layer thickness (a length)")->type_name("T");
+    app.add_option("--up", raw.grid.up,
+                   "printer grid: the mesh's build direction; the stack slices along it, bottom layer first")
+        ->type_name("AXIS")
+        ->default_str("z");
+    app.add_option("--slice-axis", raw.grid.sliceAxis,
+                   "the mesh axis the PNG stack slices along, low end first (default: the mode's own)")
+        ->type_name("AXIS");
+    app.add_option("--preset", raw.grid.preset, "a bundle of grid options by name; 'list' shows them")
+        ->type_name("NAME");
     app.add_option("--depth-precision", raw.precision,
                    "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
         ->check(CLI::IsMember({"byte", "full"}))
@@ -75,7 +100,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
         ->type_name("LIST")
         ->check([](const std::string& list) { return parseFormatList(list).error; });
-    app.add_flag("--crop", options.run.output.crop, "exchange formats cover the mesh's box only, not the N^3 cube");
+    app.add_flag("--crop", options.run.output.crop, "the same as --grid box (kept for older scripts)");
     app.add_option("--colour,--color", raw.colour, "clipping colours from auto, texture, material or vertex")
         ->check(CLI::IsMember({"auto", "texture", "material", "vertex"}))
         ->type_name("SOURCE");
@@ -208,8 +233,12 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     options.run.output.formats = parseFormatList(raw.formats).formats;
     if (!raw.shard.empty() && !parseShard(raw.shard, options.shardIndex, options.shardCount))
         return fail("--shard: '" + raw.shard + "' is not I/N with 1 <= I <= N");
-    if (settings.grid.edge[0] > 0) settings.grid.edge[1] = settings.grid.edge[2] = settings.grid.edge[0];
-    if (!std::isfinite(settings.grid.edge[0])) return fail("--voxel-size: not a finite length");
+    if (raw.grid.preset == "list") {
+        options.command = CliOptions::Command::ListPresets;
+        return true;
+    }
+    if (options.run.output.crop && raw.grid.grid.empty()) raw.grid.grid = "box";
+    if (std::string why; !resolveGridOptions(raw.grid, settings.grid, &why)) return fail(why);
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 
@@ -240,6 +269,12 @@ std::string cliHelp() {
     RawValues raw;
     describe(app, options, raw);
     return app.help();
+}
+
+std::string gridPresetList() {
+    std::string text;
+    for (const GridPreset& preset : gridPresets()) text += preset.name + "  " + preset.description + "\n";
+    return text;
 }
 
 }  // namespace kubelmar

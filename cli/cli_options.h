@@ -7,7 +7,7 @@
 namespace kubelmar {
 
 struct CliOptions {
-    enum class Command { Voxelize, Batch, MergeSummaries, Help, Version };
+    enum class Command { Voxelize, Batch, MergeSummaries, Help, Version, ListPresets };
     Command command = Command::Voxelize;
     // What each mesh is voxelized with and what its output holds: the
     // runner's own value, filled in by the options (--mode, --size,
@@ -37,6 +37,9 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
 
 // The generated help: every option with its default.
 std::string cliHelp();
+
+// The grid presets, one per line: name and what it is.
+std::string gridPresetList();
 
 // Appended to each argument error.
 constexpr const char* kCliHelpHint = "Run with --help for more information.";

@@ -230,6 +230,7 @@ int main(int argc, char** argv) {
     }
     switch (options.command) {
         case CliOptions::Command::Help: std::cout << cliHelp(); return 0;
+        case CliOptions::Command::ListPresets: std::cout << gridPresetList(); return 0;
         case CliOptions::Command::Version: std::cout << "kubelmar-cli " << KUBELMAR_VERSION << std::endl; return 0;
         case CliOptions::Command::MergeSummaries: return mergeSummaries(options);
         case CliOptions::Command::Batch: return runBatchCommand(options);

@@ -11,6 +11,20 @@
 
 namespace kubelmar {
 
+namespace {
+
+// The chosen voxel edges: null (from --size), one number, or [x, y, z].
+std::string edgesJson(const GridSettings& grid) {
+    const auto& e = grid.edge;
+    if (!(e[0] > 0)) return "null";
+    if (e[0] == e[1] && e[1] == e[2]) return numberText(e[0]);
+    std::ostringstream list;
+    list << '[' << numberText(e[0]) << ", " << numberText(e[1]) << ", " << numberText(e[2]) << ']';
+    return list.str();
+}
+
+}  // namespace
+
 std::string runReportJson(const CliOptions& options, const RunReport& r, long peakMemoryKiB,
                           const std::string& programVersion) {
     const RunSettings& o = options.run.settings;
@@ -29,7 +43,11 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "  \"settings\": {\n"
         << "    \"mode\": " << jsonString(modeName(o.mode)) << ",\n"
         << "    \"size\": " << o.size << ",\n"
-        << "    \"voxelSize\": " << (o.grid.edge[0] > 0 ? numberText(o.grid.edge[0]) : "null") << ",\n"
+        << "    \"grid\": " << jsonString(o.grid.shape == GridShape::Box ? "box" : "cube") << ",\n"
+        << "    \"voxelSize\": " << edgesJson(o.grid) << ",\n"
+        << "    \"unit\": " << jsonStringOrNull(o.grid.unit) << ",\n"
+        << "    \"scale\": " << numberText(o.grid.scale) << ",\n"
+        << "    \"preset\": " << jsonStringOrNull(o.grid.preset) << ",\n"
         << "    \"depthPrecision\": " << jsonString(o.depthPrecision == DepthPrecision::Full ? "full" : "byte") << ",\n"
         << "    \"colour\": " << jsonString(colourSourceName(o.colour)) << ",\n"
         << "    \"inside\": " << jsonString(insideRuleName(o.inside)) << ",\n"

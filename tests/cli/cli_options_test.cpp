@@ -83,6 +83,22 @@ TEST(CliOptions, ReferenceRulesAndTheMemoryLimit) {
     EXPECT_EQ(widened.run.limits.maxMemoryBytes, 512u << 20);
 }
 
+// The grid options reach the settings; --crop is the box grid.
+TEST(CliOptions, GridOptionsFillTheGridSettings) {
+    CliOptions o;
+    ASSERT_TRUE(parse({"--preset", "voxel-print-600x600", "--scale", "2", "a", "b"}, o));
+    EXPECT_EQ(o.run.settings.grid.shape, GridShape::Box);
+    EXPECT_DOUBLE_EQ(o.run.settings.grid.edge[2], 0.025);
+    EXPECT_EQ(o.run.settings.grid.unit, "mm");
+    EXPECT_EQ(o.run.settings.grid.preset, "voxel-print-600x600");
+    CliOptions cropped;
+    ASSERT_TRUE(parse({"--crop", "a", "b"}, cropped));
+    EXPECT_EQ(cropped.run.settings.grid.shape, GridShape::Box);
+    CliOptions listing;
+    ASSERT_TRUE(parse({"--preset", "list"}, listing));
+    EXPECT_EQ(listing.command, CliOptions::Command::ListPresets);
+}
+
 // Each mistake is refused with one line that names the offending option.
 TEST(CliOptions, MistakesGiveOneLineNamingTheOption) {
     const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
@@ -114,6 +130,10 @@ TEST(CliOptions, MistakesGiveOneLineNamingTheOption) {
         {{"--max-memory", "lots", "a", "b"}, "--max-memory"},
         {{"--max-memory", "0", "a", "b"}, "--max-memory"},
         {{"--parity-votes", "2", "a", "b"}, "--parity-votes"},
+        {{"--dpi", "600", "--layer", "0.03", "a", "b"}, "--dpi"},
+        {{"--units", "ft", "a", "b"}, "--units"},
+        {{"--grid", "cube", "--voxel-size", "1,2,3", "a", "b"}, "--grid"},
+        {{"--preset", "nope", "-b", "d"}, "--preset"},
     };
     for (const auto& [args, named] : cases) {
         CliOptions o;

@@ -21,3 +21,7 @@ target_compile_definitions(kubelmar_engine_tests PRIVATE
 # writes.
 target_compile_definitions(kubelmar_engine_tests PRIVATE KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
 add_dependencies(kubelmar_engine_tests kubelmar-cli)
+# The grid options as text, to settings (no GL).
+kubelmar_test_program(kubelmar_grid_options_tests core
+  SOURCES engine/grid_options_test.cpp
+  LIBS kubelmar_grid_options)
