@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The defaults, as a first run has them.
-    for (const char* key : {"mode", "voxelSize", "outputFormats", "lastOutput", "resultPanel"}) QSettings().remove(key);
+    for (const char* key : {"mode", "voxelSize", "outputFormats", "lastOutput", "resultPanel", "grid"}) QSettings().remove(key);
 
     FixedAnswer answers(voxels);
     Window window(&answers);

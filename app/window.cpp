@@ -190,6 +190,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     });
     QMenu* sizeMenu = settingsMenu->addMenu(tr("Voxel Size:"));
     sizeMenu->addActions(sizeActions);
+    createGridAction(settingsMenu);
 
     // Output formats, remembered between runs; the PNG stack by default.
     QMenu* formatsMenu = settingsMenu->addMenu(tr("Output Formats"));
@@ -455,7 +456,8 @@ void Window::updateSaveStrip() {
     QStringList formats;
     for (const QAction* action : formatActs_)
         if (action->isChecked()) formats << action->text().section(QStringLiteral(" ("), 0, 0);
-    saveStrip_->setPlan(mode, request_.settings.size, formats);
+    const std::string grid = kubelmar::describeGrid(request_.settings.grid, request_.settings.size);
+    saveStrip_->setPlan(mode, QString::fromStdString(grid), formats);
 }
 
 void Window::meshLoaded(const QString& fileName) {

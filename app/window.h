@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "engine/run_settings.h"
+#include "engine/grid_options.h"
 #include "engine/runner.h"
 
 class Dialogs;
@@ -85,6 +86,11 @@ private:
     QAction* createSettingAction(const char* name, const QString& text);
     void createViewMenu();
     void updateSaveStrip();
+    // window_grid.cpp: Settings > Grid..., the grid options remembered
+    // between runs and resolved into the run's grid.
+    void createGridAction(QMenu* settingsMenu);
+    void chooseGrid();
+    bool applyGrid(const kubelmar::GridOptions& options);
     // window_layout.cpp: the screen's room, fitting the window into it, and
     // where the Result panel goes.
     QRect screenRoom() const;
@@ -142,4 +148,5 @@ private:
     QAction* insideParityAct_ = nullptr;
     QAction* insideNonZeroAct_ = nullptr;
     QAction* keepThinPartsAct_ = nullptr;
+    QAction* gridAct_ = nullptr;
 };

@@ -41,6 +41,13 @@ bool splitNumber(const std::string& text, double& value, std::string& suffix) {
     return true;
 }
 
+// Four significant digits, for people ("0.04233", "0.027", "2.5").
+std::string shortNumber(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 4);
+    return std::string(buffer, result.ptr);
+}
+
 int axisFromName(const std::string& name) {
     if (name == "x") return 0;
     if (name == "y") return 1;
@@ -151,6 +158,25 @@ GridOptions withPreset(const GridPreset& preset, const GridOptions& options) {
     over(merged.sliceAxis, options.sliceAxis);
     merged.preset = preset.name;
     return merged;
+}
+
+std::string describeGrid(const GridSettings& grid, int size) {
+    const bool plain = grid.shape == GridShape::Cube && !grid.stack && grid.scale == 1.0;
+    if (plain) return "Voxel Size: " + std::to_string(size);
+    std::string text = "Grid: ";
+    text += grid.shape == GridShape::Box ? "box" : "cube";
+    const auto& e = grid.edge;
+    if (e[0] > 0) {
+        text += ", " + shortNumber(e[0]);
+        if (e[1] != e[0] || e[2] != e[0]) text += " x " + shortNumber(e[1]) + " x " + shortNumber(e[2]);
+        text += grid.unit.empty() ? "" : " " + grid.unit;
+        text += " voxels";
+    } else {
+        text += ", " + std::to_string(size) + " along the longest side";
+    }
+    if (grid.scale != 1.0) text += ", scaled " + shortNumber(grid.scale);
+    if (grid.stack) text += std::string(", slices along ") + "xyz"[grid.stack->slice.axis];
+    return text;
 }
 
 bool resolveGridOptions(const GridOptions& given, GridSettings& settings, std::string* error) {

@@ -48,6 +48,12 @@ std::optional<double> millimetresPerUnit(const std::string& unit);
 // high end (so a slice looks down on the layer with that axis pointing up).
 StackMapping stackAlong(int axis);
 
+// What a run's grid will be, in a few words for the desktop program's save
+// plan: "Voxel Size: N" for the cube, else the shape, the edges with their
+// unit and the slice axis ("Grid: box, 0.0423 x 0.0847 x 0.027 mm voxels,
+// slices along z").
+std::string describeGrid(const GridSettings& grid, int size);
+
 // Turns the options into the grid settings, on top of a preset when one is
 // named (the options given override it). `settings` keeps what no option
 // sets. False with one line naming the option and the reason, before any

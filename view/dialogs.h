@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "engine/grid_options.h"
+
 class QWidget;
 
 // The modal questions and messages of the desktop program. The main window
@@ -23,4 +25,7 @@ public:
     virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
     // A yes-or-no question; true for yes.
     virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Settings > Grid...: the grid options, starting from `options`; false
+    // when the user cancels. What it hands back resolves.
+    virtual bool gridOptions(QWidget* parent, kubelmar::GridOptions& options) = 0;
 };

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "view/grid_dialog.h"
+
 QtDialogs& QtDialogs::shared() {
     static QtDialogs dialogs;
     return dialogs;
@@ -31,4 +33,12 @@ void QtDialogs::warning(QWidget* parent, const QString& title, const QString& te
 bool QtDialogs::question(QWidget* parent, const QString& title, const QString& text) {
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool QtDialogs::gridOptions(QWidget* parent, kubelmar::GridOptions& options) {
+    GridDialog dialog(parent);
+    dialog.setOptions(options);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    options = dialog.options();
+    return true;
 }

@@ -14,4 +14,5 @@ public:
     void critical(QWidget* parent, const QString& title, const QString& text) override;
     void warning(QWidget* parent, const QString& title, const QString& text) override;
     bool question(QWidget* parent, const QString& title, const QString& text) override;
+    bool gridOptions(QWidget* parent, kubelmar::GridOptions& options) override;
 };

@@ -34,10 +34,10 @@ SaveStrip::SaveStrip(QWidget* parent) : QWidget(parent) {
     setLastOutput({});
 }
 
-void SaveStrip::setPlan(const QString& mode, int size, const QStringList& formats) {
-    plan_->setFullText(tr("Next save: %1 · Voxel Size: %2 · %3")
+void SaveStrip::setPlan(const QString& mode, const QString& grid, const QStringList& formats) {
+    plan_->setFullText(tr("Next save: %1 · %2 · %3")
                            .arg(mode)
-                           .arg(size)
+                           .arg(grid)
                            .arg(formats.isEmpty() ? tr("volume.json only") : formats.join(QStringLiteral(", "))));
 }
 

@@ -19,7 +19,7 @@ public:
 
     // `formats`: the menu names of the formats chosen (none: only volume.json
     // is written).
-    void setPlan(const QString& mode, int size, const QStringList& formats);
+    void setPlan(const QString& mode, const QString& grid, const QStringList& formats);
     // The whole text, also when the strip shows it shortened.
     QString planText() const;
 

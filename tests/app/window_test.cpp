@@ -2,8 +2,10 @@
 // dialogs answered by FakeDialogs, on a real GL context.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -24,6 +26,8 @@
 #include "app/window.h"
 #include "tests/support/fake_dialogs.h"
 #include "view/gl_widget.h"
+#include "view/grid_dialog.h"
+#include "view/save_strip.h"
 #include "view/result_panel.h"
 #include "formats/png_io.h"
 
@@ -68,7 +72,7 @@ private slots:
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
         for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
-                                "batchFolder", "referencesOutside", "insideRule", "keepThinParts"})
+                                "batchFolder", "referencesOutside", "insideRule", "keepThinParts", "grid"})
             QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
@@ -100,13 +104,13 @@ private slots:
         QVERIFY(!file[2]->icon().isNull() && file[2]->icon().pixmap(32).toImage() != openIcon);
 
         const QList<QAction*> settings = menus[1]->menu()->actions();
-        QCOMPARE(texts(settings), QStringList({"Mode:", "Inside Rule:", "Voxel Size:", "Output Formats",
+        QCOMPARE(texts(settings), QStringList({"Mode:", "Inside Rule:", "Voxel Size:", "Grid...", "Output Formats",
                                                "Full Depth Precision", "Keep Thin Parts"}));
-        QVERIFY(!settings[4]->isChecked());
         QVERIFY(!settings[5]->isChecked());
+        QVERIFY(!settings[6]->isChecked());
         QCOMPARE(texts(settings[1]->menu()->actions()), QStringList({"Parity (Even-Odd)", "Nonzero (Winding)"}));
         QVERIFY(settings[1]->menu()->actions()[0]->isChecked());
-        const QList<QAction*> formats = settings[3]->menu()->actions();
+        const QList<QAction*> formats = settings[4]->menu()->actions();
         QVERIFY(formats.size() >= 5);
         QCOMPARE(formats[0]->text(), QString("PNG Stack"));
         for (const QAction* format : formats) QCOMPARE(format->isChecked(), format == formats[0]);
@@ -171,6 +175,72 @@ private slots:
         QVERIFY(action("keepThinPartsAct")->isChecked());
         QCOMPARE(window_->runRequest().settings.inside, kubelmar::InsideRule::NonZero);
         QVERIFY(window_->runRequest().settings.conservative);
+    }
+
+    // Settings > Grid...: what the dialog hands back becomes the run's grid,
+    // is remembered, shows in the save plan, and opens the dialog next time.
+    void gridDialogResultIsTheRunsGridAndIsRemembered() {
+        QCOMPARE(window_->runRequest().settings.grid.shape, kubelmar::GridShape::Cube);
+        kubelmar::GridOptions printer;
+        printer.units = "mm";
+        printer.dpi = "600,300";
+        printer.layer = "0.027mm";
+        dialogs_.grid = printer;
+        action("gridAct")->trigger();
+        const kubelmar::GridSettings& grid = window_->runRequest().settings.grid;
+        QCOMPARE(grid.shape, kubelmar::GridShape::Box);
+        QCOMPARE(grid.edge[2], 0.027);
+        QVERIFY(grid.stack && grid.stack->slice.axis == 2);
+        QVERIFY(window_->saveStrip()->planText().contains("Grid: box, 0.04233 x 0.08467 x 0.027 mm voxels"));
+
+        window_ = std::make_unique<Window>(&dialogs_);
+        QCOMPARE(window_->runRequest().settings.grid.edge[1], 25.4 / 300);
+        dialogs_.grid.reset();  // cancelled: nothing changes
+        action("gridAct")->trigger();
+        QCOMPARE(dialogs_.gridShown.dpi, std::string("600,300"));
+        QCOMPARE(dialogs_.gridShown.layer, std::string("0.027mm"));
+        QCOMPARE(window_->runRequest().settings.grid.shape, kubelmar::GridShape::Box);
+
+        kubelmar::GridOptions bad;
+        bad.voxelSize = "-1";
+        dialogs_.grid = bad;
+        action("gridAct")->trigger();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(dialogs_.messages[0].text.contains("--voxel-size"));
+        QCOMPARE(window_->runRequest().settings.grid.edge[2], 0.027);
+        QCOMPARE(QSettings().value("grid/dpi").toString(), QString("600,300"));
+    }
+
+    // The dialog's fields round-trip, a preset fills them, and OK is refused
+    // with the reason while they don't resolve.
+    void gridDialogFieldsPresetsAndRefusal() {
+        GridDialog dialog;
+        kubelmar::GridOptions o;
+        o.grid = "box";
+        o.voxelSize = "1,2,3";
+        o.units = "in";
+        o.scale = "2";
+        o.sliceAxis = "x";
+        dialog.setOptions(o);
+        const kubelmar::GridOptions back = dialog.options();
+        QCOMPARE(back.voxelSize, o.voxelSize);
+        QCOMPARE(back.units, o.units);
+        QCOMPARE(back.scale, o.scale);
+        QCOMPARE(back.sliceAxis, o.sliceAxis);
+        QCOMPARE(back.grid, o.grid);
+        QVERIFY(dialog.problem().isEmpty());
+
+        auto* preset = dialog.findChildren<QComboBox*>().first();
+        preset->setCurrentIndex(preset->findData("voxel-print-600x600"));
+        emit preset->activated(preset->currentIndex());
+        QCOMPARE(dialog.options().dpi, std::string("600,600"));
+        QCOMPARE(dialog.options().preset, std::string("voxel-print-600x600"));
+
+        dialog.findChildren<QLineEdit*>()[3]->setText("0");  // the layer
+        dialog.show();
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.findChild<QLabel*>("gridProblem")->text().contains("--layer"));
     }
 
     void titleStatusAndResultFollowTheMeshAndTheSave() {

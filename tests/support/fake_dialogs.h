@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
+
 #include "view/dialogs.h"
 
 // Answers file and directory dialogs from a queue (an empty answer, or none
@@ -38,5 +40,15 @@ public:
     bool question(QWidget*, const QString& title, const QString& text) override {
         messages.append({"question", title, text});
         return !yes.isEmpty() && yes.takeFirst();
+    }
+    // The Grid dialog hands back `grid` when set (cancelled otherwise);
+    // `gridShown` is what it was opened with.
+    std::optional<kubelmar::GridOptions> grid;
+    kubelmar::GridOptions gridShown;
+    bool gridOptions(QWidget*, kubelmar::GridOptions& options) override {
+        gridShown = options;
+        if (!grid) return false;
+        options = *grid;
+        return true;
     }
 };
