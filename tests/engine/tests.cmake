@@ -8,12 +8,13 @@ kubelmar_test_program(kubelmar_engine_tests gl
     engine/parity_test.cpp
     engine/nonzero_test.cpp
     engine/conservative_test.cpp
+    engine/grid_test.cpp
   LIBS kubelmar_batch kubelmar_engine)
 # These check whole stacks voxel by voxel (pixel hashes over 1024^3 stacks,
 # exact CPU answers): optimised even under the sanitizers, or they take
 # minutes.
 set_source_files_properties(engine/regression_test.cpp engine/streaming_test.cpp engine/parity_test.cpp
-  engine/nonzero_test.cpp engine/conservative_test.cpp
+  engine/nonzero_test.cpp engine/conservative_test.cpp engine/grid_test.cpp
   PROPERTIES COMPILE_OPTIONS $<$<CONFIG:Sanitize>:-O1>)
 target_compile_definitions(kubelmar_engine_tests PRIVATE
   KUBELMAR_FIXTURES_DIR="${CMAKE_CURRENT_LIST_DIR}/fixtures")
@@ -21,3 +22,7 @@ target_compile_definitions(kubelmar_engine_tests PRIVATE
 # writes.
 target_compile_definitions(kubelmar_engine_tests PRIVATE KUBELMAR_CLI="$<TARGET_FILE:kubelmar-cli>")
 add_dependencies(kubelmar_engine_tests kubelmar-cli)
+# The grid worked out from the settings and a mesh's box (no GL).
+kubelmar_test_program(kubelmar_grid_layout_tests core
+  SOURCES engine/grid_layout_test.cpp
+  LIBS kubelmar_engine)
