@@ -43,6 +43,18 @@ VolumeInfo volumeInfo(Layout layout, SliceEncoding encoding, int n) {
     return info;
 }
 
+VolumeInfo anisotropicInfo(Layout layout, SliceEncoding encoding) {
+    VolumeInfo info = volumeInfo(layout, encoding, 5);
+    info.cube = false;
+    info.dims = {4, 3, 5};
+    info.edge = {0.5, 0.25, 1.0};
+    info.voxelSize = 0.0f;
+    info.size = 5;
+    info.unit = "mm";
+    for (int a = 0; a < 3; ++a) info.meshHigh[a] = info.origin[a] + info.dims[a] * info.edge[a];
+    return info;
+}
+
 WriteResult feed(SliceConsumer& consumer, const VolumeInfo& info, const VoxelSet& voxels) {
     WriteResult result = consumer.begin(info);
     if (!result.ok) return result;
