@@ -456,7 +456,7 @@ void Window::updateSaveStrip() {
     QStringList formats;
     for (const QAction* action : formatActs_)
         if (action->isChecked()) formats << action->text().section(QStringLiteral(" ("), 0, 0);
-    const std::string grid = kubelmar::describeGrid(request_.settings.grid, request_.settings.size);
+    const std::string grid = kubelmar::gridSummary(request_.settings.grid, request_.settings.size);
     saveStrip_->setPlan(mode, QString::fromStdString(grid), formats);
 }
 

@@ -25,7 +25,7 @@ public:
         return {};
     }
     kubelmar::WriteResult slice(int, const std::uint8_t* rgba) override {
-        const std::size_t pixels = static_cast<std::size_t>(info_.size) * info_.size;
+        const std::size_t pixels = info_.slicePixels();
         if (info_.encoding == kubelmar::SliceEncoding::Occupancy) {
             long long count = 0;  // alpha byte only: a plain loop the compiler vectorises
             for (std::size_t p = 0; p < pixels; ++p) count += rgba[4 * p + 3] != 0;

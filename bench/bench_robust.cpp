@@ -28,13 +28,12 @@ class Keep final : public kubelmar::SliceConsumer {
 public:
     kubelmar::WriteResult begin(const kubelmar::VolumeInfo& info) override {
         info_ = info;
-        const std::size_t n = static_cast<std::size_t>(info.size);
-        voxels.assign(store ? n * n * n * 4 : 0, 0);
+        voxels.assign(store ? info.slicePixels() * static_cast<std::size_t>(info.slices()) * 4 : 0, 0);
         filledCount = 0;
         return {};
     }
     kubelmar::WriteResult slice(int s, const std::uint8_t* rgba) override {
-        const std::size_t pixels = static_cast<std::size_t>(info_.size) * info_.size;
+        const std::size_t pixels = info_.slicePixels();
         filledCount += kubelmar::countFilledVoxels(rgba, pixels, info_.encoding);
         if (store) std::memcpy(voxels.data() + static_cast<std::size_t>(s) * pixels * 4, rgba, pixels * 4);
         return {};

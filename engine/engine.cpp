@@ -4,7 +4,7 @@
 #include <new>
 #include <optional>
 
-#include "formats/voxel_size.h"
+#include "engine/framed_mesh.h"
 #include "voxel/slab_faces.h"
 #include "voxel/touched_surface.h"
 
@@ -70,8 +70,9 @@ GLStartResult Engine::initializeGL(const GLProcResolver& resolve, int width, int
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSize);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &renderbufferSize);
-    maxVoxelSize_ = std::min({static_cast<int>(textureSize), static_cast<int>(viewport[0]),
-                              static_cast<int>(viewport[1]), static_cast<int>(renderbufferSize), kMaxVoxelSize});
+    glAxisLimit_ = std::min({static_cast<int>(textureSize), static_cast<int>(viewport[0]),
+                             static_cast<int>(viewport[1]), static_cast<int>(renderbufferSize)});
+    maxVoxelSize_ = std::min(glAxisLimit_, kMaxVoxelSize);
     glReady_ = true;
     meshDirty_ = true;
     start.ready = true;
@@ -95,6 +96,22 @@ std::string Engine::checkVoxelSize(int n) const {
                std::to_string(maxVoxelSize_) +
                ": the least of GL_MAX_TEXTURE_SIZE, GL_MAX_VIEWPORT_DIMS and GL_MAX_RENDERBUFFER_SIZE)";
     return {};
+}
+
+int Engine::maxGridAxis() const { return glReady_ ? std::min(glAxisLimit_, kMaxGridAxis) : kMaxGridAxis; }
+
+GridMeshBox Engine::meshBox() const {
+    GridMeshBox box;
+    box.low = fileBoxLow_;
+    box.high = fileBoxHigh_;
+    box.extent = meshExtent_;
+    return box;
+}
+
+GridLayoutResult Engine::gridLayout(const RunSettings& settings) const {
+    GridLayoutResult result = layoutGrid(settings, meshBox(), maxGridAxis());
+    if (!result.ok) result.error = meshPath_ + ": " + result.error;
+    return result;
 }
 
 void Engine::ensureMeshUploaded(ColourSource colour) {
@@ -159,28 +176,16 @@ void Engine::adopt(Mesh&& prepared, const std::string& name, MeshLoadResult& res
 
 VolumeInfo Engine::volumeInfo(const RunSettings& settings) const {
     VolumeInfo info;
-    info.size = settings.size;
     info.mode = settings.mode;
     info.encoding = settings.mode == VoxelMode::Clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
     info.sourcePath = meshPath_;
-    info.voxelSize = meshExtent_ / static_cast<float>(settings.size);
-    // The grid is the cube of side meshExtent centred on the mesh's box.
-    for (int a = 0; a < 3; ++a) {
-        info.origin[a] = (fileBoxLow_[a] + fileBoxHigh_[a]) / 2 - static_cast<double>(meshExtent_) / 2;
-        info.meshLow[a] = fileBoxLow_[a];
-        info.meshHigh[a] = fileBoxHigh_[a];
+    GridLayoutResult grid = layoutGrid(settings, meshBox(), maxGridAxis());
+    if (!grid.ok) {
+        RunSettings cube = settings;
+        cube.grid = GridSettings{};
+        grid = layoutGrid(cube, meshBox(), std::max(maxGridAxis(), std::max(1, settings.size)));
     }
-    if (settings.mode == VoxelMode::Clipping) {
-        info.sliceAxis = {1, -1};   // from the top of y down
-        info.rowAxis = {0, 1};      // along +x
-        info.columnAxis = {2, 1};   // along +z
-    } else {
-        // The depth-buffer and parity modes share one orientation, so their
-        // stacks can be compared voxel for voxel.
-        info.sliceAxis = {2, 1};    // along +z
-        info.rowAxis = {1, -1};     // from the top of y down
-        info.columnAxis = {0, -1};  // from the largest x down
-    }
+    describeGrid(grid.layout, settings, meshBox(), info);
     return info;
 }
 
@@ -198,34 +203,49 @@ const MeshTopology& Engine::topology() {
 
 RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error) const {
     RunSettings resolved = settings;
-    if (settings.grid.edge[0] > 0) {
-        const GridSizeResult grid = gridSizeForVoxelSize(meshExtent_, settings.grid.edge[0]);
-        if (!grid.ok && error) *error = meshPath_ + ": " + grid.error;
-        if (grid.ok) resolved.size = grid.size;
-    }
+    const GridLayoutResult grid = gridLayout(settings);
+    if (!grid.ok && error) *error = grid.error;
+    if (grid.ok) resolved.size = std::max({grid.layout.dims[0], grid.layout.dims[1], grid.layout.dims[2]});
     return resolved;
 }
 
 VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& consumer, Progress& progress,
                                 Diagnostics* warnings) {
     if (!checkMeshLoaded()) return runFailure("No OBJ file is loaded!!!");
-    std::string sizeError;
-    const RunSettings settings = resolveSize(requested, &sizeError);
-    if (!sizeError.empty()) return runFailure(sizeError);
     if (!glReady_) return runFailure("no OpenGL context for the voxelization");
-    if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return runFailure(why);
-    const VolumeInfo info = volumeInfo(settings);
+    const RunSettings& settings = requested;
+    const bool edgesGiven = settings.grid.edge[0] > 0 || settings.grid.edge[1] > 0 || settings.grid.edge[2] > 0;
+    if (!edgesGiven) {
+        if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return runFailure(why);
+    }
+    const GridLayoutResult grid = gridLayout(settings);
+    if (!grid.ok) return runFailure(grid.error);
+    VolumeInfo info;
+    info.mode = settings.mode;
+    info.encoding = settings.mode == VoxelMode::Clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
+    info.sourcePath = meshPath_;
+    describeGrid(grid.layout, settings, meshBox(), info);
+    const FramePlacement placement = placeFrame(grid.layout, settings.mode, meshBox());
+    FrameGrid frame;
+    frame.dims = placement.dims;
+    frame.cube = placement.identity;
+    // The mode's own stack mapping, in the frame the mesh is placed in.
+    const StackMapping native = nativeStackMapping(settings.mode);
+    const std::array<SignedAxis, 3> frameAxes = {native.slice, native.row, native.column};
     VoxelizeResult result;
     Diagnostics runWarnings;
     try {
         ensureMeshUploaded(settings.colour);
         runWarnings = uploadWarnings_;
+        // Measured on the prepared mesh, before it is placed.
+        if (settings.mode == VoxelMode::Parity && settings.inside == InsideRule::NonZero) topology();
+        const FramedMesh placed(mesh_, drawer_, placement);
         // The conservative surface rides on the slices' way out, so each
         // mode's own rule runs untouched.
         std::optional<TouchedSurface> touched;
-        if (settings.conservative) touched.emplace(consumer, mesh_, faces_, settings.colour);
+        if (settings.conservative) touched.emplace(consumer, mesh_, faces_, settings.colour, frame.dims, frameAxes);
         SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : consumer;
-        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, out, progress, log(),
+        const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, frame, out, progress, log(),
                                       runWarnings};
         if (settings.mode == VoxelMode::Clipping) {
             result = clipVoxelizer_.voxelizeClipping(context);
@@ -249,7 +269,9 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
             if (pictures.ok) result.filesWritten += pictures.filesWritten;
         }
     } catch (const std::bad_alloc&) {
-        result = writeFailure(meshPath_, "out of memory voxelizing at size " + std::to_string(settings.size));
+        result = writeFailure(meshPath_, "out of memory voxelizing a grid of " + std::to_string(info.dims[0]) + " x " +
+                                             std::to_string(info.dims[1]) + " x " + std::to_string(info.dims[2]) +
+                                             " voxels");
     }
     if (!result.ok) consumer.abort();
     if (warnings) warnings->insert(warnings->end(), runWarnings.begin(), runWarnings.end());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/grid_layout.h"
 #include "engine/mesh_view.h"
 #include "engine/run_settings.h"
 #include "gl/gl_ext_loader.h"
@@ -40,7 +41,9 @@ struct GLStartResult {
 // back as values.
 //
 // Frames: the mesh is prepared into the cube -1024..1024 (mesh units); all
-// views are orthographic onto that cube; pictures are N x N pixels.
+// views are orthographic onto that cube. A run on another grid places the
+// mesh so that its grid fills that cube (engine/framed_mesh.h); pictures
+// are as many pixels as the grid has voxels across them.
 class Engine {
 public:
     Engine() = default;
@@ -94,11 +97,18 @@ public:
     int maxVoxelSize() const { return maxVoxelSize_; }
     // Empty when N can be voxelized here, else the reason naming the limit.
     std::string checkVoxelSize(int n) const;
+    // The most voxels one axis of a grid may have here: kMaxGridAxis, or
+    // less where this GL renders less (before initializeGL: kMaxGridAxis).
+    int maxGridAxis() const;
 
-    // The volume a run with these settings describes to its consumers.
+    // The grid a run with these settings has on the loaded mesh, or why it
+    // can't be had (the line names the axis and the limit).
+    GridLayoutResult gridLayout(const RunSettings& settings) const;
+    // The volume a run with these settings describes to its consumers (on
+    // a grid that can't be had: the cube's description).
     VolumeInfo volumeInfo(const RunSettings& settings) const;
-    // The settings with N worked out from grid.edge for the loaded mesh (when
-    // set); an error line when that N is out of range.
+    // The settings with N the grid's largest dimension for the loaded mesh;
+    // an error line (naming the mesh) when the grid can't be had.
     RunSettings resolveSize(const RunSettings& settings, std::string* error) const;
 
     // Voxelizes the loaded mesh with `settings` and streams the slices to
@@ -112,6 +122,7 @@ public:
 private:
 
     void ensureMeshUploaded(ColourSource colour);
+    GridMeshBox meshBox() const;
     // Takes a prepared mesh when the load went well and holds a vertex;
     // otherwise adds why not to `result` and keeps the mesh it had.
     void adopt(Mesh&& prepared, const std::string& name, MeshLoadResult& result);
@@ -136,6 +147,7 @@ private:
     bool depthClampSupported_ = false;
     Diagnostics uploadWarnings_;  // of the mesh as uploaded: reported with every run
     int maxVoxelSize_ = 0;
+    int glAxisLimit_ = 0;  // the least of the GL's texture, viewport and renderbuffer sizes
 };
 
 }  // namespace kubelmar

@@ -160,7 +160,7 @@ GridOptions withPreset(const GridPreset& preset, const GridOptions& options) {
     return merged;
 }
 
-std::string describeGrid(const GridSettings& grid, int size) {
+std::string gridSummary(const GridSettings& grid, int size) {
     const bool plain = grid.shape == GridShape::Cube && !grid.stack && grid.scale == 1.0;
     if (plain) return "Voxel Size: " + std::to_string(size);
     std::string text = "Grid: ";

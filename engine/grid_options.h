@@ -52,7 +52,7 @@ StackMapping stackAlong(int axis);
 // plan: "Voxel Size: N" for the cube, else the shape, the edges with their
 // unit and the slice axis ("Grid: box, 0.0423 x 0.0847 x 0.027 mm voxels,
 // slices along z").
-std::string describeGrid(const GridSettings& grid, int size);
+std::string gridSummary(const GridSettings& grid, int size);
 
 // Turns the options into the grid settings, on top of a preset when one is
 // named (the options given override it). `settings` keeps what no option

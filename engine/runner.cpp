@@ -21,7 +21,7 @@ public:
     explicit CountingConsumer(SliceConsumer& inner) : inner_(inner) {}
     WriteResult begin(const VolumeInfo& info) override {
         encoding_ = info.encoding;
-        pixels_ = static_cast<std::size_t>(info.size) * static_cast<std::size_t>(info.size);
+        pixels_ = info.slicePixels();
         return inner_.begin(info);
     }
     WriteResult slice(int s, const std::uint8_t* rgba) override {

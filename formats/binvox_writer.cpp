@@ -9,11 +9,18 @@
 
 namespace kubelmar {
 
+std::string BinvoxWriter::refusal(const GridBox& box) const {
+    if (box.cubicVoxels()) return {};
+    return "binvox holds cubic voxels only; this grid's are " + numberText(box.edge[0]) + " x " +
+           numberText(box.edge[1]) + " x " + numberText(box.edge[2]) + " (write nrrd, npy or vdb instead)";
+}
+
 WriteResult BinvoxWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
+    if (const std::string why = refusal(box); !why.empty()) return writeFailure(path_, why);
     const int nx = box.dims[0], ny = box.dims[1], nz = box.dims[2];
     // Single precision like the voxel size itself, so 0.1 x 5 reads "0.5".
-    const float scale = box.voxelSize * static_cast<float>(box.largestDim());
+    const float scale = box.cubicEdge() * static_cast<float>(box.largestDim());
     CheckedFile file;
     file.open(path_);
     file.write("#binvox 1\ndim " + std::to_string(nx) + " " + std::to_string(nz) + " " + std::to_string(ny) +

@@ -16,8 +16,8 @@ std::string sliceName(int s) { return "slice" + std::to_string(100000 + s) + ".p
 
 std::vector<std::string> pngStackFileNames(const VolumeInfo& info) {
     std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(std::max(info.size, 0)) + 1);
-    for (int s = 0; s < info.size; ++s) names.push_back(sliceName(s));
+    names.reserve(static_cast<std::size_t>(std::max(info.slices(), 0)) + 1);
+    for (int s = 0; s < info.slices(); ++s) names.push_back(sliceName(s));
     if (info.mode == VoxelMode::Clipping) names.push_back(std::string(kVoxelScaleName));
     return names;
 }
@@ -30,12 +30,26 @@ bool isPngStackFileName(std::string_view name) {
 }
 
 WriteResult saveVoxelScale(const std::string& directory, float voxelSize) {
+    return saveVoxelScale(directory, std::array<float, 3>{voxelSize, voxelSize, voxelSize});
+}
+
+WriteResult saveVoxelScale(const std::string& directory, const VolumeInfo& info) {
+    // The cube keeps its single-precision edge on all three lines; other
+    // grids give each axis its own edge.
+    if (info.voxelSize > 0 && info.cubicVoxels()) return saveVoxelScale(directory, info.voxelSize);
+    return saveVoxelScale(directory, std::array<float, 3>{static_cast<float>(info.edge[0]),
+                                                          static_cast<float>(info.edge[1]),
+                                                          static_cast<float>(info.edge[2])});
+}
+
+WriteResult saveVoxelScale(const std::string& directory, const std::array<float, 3>& edges) {
     const std::string path = directory + "/" + std::string(kVoxelScaleName);
     // "%g" gives the six significant digits a default stream gives.
     char line[64];
     std::string text;
-    for (const char* axis : {"x", "y", "z"}) {
-        std::snprintf(line, sizeof line, "%s %g\n", axis, static_cast<double>(voxelSize));
+    const char* axes[3] = {"x", "y", "z"};
+    for (int a = 0; a < 3; ++a) {
+        std::snprintf(line, sizeof line, "%s %g\n", axes[a], static_cast<double>(edges[a]));
         text += line;
     }
     if (const IoResult written = writeWholeFile(path, text); !written.ok)
@@ -64,7 +78,7 @@ WriteResult PngStackWriter::begin(const VolumeInfo& info) {
 }
 
 void PngStackWriter::work() {
-    const int n = info_.size;
+    const int width = info_.width(), height = info_.height();
     std::vector<std::uint8_t> png;
     for (;;) {
         Job job;
@@ -82,7 +96,7 @@ void PngStackWriter::work() {
             ++busy_;
         }
         const std::string path = sliceFileName(directory_, job.slice);
-        encodeSlicePng(job.pixels.data(), n, n, png);
+        encodeSlicePng(job.pixels.data(), width, height, png);
         // The whole file is in memory: no buffer to copy it through.
         const IoResult written = writeWholeFile(path, png.data(), png.size());
         std::lock_guard<std::mutex> lock(mutex_);
@@ -112,7 +126,7 @@ WriteResult PngStackWriter::failure() const {
 }
 
 WriteResult PngStackWriter::slice(int s, const std::uint8_t* rgba) {
-    const std::size_t bytes = static_cast<std::size_t>(info_.size) * info_.size * 4;
+    const std::size_t bytes = info_.slicePixels() * 4;
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return queue_.size() < maxQueued_ || stopping_; });
     if (stopping_) {
@@ -151,7 +165,7 @@ WriteResult PngStackWriter::end() {
     WriteResult result;
     result.filesWritten = written_;
     if (info_.mode == VoxelMode::Clipping) {
-        WriteResult scale = saveVoxelScale(directory_, info_.voxelSize);
+        WriteResult scale = saveVoxelScale(directory_, info_);
         if (!scale.ok) {
             scale.filesWritten += written_;
             return scale;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -23,7 +24,7 @@ std::string sliceName(int s);
 
 inline constexpr std::string_view kVoxelScaleName = "voxelscale.txt";
 
-// The files the stack writes for one volume: its N slices and, in the
+// The files the stack writes for one volume: its slices and, in the
 // clipping mode, voxelscale.txt, in that order.
 std::vector<std::string> pngStackFileNames(const VolumeInfo& info);
 // Whether `name` is one a stack of any N may have written: slice1NNNNN.png
@@ -33,8 +34,15 @@ bool isPngStackFileName(std::string_view name);
 // "voxelscale.txt": three lines "x v", "y v", "z v" with v = meshExtent / N
 // (single precision, six significant digits): a voxel's edge in file units.
 WriteResult saveVoxelScale(const std::string& directory, float voxelSize);
+// The same with each axis's edge on its line ("%g" of the single-precision
+// value).
+WriteResult saveVoxelScale(const std::string& directory, const std::array<float, 3>& edges);
+// The file for a volume: the cube's voxelSize on all three lines; on any
+// other grid the edge along x, y and z in output units (file units times
+// the scale).
+WriteResult saveVoxelScale(const std::string& directory, const VolumeInfo& info);
 
-// The slice stack: slice s as an N x N RGBA PNG under sliceFileName, and in
+// The slice stack: slice s as a W x H RGBA PNG under sliceFileName, and in
 // the clipping mode "voxelscale.txt". Slices are encoded and written by
 // worker threads (compression is the slow part) while the engine renders the
 // next ones; at most a few slices wait at a time, so memory stays bounded.

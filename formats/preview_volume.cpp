@@ -1,6 +1,8 @@
 #include "formats/preview_volume.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <iterator>
 #include <cstdio>
 #include <cstring>
@@ -61,18 +63,42 @@ VolumePreview::VolumePreview(const Options& options) : options_(options) {}
 
 WriteResult VolumePreview::begin(const VolumeInfo& info) {
     info_ = info;
-    step_ = std::max(1, (info.size + kMaxProjection - 1) / kMaxProjection);
-    projectionSize_ = (info.size + step_ - 1) / step_;
-    const std::size_t pixels = std::size_t(projectionSize_) * std::size_t(projectionSize_);
-    for (Projection& view : views_) {
-        view.colour.assign(pixels, kBlack);
-        view.depth.assign(pixels, static_cast<std::uint16_t>(info.size));
+    const int largest = std::max({info.dims[0], info.dims[1], info.dims[2], 1});
+    step_ = std::max(1, (largest + kMaxProjection - 1) / kMaxProjection);
+    for (int a = 0; a < 3; ++a) pdims_[a] = (std::max(info.dims[a], 0) + step_ - 1) / step_;
+    projectionSize_ = std::max({pdims_[0], pdims_[1], pdims_[2]});
+    // Front looks along z, side along x, top along y.
+    const int depthAxis[3] = {2, 0, 1};
+    for (int v = 0; v < 3; ++v) {
+        const PreviewView view = static_cast<PreviewView>(v);
+        const std::size_t pixels = std::size_t(projectionWidth(view)) * std::size_t(projectionHeight(view));
+        views_[v].colour.assign(pixels, kBlack);
+        views_[v].depth.assign(pixels, static_cast<std::uint16_t>(info.dims[depthAxis[v]]));
     }
-    slices_.assign(std::size_t(info.size), {});
+    slices_.assign(std::size_t(std::max(info.slices(), 0)), {});
     keptBytes_ = 0;
     received_ = 0;
     complete_ = false;
     return {};
+}
+
+int VolumePreview::projectionWidth(PreviewView view) const {
+    return view == PreviewView::Side ? pdims_[2] : pdims_[0];
+}
+
+int VolumePreview::projectionHeight(PreviewView view) const {
+    return view == PreviewView::Top ? pdims_[2] : pdims_[1];
+}
+
+VolumePreview::Extent VolumePreview::projectionExtent(PreviewView view) const {
+    auto along = [&](int a) { return info_.dims[a] * info_.edge[a]; };
+    if (view == PreviewView::Front) return {along(0), along(1)};
+    if (view == PreviewView::Side) return {along(2), along(1)};
+    return {along(0), along(2)};
+}
+
+VolumePreview::Extent VolumePreview::sliceExtent() const {
+    return {info_.width() * info_.edge[info_.columnAxis.axis], info_.height() * info_.edge[info_.rowAxis.axis]};
 }
 
 bool VolumePreview::wantSlice(int s) const {
@@ -88,38 +114,42 @@ void VolumePreview::project(Projection& target, int pixel, int depth, std::uint3
 }
 
 void VolumePreview::projectVoxel(int s, int r, int c, std::uint32_t word) {
-    const int n = info_.size, p = projectionSize_, step = step_;
+    const std::array<int, 3>& d = info_.dims;
+    const int step = step_;
     // Voxel indices along mesh x, y, z.
     int index[3] = {0, 0, 0};
-    index[info_.sliceAxis.axis] = meshIndex(info_.sliceAxis, s, n);
-    index[info_.rowAxis.axis] = meshIndex(info_.rowAxis, r, n);
-    index[info_.columnAxis.axis] = meshIndex(info_.columnAxis, c, n);
+    index[info_.sliceAxis.axis] = meshIndex(info_.sliceAxis, s, d[info_.sliceAxis.axis]);
+    index[info_.rowAxis.axis] = meshIndex(info_.rowAxis, r, d[info_.rowAxis.axis]);
+    index[info_.columnAxis.axis] = meshIndex(info_.columnAxis, c, d[info_.columnAxis.axis]);
     const int x = index[0], y = index[1], z = index[2];
     const int px = x / step, py = y / step, pz = z / step;
-    const int up = p - 1 - py;  // image row of mesh y, the highest at the top
+    const int wx = pdims_[0], wz = pdims_[2];
+    const int up = pdims_[1] - 1 - py;  // image row of mesh y, the highest at the top
     // Depth 0 is the voxel layer nearest the viewer; the far side is shown
     // at half brightness.
-    const int far = std::max(n - 1, 1);
-    auto lit = [&](int depth) { return darken(word, 2 * far - depth, 2 * far); };
-    project(views_[0], up * p + px, n - 1 - z, lit(n - 1 - z));
-    project(views_[1], up * p + (p - 1 - pz), n - 1 - x, lit(n - 1 - x));
-    project(views_[2], pz * p + px, n - 1 - y, lit(n - 1 - y));
+    auto lit = [&](int depth, int n) {
+        const int far = std::max(n - 1, 1);
+        return darken(word, 2 * far - depth, 2 * far);
+    };
+    project(views_[0], up * wx + px, d[2] - 1 - z, lit(d[2] - 1 - z, d[2]));
+    project(views_[1], up * wz + (wz - 1 - pz), d[0] - 1 - x, lit(d[0] - 1 - x, d[0]));
+    project(views_[2], pz * wx + px, d[1] - 1 - y, lit(d[1] - 1 - y, d[1]));
 }
 
 WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
-    const int n = info_.size;
-    if (s < 0 || s >= n) return {};
+    const int w = info_.width(), h = info_.height();
+    if (s < 0 || s >= info_.slices()) return {};
     const bool colour = info_.encoding == SliceEncoding::Colour;
     const bool keep = wantSlice(s) && keptBytes_ < options_.sliceBudget;
     const bool projected = s % step_ == 0;
     std::vector<std::uint32_t> runs;
 
-    for (int r = 0; r < n; ++r) {
-        const std::uint8_t* row = rgba + 4 * std::size_t(r) * std::size_t(n);
+    for (int r = 0; r < h; ++r) {
+        const std::uint8_t* row = rgba + 4 * std::size_t(r) * std::size_t(w);
         const bool projectRow = projected && r % step_ == 0;
         // Runs of one pixel value: a slice is mostly long runs of empty.
-        for (int c = 0; c < n;) {
-            const int end = runEnd(row, c, n);
+        for (int c = 0; c < w;) {
+            const int end = runEnd(row, c, w);
             const std::uint8_t* p = row + 4 * std::size_t(c);
             std::uint32_t word = kBlack;
             if (voxelFilled(p, info_.encoding)) {
@@ -149,7 +179,7 @@ WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
 }
 
 WriteResult VolumePreview::end() {
-    complete_ = received_ == info_.size && info_.size > 0;
+    complete_ = received_ == info_.slices() && info_.slices() > 0;
     return {};
 }
 
@@ -164,7 +194,7 @@ std::vector<std::uint8_t> VolumePreview::projection(PreviewView view) const {
 
 std::vector<int> VolumePreview::sampleSlices() const {
     std::vector<int> samples;
-    const int n = info_.size, count = std::min(options_.sampleCount, n);
+    const int n = std::max(info_.slices(), 0), count = std::min(options_.sampleCount, n);
     for (int k = 0; k < count; ++k) samples.push_back(int((std::int64_t(k) + 1) * n / (count + 1)));
     return samples;
 }
@@ -176,7 +206,7 @@ bool VolumePreview::sliceKept(int s) const {
 std::vector<std::uint8_t> VolumePreview::slicePixels(int s) const {
     if (!sliceKept(s)) return {};
     std::vector<std::uint32_t> words;
-    words.reserve(std::size_t(info_.size) * std::size_t(info_.size));
+    words.reserve(info_.slicePixels());
     const std::vector<std::uint32_t>& runs = slices_[std::size_t(s)];
     for (std::size_t i = 0; i + 1 < runs.size(); i += 2) words.insert(words.end(), runs[i], runs[i + 1]);
     std::vector<std::uint8_t> rgba(words.size() * 4);
@@ -190,16 +220,39 @@ constexpr int kProjectionTile = 256;  // pixels, at most
 constexpr int kGap = 8;                // pixels between and around tiles
 constexpr std::uint8_t kBackground = 48;
 
-// Copies an n x n picture into the canvas at (left, top), shrunk to
-// tile x tile by taking the nearest pixel.
-void placeTile(std::vector<std::uint8_t>& canvas, int canvasWidth, const std::vector<std::uint8_t>& picture, int n,
-               int tile, int left, int top) {
-    for (int y = 0; y < tile; ++y) {
-        const int sy = int(std::int64_t(y) * n / tile);
-        for (int x = 0; x < tile; ++x) {
-            const int sx = int(std::int64_t(x) * n / tile);
+// A picture and the tile it is drawn in: its pixels and its size on the
+// canvas, at the picture's true proportions.
+struct Tile {
+    std::vector<std::uint8_t> picture;
+    int width = 0, height = 0;          // picture pixels
+    int tileWidth = 0, tileHeight = 0;  // canvas pixels
+};
+
+// The tile of a picture whose extent is `extent`, its longer side `most`
+// canvas pixels (no more than the picture has along it).
+Tile makeTile(std::vector<std::uint8_t> picture, int width, int height, VolumePreview::Extent extent, int most) {
+    Tile tile;
+    tile.picture = std::move(picture);
+    tile.width = width;
+    tile.height = height;
+    double w = extent.width > 0 ? extent.width : width, h = extent.height > 0 ? extent.height : height;
+    const int longest = std::min(most, std::max(width, height));
+    const double scale = longest / std::max(w, h);
+    tile.tileWidth = std::clamp(int(std::lround(w * scale)), 1, most);
+    tile.tileHeight = std::clamp(int(std::lround(h * scale)), 1, most);
+    return tile;
+}
+
+// Copies the tile's picture into the canvas at (left, top), resized to the
+// tile by taking the nearest pixel.
+void placeTile(std::vector<std::uint8_t>& canvas, int canvasWidth, const Tile& tile, int left, int top) {
+    if (tile.picture.size() < std::size_t(tile.width) * std::size_t(tile.height) * 4) return;
+    for (int y = 0; y < tile.tileHeight; ++y) {
+        const int sy = int(std::int64_t(y) * tile.height / tile.tileHeight);
+        for (int x = 0; x < tile.tileWidth; ++x) {
+            const int sx = int(std::int64_t(x) * tile.width / tile.tileWidth);
             std::memcpy(&canvas[4 * (std::size_t(top + y) * std::size_t(canvasWidth) + std::size_t(left + x))],
-                        &picture[4 * (std::size_t(sy) * std::size_t(n) + std::size_t(sx))], 4);
+                        &tile.picture[4 * (std::size_t(sy) * std::size_t(tile.width) + std::size_t(sx))], 4);
         }
     }
 }
@@ -207,25 +260,42 @@ void placeTile(std::vector<std::uint8_t>& canvas, int canvasWidth, const std::ve
 }  // namespace
 
 WriteResult writePreviewPng(const VolumePreview& preview, const std::string& path) {
-    const int n = preview.size();
-    if (n <= 0) return writeFailure(path, "no volume to preview");
+    if (preview.size() <= 0 || preview.sliceCount() <= 0) return writeFailure(path, "no volume to preview");
     std::vector<int> samples;
     for (int s : preview.sampleSlices())
         if (preview.sliceKept(s)) samples.push_back(s);
 
-    const int tile = std::min(n, kProjectionTile), sampleTile = std::max(1, tile / 2);
-    const int width = std::max(3 * tile + 4 * kGap, int(samples.size()) * (sampleTile + kGap) + kGap);
-    const int height = tile + 2 * kGap + (samples.empty() ? 0 : sampleTile + kGap);
+    const int tile = std::min(preview.size(), kProjectionTile), sampleTile = std::max(1, tile / 2);
+    const PreviewView views[3] = {PreviewView::Front, PreviewView::Side, PreviewView::Top};
+    std::vector<Tile> top, bottom;
+    int topWidth = kGap, topHeight = 0, bottomWidth = kGap, bottomHeight = 0;
+    for (PreviewView view : views) {
+        top.push_back(makeTile(preview.projection(view), preview.projectionWidth(view),
+                               preview.projectionHeight(view), preview.projectionExtent(view), tile));
+        topWidth += top.back().tileWidth + kGap;
+        topHeight = std::max(topHeight, top.back().tileHeight);
+    }
+    for (int s : samples) {
+        bottom.push_back(makeTile(preview.slicePixels(s), preview.sliceWidth(), preview.sliceHeight(),
+                                  preview.sliceExtent(), sampleTile));
+        bottomWidth += bottom.back().tileWidth + kGap;
+        bottomHeight = std::max(bottomHeight, bottom.back().tileHeight);
+    }
+    const int width = std::max(topWidth, bottomWidth);
+    const int height = topHeight + 2 * kGap + (samples.empty() ? 0 : bottomHeight + kGap);
     std::vector<std::uint8_t> canvas(std::size_t(width) * std::size_t(height) * 4, kBackground);
     for (std::size_t i = 3; i < canvas.size(); i += 4) canvas[i] = 255;
 
-    const PreviewView views[3] = {PreviewView::Front, PreviewView::Side, PreviewView::Top};
-    for (int v = 0; v < 3; ++v)
-        placeTile(canvas, width, preview.projection(views[v]), preview.projectionSize(), tile,
-                  kGap + v * (tile + kGap), kGap);
-    for (std::size_t k = 0; k < samples.size(); ++k)
-        placeTile(canvas, width, preview.slicePixels(samples[k]), n, sampleTile,
-                  kGap + int(k) * (sampleTile + kGap), tile + 2 * kGap);
+    int left = kGap;
+    for (const Tile& t : top) {
+        placeTile(canvas, width, t, left, kGap);
+        left += t.tileWidth + kGap;
+    }
+    left = kGap;
+    for (const Tile& t : bottom) {
+        placeTile(canvas, width, t, left, topHeight + 2 * kGap);
+        left += t.tileWidth + kGap;
+    }
 
     // Written beside the destination and renamed, so a failed write never
     // leaves half a picture under the final name.

@@ -20,10 +20,12 @@ enum class PreviewView { Front = 0, Side = 1, Top = 2 };
 //
 // Every picture it hands out is opaque RGBA, image row 0 at the top: a
 // filled voxel in its colour (white in the occupancy encoding), an empty one
-// black. Slices are N x N. Projections are P x P with P = ceil(N / step),
-// step = ceil(N / kMaxProjection): above that size only every step-th
-// slice, row and column is projected, which keeps the cost per slice near
-// that of copying it.
+// black. Slices are W x H, as streamed. Projections have ceil(n / step)
+// pixels for an axis of n voxels, step = ceil(largest dimension /
+// kMaxProjection): above that size only every step-th slice, row and
+// column is projected, which keeps the cost per slice near that of copying
+// it. A pixel is one voxel (or step voxels) along each axis whatever its
+// edge; extent() gives each picture's true proportions, to draw it at.
 //
 // Projections, in mesh-file axes: Front looks down -z (x to the right, y
 // up), Side looks down -x (-z to the right, y up), Top looks down -y (x to
@@ -60,20 +62,34 @@ public:
     // Slices delivered so far.
     int slicesReceived() const { return received_; }
 
-    // The P x P projection; empty before begin().
+    // The projection, projectionWidth x projectionHeight pixels; empty
+    // before begin().
     std::vector<std::uint8_t> projection(PreviewView view) const;
+    int projectionWidth(PreviewView view) const;
+    int projectionHeight(PreviewView view) const;
+    // The largest projection side (all of them on the cube).
     int projectionSize() const { return projectionSize_; }
+    // A picture's width and height in output units (the grid's extent along
+    // the axes it shows): draw it at these proportions.
+    struct Extent {
+        double width = 0, height = 0;
+    };
+    Extent projectionExtent(PreviewView view) const;
+    Extent sliceExtent() const;
+    int sliceWidth() const { return info_.width(); }
+    int sliceHeight() const { return info_.height(); }
+    int sliceCount() const { return info_.slices(); }
     // The stack indices of the sample slices: sampleCount indices spread
-    // evenly over 0..N-1 (the first and last slices usually hold little).
+    // evenly over the slices (the first and last usually hold little).
     std::vector<int> sampleSlices() const;
     bool sliceKept(int s) const;
-    // Slice s as N x N opaque RGBA; empty when it wasn't kept.
+    // Slice s as W x H opaque RGBA; empty when it wasn't kept.
     std::vector<std::uint8_t> slicePixels(int s) const;
 
 private:
     struct Projection {
         std::vector<std::uint32_t> colour;  // opaque RGBA as it sits in memory
-        std::vector<std::uint16_t> depth;   // distance from the viewer's face, voxels; N = none
+        std::vector<std::uint16_t> depth;   // distance from the viewer's face, voxels; the axis's count = none
     };
     bool wantSlice(int s) const;
     void project(Projection& target, int pixel, int depth, std::uint32_t colour);
@@ -87,7 +103,8 @@ private:
     std::size_t keptBytes_ = 0;
     int received_ = 0;
     int step_ = 1;            // voxels per projection pixel along each axis
-    int projectionSize_ = 0;  // P
+    int projectionSize_ = 0;  // the largest of pdims_
+    int pdims_[3] = {0, 0, 0};  // projection pixels along x, y, z
     bool complete_ = false;
 };
 

@@ -12,10 +12,17 @@ WriteResult VdbWriter::write(const GridVolume& volume) {
     const GridBox& box = volume.box();
     try {
         openvdb::initialize();
-        const double v = box.voxelSize;
+        // Index (i, j, k) at the voxel's centre: a uniform scale for cubic
+        // voxels (the cube's single-precision edge), a scale per axis else.
+        const bool cubic = box.cubicVoxels();
+        const double v = cubic ? box.cubicEdge() : 1.0;
         auto transform = openvdb::math::Transform::createLinearTransform(v);
-        transform->postTranslate(openvdb::Vec3d(box.origin[0] + 0.5 * v, box.origin[1] + 0.5 * v,
-                                                box.origin[2] + 0.5 * v));
+        openvdb::Vec3d half(0.5 * v, 0.5 * v, 0.5 * v);
+        if (!cubic) {
+            transform->preScale(openvdb::Vec3d(box.edge[0], box.edge[1], box.edge[2]));
+            half = openvdb::Vec3d(0.5 * box.edge[0], 0.5 * box.edge[1], 0.5 * box.edge[2]);
+        }
+        transform->postTranslate(openvdb::Vec3d(box.origin[0], box.origin[1], box.origin[2]) + half);
 
         auto density = openvdb::FloatGrid::create(0.0f);
         density->setName("density");

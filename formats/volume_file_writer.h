@@ -9,8 +9,8 @@
 namespace kubelmar {
 
 // One exchange format written from a whole volume. The grid's index
-// (i, j, k) runs along the mesh file's +x, +y, +z; the voxel size and the
-// grid's origin are in file units (GridBox). A writer leaves no partial
+// (i, j, k) runs along the mesh file's +x, +y, +z; the voxel edges and the
+// grid's origin are in output units (GridBox). A writer leaves no partial
 // file behind on failure.
 class VolumeFileWriter {
 public:
@@ -21,6 +21,9 @@ public:
     // A line worth telling the user about the last write (e.g. how far
     // colours were moved to fit a palette); empty when there is none.
     virtual std::string note() const { return {}; }
+    // Why this format can't hold a grid like `box` (one line), or empty.
+    // Asked before the volume is gathered, so a run fails at its start.
+    virtual std::string refusal(const GridBox&) const { return {}; }
 
 protected:
     std::string path_;

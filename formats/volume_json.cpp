@@ -42,12 +42,24 @@ std::string volumeJsonText(const VolumeDescription& d) {
     text += "  \"programVersion\": " + jsonString(d.programVersion) + ",\n";
     text += "  \"source\": " + jsonString(info.sourcePath) + ",\n";
     text += "  \"mode\": " + jsonString(modeName(info.mode)) + ",\n";
-    text += "  \"units\": \"mesh file units\",\n";
+    text += "  \"units\": " + jsonString(info.unit.empty() ? "mesh file units" : info.unit) + ",\n";
+    text += "  \"unit\": " + (info.unit.empty() ? std::string("null") : jsonString(info.unit)) + ",\n";
+    text += "  \"scale\": " + numberText(info.scale) + ",\n";
+    text += "  \"shape\": " + jsonString(info.cube ? "cube" : "box") + ",\n";
+    if (!info.preset.empty()) text += "  \"preset\": " + jsonString(info.preset) + ",\n";
     text += "  \"size\": " + std::to_string(info.size) + ",\n";
-    text += "  \"voxelSize\": " + numberText(info.voxelSize) + ",\n";
+    text += "  \"dims\": " + triple(info.dims) + ",\n";
+    // The scalar is kept for cubic voxels (readers of the cube rely on it);
+    // voxelEdge always gives x, y and z.
+    text += "  \"voxelSize\": " +
+            (info.cubicVoxels() && info.voxelSize > 0 ? numberText(info.voxelSize) : std::string("null")) + ",\n";
+    text += "  \"voxelEdge\": " + triple(info.edge) + ",\n";
     text += "  \"encoding\": " + jsonString(colour ? "colour" : "occupancy") + ",\n";
     text += "  \"stack\": {\n";
     text += "    \"origin\": " + triple(info.origin) + ",\n";
+    text += "    \"width\": " + std::to_string(info.width()) + ",\n";
+    text += "    \"height\": " + std::to_string(info.height()) + ",\n";
+    text += "    \"slices\": " + std::to_string(info.slices()) + ",\n";
     text += "    \"slice\": " + jsonString(signedAxisName(info.sliceAxis)) + ",\n";
     text += "    \"row\": " + jsonString(signedAxisName(info.rowAxis)) + ",\n";
     text += "    \"column\": " + jsonString(signedAxisName(info.columnAxis)) + ",\n";
@@ -58,6 +70,7 @@ std::string volumeJsonText(const VolumeDescription& d) {
     text += "    \"index\": [\"+x\", \"+y\", \"+z\"],\n";
     text += "    \"dims\": " + triple(d.grid.dims) + ",\n";
     text += "    \"origin\": " + triple(d.grid.origin) + ",\n";
+    text += "    \"voxelEdge\": " + triple(d.grid.edge) + ",\n";
     text += "    \"firstVoxel\": " + triple(d.grid.low) + ",\n";
     text += "    \"cropped\": " + std::string(d.cropped ? "true" : "false") + ",\n";
     text += "    \"emptyVoxel\": 0,\n";
@@ -93,7 +106,7 @@ WriteResult VolumeJsonConsumer::begin(const VolumeInfo& info) {
 }
 
 WriteResult VolumeJsonConsumer::slice(int, const std::uint8_t* rgba) {
-    const std::size_t pixels = static_cast<std::size_t>(description_.info.size) * description_.info.size;
+    const std::size_t pixels = description_.info.slicePixels();
     description_.filledVoxels += countFilledVoxels(rgba, pixels, description_.info.encoding);
     return {};
 }

@@ -20,11 +20,13 @@ struct VolumeDescription {
     std::string programVersion;
 };
 
-// The JSON text (format version 1): source, mode, encoding, N, voxel size,
-// the stack's origin and its slice / row / column axes as signed mesh axes
-// ("-y"), how empty and filled voxels are encoded, the exchange grid
-// (dims, origin, first voxel in the cube), the filled count, the files and
-// the program version. Lengths in mesh file units.
+// The JSON text (format version 1): source, mode, encoding, unit and scale,
+// grid shape (and preset), N, dims, voxel edge per axis (and the scalar
+// voxelSize for cubic voxels, null otherwise), the stack's origin, slice
+// size and its slice / row / column axes as signed mesh axes ("-y"), how
+// empty and filled voxels are encoded, the exchange grid (dims, origin,
+// edges, first voxel in the run's grid), the filled count, the files and
+// the program version. Lengths in output units (file units times scale).
 std::string volumeJsonText(const VolumeDescription& description);
 
 inline constexpr std::string_view kVolumeJsonName = "volume.json";

@@ -1,5 +1,7 @@
 #include "formats/vox_writer.h"
 
+#include "formats/number_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -118,7 +120,14 @@ QuantisedPalette paletteFor(const GridVolume& volume) {
 
 }  // namespace
 
+std::string VoxWriter::refusal(const GridBox& box) const {
+    if (box.cubicVoxels()) return {};
+    return ".vox holds cubic voxels only; this grid's are " + numberText(box.edge[0]) + " x " +
+           numberText(box.edge[1]) + " x " + numberText(box.edge[2]) + " (write nrrd, npy or vdb instead)";
+}
+
 WriteResult VoxWriter::write(const GridVolume& volume) {
+    if (const std::string why = refusal(volume.box()); !why.empty()) return writeFailure(path_, why);
     const GridBox& box = volume.box();
     // Vox axes: x = i, y = (dims[2] - 1 - k), z = j.
     const std::array<int, 3> size = {box.dims[0], box.dims[2], box.dims[1]};

@@ -11,8 +11,10 @@ WholeVolumeConsumer::WholeVolumeConsumer(std::vector<std::unique_ptr<VolumeFileW
 WriteResult WholeVolumeConsumer::begin(const VolumeInfo& info) {
     info_ = info;
     const std::string firstPath = writers_.empty() ? std::string("(no file)") : writers_.front()->path();
-    if (info.size <= 0) return writeFailure(firstPath, "empty volume");
+    if (info.dims[0] <= 0 || info.dims[1] <= 0 || info.dims[2] <= 0) return writeFailure(firstPath, "empty volume");
     const GridBox box = crop_ ? croppedGrid(info) : fullGrid(info);
+    for (const auto& writer : writers_)
+        if (const std::string why = writer->refusal(box); !why.empty()) return writeFailure(writer->path(), why);
     if (!volume_.allocate(box, info.encoding == SliceEncoding::Colour)) {
         const std::uint64_t mib = (GridVolume::bitBytes(box) + (1u << 20) - 1) >> 20;
         return writeFailure(firstPath, "not enough memory to hold a " + std::to_string(box.dims[0]) + " x " +
@@ -27,7 +29,7 @@ WholeVolumeConsumer::StackRun WholeVolumeConsumer::stackRun(SignedAxis axis) con
     // linear index each adds: (gridIndex(t) - low) * stride.
     const GridBox& box = volume_.box();
     const std::int64_t strides[3] = {1, box.dims[0], static_cast<std::int64_t>(box.dims[0]) * box.dims[1]};
-    const int a = axis.axis, n = info_.size;
+    const int a = axis.axis, n = info_.dims[a];
     StackRun run;
     run.first = axis.sign > 0 ? box.low[a] : n - box.low[a] - box.dims[a];
     run.end = run.first + box.dims[a];
@@ -37,7 +39,7 @@ WholeVolumeConsumer::StackRun WholeVolumeConsumer::stackRun(SignedAxis axis) con
 }
 
 WriteResult WholeVolumeConsumer::slice(int s, const std::uint8_t* rgba) {
-    const int n = info_.size;
+    const int width = info_.width();
     const StackRun slices = stackRun(info_.sliceAxis);
     if (s < slices.first || s >= slices.end) return {};
     const StackRun rows = stackRun(info_.rowAxis), columns = stackRun(info_.columnAxis);
@@ -45,7 +47,7 @@ WriteResult WholeVolumeConsumer::slice(int s, const std::uint8_t* rgba) {
     const bool colour = info_.encoding == SliceEncoding::Colour;
     for (int r = rows.first; r < rows.end; ++r) {
         std::int64_t index = sliceIndex + rows.indexAtFirst + (r - rows.first) * rows.step + columns.indexAtFirst;
-        const std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * n + columns.first) * 4;
+        const std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * width + columns.first) * 4;
         for (int c = columns.first; c < columns.end; ++c, pixel += 4, index += columns.step) {
             if (!voxelFilled(pixel, info_.encoding)) continue;
             const Rgb rgb = colour ? (Rgb{pixel[0]} << 16) | (Rgb{pixel[1]} << 8) | pixel[2] : Rgb{0xFFFFFF};

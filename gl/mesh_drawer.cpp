@@ -39,6 +39,11 @@ bool takesAnyTextureSize() {
 
 }  // namespace
 
+void MeshDrawer::updatePositions(const std::vector<Float3>& positions) {
+    if (!uploaded_ || !loader_) return;
+    uploadArray(*loader_, positionBuffer_, GL_ARRAY_BUFFER_ARB, positions);
+}
+
 std::vector<std::string> MeshDrawer::upload(GL_Ext_Loader& loader, const Mesh& mesh, ColourSource source) {
     release();
     loader_ = &loader;

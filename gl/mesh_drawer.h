@@ -34,6 +34,9 @@ public:
     // where the GL can't take that).
     std::vector<std::string> upload(GL_Ext_Loader& loader, const Mesh& mesh,
                                     ColourSource source = ColourSource::Auto);
+    // Replaces the uploaded positions (one per vertex, as many as uploaded);
+    // context current. For a run that places the mesh in a frame of its own.
+    void updatePositions(const std::vector<Float3>& positions);
     void release();
     // Forgets the GL names without a GL call (their context is gone).
     void abandon();

@@ -4,21 +4,22 @@
 
 namespace kubelmar {
 
-// Adds a size_ x size_ renderbuffer at `attachment` of the bound framebuffer.
+// Adds a width_ x height_ renderbuffer at `attachment` of the bound framebuffer.
 GLuint RenderTarget::addRenderbuffer(GLenum internalFormat, GLenum attachment) {
     GLuint buffer = 0;
     loader_->glGenRenderbuffersEXT(1, &buffer);
     loader_->glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffer);
-    loader_->glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, internalFormat, size_, size_);
+    loader_->glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, internalFormat, width_, height_);
     loader_->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, attachment, GL_RENDERBUFFER_EXT, buffer);
     return buffer;
 }
 
-bool RenderTarget::create(GL_Ext_Loader& loader, int size, Format format) {
+bool RenderTarget::create(GL_Ext_Loader& loader, int width, int height, Format format) {
     release();
     loader_ = &loader;
     format_ = format;
-    size_ = size;
+    width_ = width;
+    height_ = height;
     loader.glGenFramebuffersEXT(1, &framebuffer_);
     FramebufferBinding during;
     during.bind(loader, framebuffer_);
@@ -50,20 +51,20 @@ void RenderTarget::release() {
     if (depthBuffer_) loader_->glDeleteRenderbuffersEXT(1, &depthBuffer_);
     if (framebuffer_) loader_->glDeleteFramebuffersEXT(1, &framebuffer_);
     colorBuffer_ = depthBuffer_ = framebuffer_ = 0;
-    size_ = 0;
+    width_ = height_ = 0;
 }
 
 void RenderTarget::abandon() {
     loader_ = nullptr;
     colorBuffer_ = depthBuffer_ = framebuffer_ = 0;
-    size_ = 0;
+    width_ = height_ = 0;
 }
 
 void RenderTarget::bind() { binding_.bind(*loader_, framebuffer_); }
 
 void RenderTarget::unbind() { binding_.restore(*loader_); }
 
-void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const { readPixels(0, 0, size_, size_, rgba); }
+void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const { readPixels(0, 0, width_, height_, rgba); }
 
 void RenderTarget::readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const {
     assert(format_ == Format::ColourDepth);
@@ -81,10 +82,11 @@ void RenderTarget::clear() {
     loader_->glClearBufferuiv(GL_COLOR, 0, zero);
 }
 
-void RenderTarget::readRows(int first, int count, std::vector<std::uint32_t>& words) const {
+void RenderTarget::readRows(int first, int count, std::vector<std::uint32_t>& words, int width) const {
     assert(format_ == Format::Integer);
-    words.resize(static_cast<std::size_t>(size_) * count * 4);
-    glReadPixels(0, first, size_, count, GL_RGBA_INTEGER, GL_UNSIGNED_INT, words.data());
+    if (width <= 0) width = width_;
+    words.resize(static_cast<std::size_t>(width) * count * 4);
+    glReadPixels(0, first, width, count, GL_RGBA_INTEGER, GL_UNSIGNED_INT, words.data());
 }
 
 }  // namespace kubelmar

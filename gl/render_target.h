@@ -8,9 +8,9 @@
 
 namespace kubelmar {
 
-// An N x N framebuffer object of renderbuffers, standing in for the view's
+// A W x H framebuffer object of renderbuffers, standing in for the view's
 // own picture so that results never depend on a window being visible or
-// exactly N x N. Pixels are addressed in GL window order: column c, row y
+// exactly that size. Pixels are addressed in GL window order: column c, row y
 // counted from the bottom.
 class RenderTarget {
 public:
@@ -29,15 +29,21 @@ public:
     RenderTarget(const RenderTarget&) = delete;
     RenderTarget& operator=(const RenderTarget&) = delete;
 
-    // (Re)creates the target at size x size pixels; context current. False
-    // when the framebuffer is not complete (the GL can't render to the
-    // format at that size); the target is then released.
-    bool create(GL_Ext_Loader& loader, int size, Format format = Format::ColourDepth);
+    // (Re)creates the target at width x height pixels; context current.
+    // False when the framebuffer is not complete (the GL can't render to
+    // the format at that size); the target is then released.
+    bool create(GL_Ext_Loader& loader, int width, int height, Format format = Format::ColourDepth);
+    bool create(GL_Ext_Loader& loader, int size, Format format = Format::ColourDepth) {
+        return create(loader, size, size, format);
+    }
     void release();
     // Forgets the GL names without a GL call (their context is gone).
     void abandon();
-    // 0 when not created.
-    int size() const { return size_; }
+    // 0 when not created; size() is the width.
+    int size() const { return width_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool hasSize(int width, int height) const { return width_ == width && height_ == height; }
     Format format() const { return format_; }
 
     // Binds the target, remembering the framebuffer bound before.
@@ -46,7 +52,7 @@ public:
     void unbind();
 
     // ColourDepth: reads the bound target's colour as RGBA bytes, bottom row
-    // first: pixel (c, y) at 4 * (y * size + c).
+    // first: pixel (c, y) at 4 * (y * width + c).
     void readPixels(std::vector<std::uint8_t>& rgba) const;
     // ColourDepth: reads the window rectangle (x, y) .. (x + width - 1,
     // y + height - 1) the same way, rows of `width` pixels, bottom row first.
@@ -56,11 +62,11 @@ public:
     // when that test is on) to (0, 0, 0, 0).
     void clear();
     // Integer: reads the bound target, bottom row first: the four words of
-    // pixel (c, y) at 4 * (y * size + c).
-    void readPixels(std::vector<std::uint32_t>& words) const { readRows(0, size_, words); }
+    // pixel (c, y) at 4 * (y * width + c).
+    void readPixels(std::vector<std::uint32_t>& words) const { readRows(0, height_, words); }
     // Integer: reads window rows first .. first + count - 1 the same way,
-    // row `first` at the front.
-    void readRows(int first, int count, std::vector<std::uint32_t>& words) const;
+    // row `first` at the front; `width` pixels of each (0: the target's).
+    void readRows(int first, int count, std::vector<std::uint32_t>& words, int width = 0) const;
 
 private:
     GLuint addRenderbuffer(GLenum internalFormat, GLenum attachment);
@@ -71,7 +77,7 @@ private:
     GLuint colorBuffer_ = 0;
     GLuint depthBuffer_ = 0;  // ColourDepth only
     FramebufferBinding binding_;
-    int size_ = 0;
+    int width_ = 0, height_ = 0;
 };
 
 }  // namespace kubelmar

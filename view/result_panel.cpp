@@ -1,5 +1,8 @@
 #include "view/result_panel.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QFileInfo>
@@ -17,10 +20,18 @@ namespace {
 // Projections are shown at most this many pixels on a side.
 constexpr int kProjectionSide = 160;
 
-// An N x N opaque RGBA picture (row 0 at the top) as a QImage owning a copy.
-QImage toImage(const std::vector<std::uint8_t>& rgba, int n) {
-    if (n <= 0 || rgba.size() != std::size_t(n) * std::size_t(n) * 4) return {};
-    return QImage(rgba.data(), n, n, n * 4, QImage::Format_RGBA8888).copy();
+// A width x height opaque RGBA picture (row 0 at the top) as a QImage
+// owning a copy.
+QImage toImage(const std::vector<std::uint8_t>& rgba, int width, int height) {
+    if (width <= 0 || height <= 0 || rgba.size() != std::size_t(width) * std::size_t(height) * 4) return {};
+    return QImage(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888).copy();
+}
+
+// The size that fits `room` at the proportions of `extent` (output units).
+QSize fitted(const kubelmar::VolumePreview::Extent& extent, QSize room) {
+    if (!(extent.width > 0) || !(extent.height > 0)) return room;
+    const double scale = std::min(room.width() / extent.width, room.height() / extent.height);
+    return QSize(std::max(1, int(std::lround(extent.width * scale))), std::max(1, int(std::lround(extent.height * scale))));
 }
 
 }  // namespace
@@ -110,13 +121,16 @@ void ResultPanel::showVolume(std::shared_ptr<const kubelmar::VolumePreview> prev
     }
     preview_ = std::move(preview);
     directory_ = directory;
-    const int n = preview_->size();
+    const int n = preview_->sliceCount();
     const kubelmar::PreviewView views[3] = {kubelmar::PreviewView::Front, kubelmar::PreviewView::Side,
                                             kubelmar::PreviewView::Top};
     for (int v = 0; v < 3; ++v) {
-        const QImage image = toImage(preview_->projection(views[v]), preview_->projectionSize());
-        projections_[v]->setPixmap(QPixmap::fromImage(
-            image.scaled(kProjectionSide, kProjectionSide, Qt::KeepAspectRatio, Qt::FastTransformation)));
+        const QImage image = toImage(preview_->projection(views[v]), preview_->projectionWidth(views[v]),
+                                     preview_->projectionHeight(views[v]));
+        // At the grid's true proportions, whatever the voxels' edges.
+        const QSize size = fitted(preview_->projectionExtent(views[v]), QSize(kProjectionSide, kProjectionSide));
+        projections_[v]->setPixmap(
+            QPixmap::fromImage(image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
     }
     slider_->blockSignals(true);
     slider_->setRange(0, n - 1);
@@ -136,9 +150,9 @@ void ResultPanel::setFitted(bool fitted) { fitBox_->setChecked(fitted); }
 
 void ResultPanel::showSlice(int s) {
     if (!preview_) return;
-    sliceImage_ = toImage(preview_->slicePixels(s), preview_->size());
+    sliceImage_ = toImage(preview_->slicePixels(s), preview_->sliceWidth(), preview_->sliceHeight());
     const QString name = QFileInfo(QString::fromStdString(kubelmar::sliceFileName("", s))).fileName();
-    QString text = tr("Slice %1 of %2: %3").arg(s + 1).arg(preview_->size()).arg(name);
+    QString text = tr("Slice %1 of %2: %3").arg(s + 1).arg(preview_->sliceCount()).arg(name);
     if (sliceImage_.isNull()) text += tr(" (not kept: too large to hold)");
     sliceLabel_->setText(text);
     updateSlicePixmap();
@@ -151,10 +165,19 @@ void ResultPanel::updateSlicePixmap() {
         return;
     }
     QImage shown = sliceImage_;
+    // Voxels drawn at their true proportions: a slice of anisotropic voxels
+    // is stretched along the axis whose edge is longer.
+    const kubelmar::VolumePreview::Extent extent =
+        preview_ ? preview_->sliceExtent() : kubelmar::VolumePreview::Extent{};
     if (fitBox_->isChecked()) {
         // Nearest voxel, so voxel edges stay sharp when enlarged.
-        const QSize room = sliceArea_->viewport()->size() - QSize(2, 2);
-        shown = sliceImage_.scaled(room.expandedTo(QSize(16, 16)), Qt::KeepAspectRatio, Qt::FastTransformation);
+        const QSize room = (sliceArea_->viewport()->size() - QSize(2, 2)).expandedTo(QSize(16, 16));
+        shown = sliceImage_.scaled(fitted(extent, room), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    } else if (extent.width > 0 && extent.height > 0) {
+        const int width = sliceImage_.width();
+        const int height = std::max(1, int(std::lround(width * extent.height / extent.width)));
+        if (height != sliceImage_.height())
+            shown = sliceImage_.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     }
     sliceView_->setPixmap(QPixmap::fromImage(shown));
     sliceView_->resize(shown.size());

@@ -25,28 +25,62 @@ enum class SliceEncoding {
     Occupancy,  // filled: opaque white (255, 255, 255, 255); empty: (0, 0, 0, 0)
 };
 
-// The whole volume, told to a consumer before its first slice.
+// The whole volume, told to a consumer before its first slice: the grid
+// (voxels and edge per mesh axis, origin, unit) and how the stack runs
+// through it. Lengths (voxelSize, edge, origin, meshLow, meshHigh) are in
+// output units: the mesh file's units times `scale`.
 struct VolumeInfo {
-    int size = 0;  // N: N slices of N x N voxels
+    // N: voxels along the largest side of the grid (the cube's N x N x N).
+    int size = 0;
+    // Voxels along the mesh's x, y and z.
+    std::array<int, 3> dims = {0, 0, 0};
     VoxelMode mode = VoxelMode::Clipping;
     SliceEncoding encoding = SliceEncoding::Colour;
     std::string sourcePath;  // the mesh file as it was given
-    // Edge of one (cubic) voxel in the mesh file's own units: meshExtent / N
-    // in single precision, the value "voxelscale.txt" holds.
+    // The cube's voxel edge in single precision (meshExtent / N times the
+    // scale), the value "voxelscale.txt" has always held; on other grids with
+    // cubic voxels the edge rounded to single precision, 0 with anisotropic ones.
     float voxelSize = 0.0f;
-    // Mesh-file coordinates (x, y, z) of the grid's low corner: the corner
-    // of the voxel whose indices along +x, +y, +z are all 0.
+    // Voxel edge along x, y, z.
+    std::array<double, 3> edge = {0, 0, 0};
+    // The file's coordinates times this are output units.
+    double scale = 1.0;
+    // What one output unit is ("mm", "cm", "m", "in"), or "" when not said.
+    std::string unit;
+    // The N^3 cube centred on the mesh's box (false: a box grid from the
+    // mesh's low corner), and the grid preset the settings came from ("").
+    bool cube = true;
+    std::string preset;
+    // Coordinates (x, y, z) of the grid's low corner: the corner of the voxel
+    // whose indices along +x, +y, +z are all 0.
     std::array<double, 3> origin = {0, 0, 0};
-    // The mesh's bounding box in file units (x, y, z), inside the grid; a
-    // writer that crops to the mesh finds its voxel range from it.
+    // The mesh's bounding box (x, y, z), inside the grid; a writer that crops
+    // to the mesh finds its voxel range from it.
     std::array<double, 3> meshLow = {0, 0, 0};
     std::array<double, 3> meshHigh = {0, 0, 0};
     // How the stack's slice, row (image row, 0 at the top) and column
-    // indices run through the mesh's axes in this mode.
+    // indices run through the mesh's axes.
     SignedAxis sliceAxis, rowAxis, columnAxis;
+
+    // Slices are width() x height() pixels; slices() of them.
+    int width() const { return dims[columnAxis.axis]; }
+    int height() const { return dims[rowAxis.axis]; }
+    int slices() const { return dims[sliceAxis.axis]; }
+    std::size_t slicePixels() const { return static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()); }
+    // All three edges equal: voxels are cubes.
+    bool cubicVoxels() const { return edge[0] == edge[1] && edge[1] == edge[2]; }
 };
 
-// Where the volume goes: begin, then slices 0 .. N-1 in order, then end.
+// The cube of N^3 voxels of edge `voxelSize` as the stack's axes run, with
+// edges and dims filled: for consumers and tests that describe a cube.
+inline void setCubeGrid(VolumeInfo& info, int n, float voxelSize) {
+    info.size = n;
+    info.dims = {n, n, n};
+    info.voxelSize = voxelSize;
+    info.edge = {voxelSize, voxelSize, voxelSize};
+}
+
+// Where the volume goes: begin, then slices 0 .. slices()-1 in order, then end.
 // A consumer that fails says so in the returned result (an "ERROR: " line
 // naming the file and the reason); the engine then stops and calls abort()
 // instead of end(). Everything is called on the engine's thread.
@@ -54,8 +88,8 @@ class SliceConsumer {
 public:
     virtual ~SliceConsumer() = default;
     virtual WriteResult begin(const VolumeInfo& info) = 0;
-    // Slice s as its PNG shows it: N x N RGBA pixels, image row r (0 at the
-    // top) and column c at 4 * (r * N + c). The buffer is the engine's and
+    // Slice s as its PNG shows it: W x H RGBA pixels (W = width(), H =
+    // height()), image row r (0 at the top) and column c at 4 * (r * W + c). The buffer is the engine's and
     // is reused once slice() returns: copy what must outlive the call.
     virtual WriteResult slice(int s, const std::uint8_t* rgba) = 0;
     // All slices were delivered: finish and close every file, checking each
@@ -73,7 +107,7 @@ inline bool voxelFilled(const std::uint8_t* pixel, SliceEncoding encoding) {
 
 // How many of `pixels` RGBA pixels hold a voxel (voxelFilled on each), a
 // word at a time so that the compiler vectorises it: every run counts every
-// slice. A slice has at most 4096^2 pixels, so 32 bits hold the count.
+// slice. A slice has at most 16384^2 pixels, so 32 bits hold the count.
 inline std::uint32_t countFilledVoxels(const std::uint8_t* rgba, std::size_t pixels, SliceEncoding encoding) {
     constexpr bool little = std::endian::native == std::endian::little;
     const std::uint32_t mask = encoding == SliceEncoding::Colour ? (little ? 0x00FFFFFFu : 0xFFFFFF00u)   // R, G, B

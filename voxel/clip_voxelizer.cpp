@@ -48,12 +48,11 @@ constexpr std::uint32_t opaqueBlack() {
 
 void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabState& slab,
                                    const std::uint32_t* indices, std::size_t count, const SlabFaces::Rect& rect) {
-    const int n = slab.size;
     glEnable(GL_SCISSOR_TEST);
     glScissor(rect.x, rect.y, rect.width, rect.height);
     // The frame cube fills the view; depth reaches twice as far, so no face
     // is cut by the near or far plane, only by the slab's clip planes.
-    startFrameView(n, kFrameSide);
+    startFrameView(slab.width, slab.height, kFrameSide);
     glMultMatrixf(axisRotation(kClipPasses[slab.axis].view).m);
     // Plane equations are taken with this model-view, so in mesh coordinates.
     glClipPlane(GL_CLIP_PLANE0, slab.clipPlane0);
@@ -96,35 +95,44 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
     }
 }
 
-void ClipVoxelizer::keepSurface(int axis, int k, int n) {
+void ClipVoxelizer::keepSurface(const SlabState& slab, int k) {
+    // Stack voxel (slice, row, column) of frame cell (Lx, Ly, Lz) is
+    // (ny-1-Ly, Lx, Lz). XZ: window (x, y) is cell (x, y) on layer z =
+    // nz-1-k; YZ: window (x, y) is cell (z, y) = (x, y) on layer x = nx-1-k.
+    const int axis = slab.axis, h = slab.height, last = slab.size - 1;
     forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
-        const int py = n - 1 - y;  // image row, 0 at the top
+        const int py = h - 1 - y;  // image row, 0 at the top
         const std::uint32_t rgb = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
-        if (axis == 1) stored_.add(n - 1 - py, x, n - 1 - k, rgb);
-        else stored_.add(py, n - 1 - k, x, rgb);
+        if (axis == 1) stored_.add(h - 1 - py, x, last - k, rgb);
+        else stored_.add(py, last - k, x, rgb);
     });
 }
 
 WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
-    const int n = context.info.size;
-    // Fewer targets in flight at large N: each holds 8 bytes a pixel.
-    const int batch = n > 2048 ? 2 : kSlabBatch;
+    const FrameGrid& frame = context.frame;
+    const int nx = frame.dims[0], ny = frame.dims[1], nz = frame.dims[2];
+    // Every pass's picture fits: XY is nx x nz, XZ nx x ny, YZ nz x ny.
+    const int width = std::max(nx, nz), height = std::max(ny, nz);
+    // Fewer targets in flight for large pictures: each holds 8 bytes a pixel.
+    const int batch = std::max(width, height) > 2048 ? 2 : kSlabBatch;
     for (int j = 0; j < batch; ++j) {
-        if (targets_[j].size() != n && !targets_[j].create(context.loader, n))
-            return runFailure("no usable OpenGL render target of " + std::to_string(n) + " x " +
-                              std::to_string(n) + " pixels");
+        if (!targets_[j].hasSize(width, height) && !targets_[j].create(context.loader, width, height))
+            return runFailure("no usable OpenGL render target of " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels");
     }
     for (int j = batch; j < kSlabBatch; ++j) targets_[j].release();
     SlabState slab;
-    stored_.reset(n);
+    // Output slices run down y: ny of them, nz x nx pixels.
+    stored_.reset(ny, nz);
     for (int axis : {1, 2}) {
+        fitGrid(slab, context.mesh, frame, axis, context.log);
+        const int n = slab.size;
         ProgressStep step(context.progress, kClipPasses[axis].label, n);
-        fitGrid(slab, context.mesh, n, axis, context.log);
         slabFaces_.build(context.mesh.positions, context.faces, slab);
         for (int k = 0; k < n; k += batch) {
             drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
                 step.setValue(slabIndex);
-                if (drawn) keepSurface(axis, slabIndex, n);
+                if (drawn) keepSurface(slab, slabIndex);
                 return true;
             });
         }
@@ -133,10 +141,11 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     WriteResult begun = context.consumer.begin(context.info);
     if (!begun.ok) return begun;
     {
-        ProgressStep step(context.progress, kClipPasses[0].label, n);
-        fitGrid(slab, context.mesh, n, 0, context.log);
+        ProgressStep step(context.progress, kClipPasses[0].label, ny);
+        fitGrid(slab, context.mesh, frame, 0, context.log);
+        const int n = ny;
         slabFaces_.build(context.mesh.positions, context.faces, slab);
-        slice_.resize(static_cast<std::size_t>(n) * n);
+        slice_.resize(static_cast<std::size_t>(nz) * nx);
         WriteResult written;
         for (int k = 0; k < n && written.ok; k += batch) {
             drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
@@ -147,7 +156,7 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
                     // The XY picture is the slice transposed: window column x
                     // is the slice row, image row (from the top) the column.
                     forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
-                        std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * n + (n - 1 - y)), p, 3);
+                        std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * nz + (nz - 1 - y)), p, 3);
                     });
                 }
                 stored_.paint(slabIndex, rgba);
@@ -158,8 +167,8 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         }
         if (!written.ok) return written;
     }
-    ProgressStep step(context.progress, "Saving Voxels: (Step 4 of 4)", n);
-    fitGrid(slab, context.mesh, n, 2, context.log);
+    ProgressStep step(context.progress, "Saving Voxels: (Step 4 of 4)", ny);
+    fitGrid(slab, context.mesh, frame, 2, context.log);
     return context.consumer.end();
 }
 

@@ -14,9 +14,9 @@ namespace kubelmar {
 // The "Clipping Based" mode: the mesh is cut into slabs one voxel thick along
 // y (pass XY), z (XZ) and x (YZ); each slab is rendered between two clip
 // planes and every drawn pixel marks the voxel under it with the surface
-// colour, a later pass overwriting an earlier one. All passes store mesh cell
-// (Lx, Ly, Lz) (counted from the cube's negative end) in stack voxel
-// (slice N-1-Ly, row Lx, column Lz).
+// colour, a later pass overwriting an earlier one. All passes store frame
+// cell (Lx, Ly, Lz) (counted from the frame's negative end, nx x ny x nz
+// layers) in stack voxel (slice ny-1-Ly, row Lx, column Lz).
 //
 // No volume is held: an XY slab is exactly one output slice, so the XZ and
 // YZ passes run first and keep only the surface voxels they draw; then each
@@ -24,11 +24,13 @@ namespace kubelmar {
 // consumer at once.
 class ClipVoxelizer {
 public:
-    // Renders into targets of its own (N x N, created on first use) and
+    // Renders into targets of its own (large enough for every pass's
+    // picture, created on first use) and
     // rebinds whatever framebuffer was bound before. Context current.
     WriteResult voxelizeClipping(const VoxelizeContext& context);
     // Renders slab `slab` of its axis with `indices` (3 per face) into the
-    // bound N x N framebuffer; only `rect` is cleared and drawn.
+    // bound framebuffer (its picture at the lower left); only `rect` is
+    // cleared and drawn.
     void renderClipSlab(const VoxelizeContext& context, const SlabState& slab, const std::uint32_t* indices,
                         std::size_t count, const SlabFaces::Rect& rect);
     void releaseGL() {
@@ -43,7 +45,7 @@ private:
 
     template <typename Use>
     void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
-    void keepSurface(int axis, int k, int n);
+    void keepSurface(const SlabState& slab, int k);
 
     RenderTarget targets_[kSlabBatch];
     SlabFaces::Rect rects_[kSlabBatch];

@@ -6,9 +6,9 @@
 
 namespace kubelmar {
 
-// One depth picture as read back: N x N grey levels, top row first,
-// grey(column, row) at [row * N + column]; 255 is the background (nothing
-// seen).
+// One depth picture as read back: W x H grey levels, top row first,
+// grey(column, row) at [row * W + column]; 255 is the background (nothing
+// seen). Views 0 and 1 are nx x ny, 2 and 3 nz x ny, 4 and 5 nx x nz.
 using GreyImage = std::vector<std::uint8_t>;
 // The same picture at full precision: window depth 0 (nearest) .. 1
 // (background), same layout.
@@ -24,26 +24,32 @@ float depthBound(int value, int size);
 // Builds the depth-buffer mode's occupancy slices from the six axis depth
 // pictures (view order +x, -x, +y, -y, +z, -z as the axis views number
 // them). Voxel (slice i, row j, column k) is filled when it lies between the
-// nearest surfaces seen from both sides along all three axes. Only index
-// bounds of size N x N are kept, never the volume.
+// nearest surfaces seen from both sides along all three axes. Slice i runs
+// along +z (nz slices), row j down from +y (ny), column k down from +x (nx).
+// Only index bounds per pair of axes are kept, never the volume.
 class OccupancyBuilder {
 public:
-    // 8-bit pictures: a grey level g bounds the index at (g / 255)(N - 1).
-    void prepare(const std::array<GreyImage, 6>& images, int size);
+    // 8-bit pictures: a grey level g bounds the index at (g / 255)(n - 1),
+    // n the voxels along the view's axis. `dims`: voxels along x, y, z.
+    void prepare(const std::array<GreyImage, 6>& images, std::array<int, 3> dims);
     // Full precision: a voxel is filled when its centre lies between the
     // surfaces, exact to the voxel.
-    void prepare(const std::array<DepthImage, 6>& images, int size);
-    // Slice i as occupancy pixels: N x N RGBA, (255, 255, 255, 255) filled,
+    void prepare(const std::array<DepthImage, 6>& images, std::array<int, 3> dims);
+    // The N^3 cube.
+    void prepare(const std::array<GreyImage, 6>& images, int size) { prepare(images, {size, size, size}); }
+    void prepare(const std::array<DepthImage, 6>& images, int size) { prepare(images, {size, size, size}); }
+    // Slice i as occupancy pixels: nx x ny RGBA, (255, 255, 255, 255) filled,
     // (0, 0, 0, 0) empty, row j at the top first.
     void buildSlice(int i, std::uint8_t* rgba) const;
-    int size() const { return size_; }
+    int size() const { return dims_[0]; }
+    const std::array<int, 3>& dims() const { return dims_; }
 
 private:
     // limits[v]: for each pixel of view v the lowest (near views) or highest
     // (far views) index the surface it shows admits.
     void arrange(const std::array<std::vector<std::int16_t>, 6>& limits);
 
-    int size_ = 0;
+    std::array<int, 3> dims_ = {0, 0, 0};
     std::vector<std::int16_t> iLow_, iHigh_, jLow_, jHigh_, kFirst_, kLast_;
 };
 

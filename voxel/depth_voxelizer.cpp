@@ -14,8 +14,17 @@ namespace {
 constexpr int kMinTextureSize = 1024;
 }  // namespace
 
-bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader, int n) {
-    const int wanted = std::max(kMinTextureSize, n);
+DepthVoxelizer::Picture DepthVoxelizer::pictureOf(int view) const {
+    // Views 0, 1 show (x, y), 2, 3 (z, y), 4, 5 (x, z) of the frame.
+    const int nx = dims_[0], ny = dims_[1], nz = dims_[2];
+    if (view < 2) return {nx, ny};
+    if (view < 4) return {nz, ny};
+    return {nx, nz};
+}
+
+bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader) {
+    const int nx = dims_[0], ny = dims_[1], nz = dims_[2];
+    const int wanted = std::max({kMinTextureSize, nx, ny, nz});
     if (textureSize_ != wanted) {
         releaseGL();
         glGenTextures(1, &colorTexture_);
@@ -44,7 +53,9 @@ bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader, int n) {
         }
         textureSize_ = wanted;
     }
-    if (viewTarget_.size() != n && !viewTarget_.create(loader, n)) return false;
+    // Every view's picture fits at the lower left.
+    const int width = std::max(nx, nz), height = std::max(ny, nz);
+    if (!viewTarget_.hasSize(width, height) && !viewTarget_.create(loader, width, height)) return false;
     return true;
 }
 
@@ -70,7 +81,8 @@ void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
     frameBuffer_.bind(frameBuffer_.framebufferId);
     // The frame cube fills the view. Window depth of eye z':
     // (1 - z' / kFrameHalfSide) / 2, 0 nearest to the viewer.
-    startFrameView(size_, kFrameHalfSide);
+    const Picture picture = pictureOf(view);
+    startFrameView(picture.width, picture.height, kFrameHalfSide);
     glMultMatrixf(axisRotation(kDepthViews[view].view).m);
     // Depth clamping keeps faces lying exactly on the near or far plane (every
     // prepared mesh touches them) from being clipped by rounding; it leaves
@@ -109,18 +121,18 @@ void DepthVoxelizer::showDepthTexture() {
 // Reads the shown picture (bound target) as grey levels, top row first, and
 // as an RGB picture for the file when asked.
 void DepthVoxelizer::readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst) {
-    const int n = size_;
-    viewTarget_.readPixels(pixels_);
+    const auto [w, h] = pictureOf(view);
+    viewTarget_.readPixels(0, 0, w, h, pixels_);
     GreyImage& grey = grey_[view];
-    grey.resize(static_cast<std::size_t>(n) * n);
-    if (rgbaTopFirst) rgbaTopFirst->resize(static_cast<std::size_t>(n) * n * 4);
-    for (int row = 0; row < n; ++row) {
-        const std::uint8_t* src = pixels_.data() + static_cast<std::size_t>(n - 1 - row) * n * 4;
-        for (int c = 0; c < n; ++c) {
+    grey.resize(static_cast<std::size_t>(w) * h);
+    if (rgbaTopFirst) rgbaTopFirst->resize(static_cast<std::size_t>(w) * h * 4);
+    for (int row = 0; row < h; ++row) {
+        const std::uint8_t* src = pixels_.data() + static_cast<std::size_t>(h - 1 - row) * w * 4;
+        for (int c = 0; c < w; ++c) {
             const std::uint8_t* p = src + 4 * c;
-            grey[static_cast<std::size_t>(row) * n + c] = static_cast<std::uint8_t>(greyLevel(p[0], p[1], p[2]));
+            grey[static_cast<std::size_t>(row) * w + c] = static_cast<std::uint8_t>(greyLevel(p[0], p[1], p[2]));
             if (rgbaTopFirst) {
-                std::uint8_t* q = rgbaTopFirst->data() + (static_cast<std::size_t>(row) * n + c) * 4;
+                std::uint8_t* q = rgbaTopFirst->data() + (static_cast<std::size_t>(row) * w + c) * 4;
                 q[0] = p[0];
                 q[1] = p[1];
                 q[2] = p[2];
@@ -130,31 +142,31 @@ void DepthVoxelizer::readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst)
     }
 }
 
-// Reads the bound depth-view target's depth buffer (lower-left N x N),
-// top row first.
+// Reads the bound depth-view target's depth buffer (the view's picture at
+// the lower left), top row first.
 void DepthVoxelizer::readDepth(int view) {
-    const int n = size_;
-    depthPixels_.resize(static_cast<std::size_t>(n) * n);
+    const auto [w, h] = pictureOf(view);
+    depthPixels_.resize(static_cast<std::size_t>(w) * h);
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, n, n, GL_DEPTH_COMPONENT, GL_FLOAT, depthPixels_.data());
+    glReadPixels(0, 0, w, h, GL_DEPTH_COMPONENT, GL_FLOAT, depthPixels_.data());
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
     DepthImage& depth = depth_[view];
     depth.resize(depthPixels_.size());
-    for (int row = 0; row < n; ++row)
-        std::copy_n(depthPixels_.data() + static_cast<std::size_t>(n - 1 - row) * n, n,
-                    depth.data() + static_cast<std::size_t>(row) * n);
+    for (int row = 0; row < h; ++row)
+        std::copy_n(depthPixels_.data() + static_cast<std::size_t>(h - 1 - row) * w, w,
+                    depth.data() + static_cast<std::size_t>(row) * w);
 }
 
 WriteResult DepthVoxelizer::saveDepthBuffers(const VoxelizeContext& context, const Options& options) {
     WriteResult result;
-    size_ = context.info.size;
+    dims_ = context.frame.dims;
     fullPrecision_ = options.fullPrecision;
     depthClamp_ = options.depthClamp;
-    if (!ensureTargets(context.loader, size_))
-        return runFailure("no usable OpenGL render target of " + std::to_string(size_) + " x " +
-                          std::to_string(size_) + " pixels");
+    if (!ensureTargets(context.loader))
+        return runFailure("no usable OpenGL render target for pictures of " + std::to_string(dims_[0]) + " x " +
+                          std::to_string(dims_[1]) + " x " + std::to_string(dims_[2]) + " voxels");
     ProgressStep step(context.progress, "Saving Depth-Buffers: (Step 1 of 3)", 6);
     step.setValue(0);
     // The pictures are written for people who use them, when the folder is
@@ -174,7 +186,8 @@ WriteResult DepthVoxelizer::saveDepthBuffers(const VoxelizeContext& context, con
         const std::string path = options.pictureDirectory + "/" + kDepthViews[v].fileName;
         std::string reason;
         // Saved without alpha, as a grab of the picture gives it.
-        if (!writePngRGBA(path, size_, size_, rgba.data(), &reason, false)) {
+        const Picture picture = pictureOf(v);
+        if (!writePngRGBA(path, picture.width, picture.height, rgba.data(), &reason, false)) {
             WriteResult failed = writeFailure(path, reason);
             failed.filesWritten = result.filesWritten;
             return failed;
@@ -185,17 +198,18 @@ WriteResult DepthVoxelizer::saveDepthBuffers(const VoxelizeContext& context, con
 }
 
 WriteResult DepthVoxelizer::buildVoxelsFromDepthBuffers(const VoxelizeContext& context) {
-    const int n = size_;
+    // Slices up z, nx x ny pixels each.
+    const int n = dims_[2];
     OccupancyBuilder builder;
     {
         ProgressStep step(context.progress, "Building Voxels: (Step 2 of 3)", n);
-        if (fullPrecision_) builder.prepare(depth_, n);
-        else builder.prepare(grey_, n);
+        if (fullPrecision_) builder.prepare(depth_, dims_);
+        else builder.prepare(grey_, dims_);
     }
     ProgressStep step(context.progress, "Saving Voxels: (Step 3 of 3)", n);
     WriteResult begun = context.consumer.begin(context.info);
     if (!begun.ok) return begun;
-    std::vector<std::uint32_t> slice(static_cast<std::size_t>(n) * n);
+    std::vector<std::uint32_t> slice(static_cast<std::size_t>(dims_[0]) * dims_[1]);
     auto* rgba = reinterpret_cast<std::uint8_t*>(slice.data());
     for (int i = 0; i < n; ++i) {
         step.setValue(i);

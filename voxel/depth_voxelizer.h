@@ -31,8 +31,8 @@ public:
     // consumer.
     WriteResult buildVoxelsFromDepthBuffers(const VoxelizeContext& context);
 
-    // Renders view `view` into the depth-view target (lower-left N x N of
-    // it) and leaves the previous framebuffer bound.
+    // Renders view `view` into the depth-view target (its picture at the
+    // lower left) and leaves the previous framebuffer bound.
     void renderDepthView(const VoxelizeContext& context, int view);
     // Draws the depth texture as a grey picture (depth x 255 in every
     // channel) into the bound framebuffer, texel (u, v) on pixel (u, v).
@@ -42,13 +42,18 @@ public:
     void abandonGL();
 
 private:
-    bool ensureTargets(GL_Ext_Loader& loader, int n);
+    struct Picture {
+        int width, height;
+    };
+    // The view's picture in pixels (frame dims of the two axes it shows).
+    Picture pictureOf(int view) const;
+    bool ensureTargets(GL_Ext_Loader& loader);
     void readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst);
     void readDepth(int view);
 
     // The depth-view target: colour and depth textures of textureSize_
-    // texels a side (1024, or N when N is larger), and an N x N target the
-    // depth picture is shown in and read from.
+    // texels a side (1024, or the largest dimension when larger), and a
+    // target every view's picture fits, where it is shown and read from.
     GL_FrameBufferObject frameBuffer_;
     GLuint colorTexture_ = 0;
     GLuint depthTexture_ = 0;
@@ -56,7 +61,7 @@ private:
     RenderTarget viewTarget_;
     bool depthClamp_ = false;
 
-    int size_ = 0;
+    std::array<int, 3> dims_ = {0, 0, 0};  // frame voxels along x, y, z
     bool fullPrecision_ = false;
     std::array<GreyImage, 6> grey_;
     std::array<DepthImage, 6> depth_;

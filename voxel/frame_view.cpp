@@ -5,10 +5,10 @@
 
 namespace kubelmar {
 
-void startFrameView(int pixels, float depthReach) {
+void startFrameView(int width, int height, float depthReach) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(0, 0, 0, 1);
-    glViewport(0, 0, pixels, pixels);
+    glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-kFrameHalfSide, kFrameHalfSide, -kFrameHalfSide, kFrameHalfSide, -depthReach, depthReach);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "mesh/mesh_frame.h"
+#include "voxel/voxelize_context.h"
+
 namespace kubelmar {
 
 namespace {
@@ -45,6 +48,12 @@ void planeOf(const Float3 quad[4], double plane[4]) {
 }  // namespace
 
 void fitGrid(SlabState& slab, const Mesh& mesh, int size, int axis, std::ostream& out) {
+    FrameGrid cube;
+    cube.dims = {size, size, size};
+    fitGrid(slab, mesh, cube, axis, out);
+}
+
+void fitGrid(SlabState& slab, const Mesh& mesh, const FrameGrid& frame, int axis, std::ostream& out) {
     // The box sides as Mesh::largestSide measures them, in the same order.
     const float ey = length(mesh.corners[6] - mesh.corners[7]);
     const float ez = length(mesh.corners[1] - mesh.corners[6]);
@@ -52,9 +61,15 @@ void fitGrid(SlabState& slab, const Mesh& mesh, int size, int axis, std::ostream
     float maxdist = ey;
     if (ez >= maxdist) maxdist = ez;
     if (ex >= maxdist) maxdist = ex;
+    // Off the cube the slabs cut the whole frame, whatever part the mesh fills.
+    if (!frame.cube) maxdist = kFrameSide;
 
+    const int size = frame.dims[slabFrameAxis(axis)];
     slab.size = size;
     slab.axis = axis;
+    // Pictures: XY shows (x, -z), XZ (x, -y), YZ (z, y).
+    slab.width = frame.dims[axis == 2 ? 2 : 0];
+    slab.height = frame.dims[axis == 0 ? 2 : 1];
     slab.gridStep = static_cast<double>(maxdist) / size;
     char line[160];
     std::snprintf(line, sizeof line, "bb: %f, %f, %f\n", ey, ez, ex);

@@ -27,13 +27,13 @@ void everyFragmentOnce() {
 
 // Prepared mesh (the frame cube, half side F = kFrameHalfSide) straight to
 // clip space, the ray's axis as depth: window (x, y) is mesh (y, z) along x,
-// (x, z) along y, (x, y) along z, so on an N x N viewport pixel centre p sits
-// on voxel centre -F + (p + 0.5) 2F / N. sliceDepth is the ray coordinate in
-// slice units: slice i's centre at i. No matrices, so no matrix state to
+// (x, z) along y, (x, y) along z, so on a viewport of the grid's dims pixel
+// centre p sits on voxel centre -F + (p + 0.5) 2F / n. sliceDepth is the ray
+// coordinate in slice units: slice i's centre at i. No matrices, so no matrix state to
 // keep. FRAME_HALF_SIDE is defined in front of the body (vertexShaderText).
 constexpr const char* kVertexShaderBody = R"(
 uniform int axis;          // 0 x, 1 y, 2 z
-uniform float sliceScale;  // N / (2 FRAME_HALF_SIDE): slices per mesh unit
+uniform float sliceScale;  // n / (2 FRAME_HALF_SIDE): slices per mesh unit along the ray
 out float sliceDepth;
 void main() {
     vec3 p = gl_Vertex.xyz;
@@ -50,7 +50,7 @@ std::string vertexShaderText(const char* version = "#version 130") {
            ".0" + kVertexShaderBody;
 }
 
-// The count buffer: kCountWords words a pixel, rows of N pixels from window
+// The count buffer: kCountWords words a pixel, rows of `width` pixels from window
 // row rowFirst up. Slice b (0..127) of the pass has the 16-bit half b % 2 of
 // word b / 2: the sum of the crossings between its centre and the centre
 // before it (for the first pass along an axis, all crossings below slice 0
@@ -132,7 +132,7 @@ std::pair<int, int> glVersionNumber(const char* text) {
     return {major, minor};
 }
 
-std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
+std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int width, int height) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (glVersionNumber(version) < std::pair(3, 0) || !loader.glClearBufferuiv)
         return "the parity mode needs OpenGL 3.0 (integer render targets, GLSL 1.30); this is OpenGL " +
@@ -145,13 +145,13 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int n) {
         sliceScaleUniform_ = program_.uniform("sliceScale");
         axisUniform_ = program_.uniform("axis");
     }
-    if (target_.size() != n && !target_.create(loader, n, RenderTarget::Format::Integer))
-        return "no usable OpenGL RGBA32UI render target of " + std::to_string(n) + " x " +
-               std::to_string(n) + " pixels";
+    if (!target_.hasSize(width, height) && !target_.create(loader, width, height, RenderTarget::Format::Integer))
+        return "no usable OpenGL RGBA32UI render target of " + std::to_string(width) + " x " +
+               std::to_string(height) + " pixels";
     return {};
 }
 
-std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
+std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n, int height) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (glVersionNumber(version) < std::pair(4, 3) || !loader.glBindBufferBase || !loader.glClearBufferSubData ||
         !loader.glMapBufferRange || !loader.glMemoryBarrier)
@@ -170,7 +170,7 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
         glGetIntegerv(GL_MAX_SHADER_STORAGE_BLOCK_SIZE, &limit);
         const std::size_t bytes = std::min<std::size_t>(kCountBufferBytes, limit > 0 ? limit : kCountBufferBytes);
         const std::size_t rowBytes = static_cast<std::size_t>(n) * kCountWords * 4;
-        countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, n));
+        countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, height));
         countLoader_ = &loader;
         if (!countBuffer_) loader.glGenBuffersARB(1, &countBuffer_);
         loader.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
@@ -207,15 +207,23 @@ void ParityVoxelizer::abandonGL() {
     countSize_ = 0;
 }
 
+ParityVoxelizer::Pass ParityVoxelizer::passOf(const VoxelizeContext& context, int axis) {
+    // Window (x, y) is frame (y, z) along x, (x, z) along y, (x, y) along z.
+    const std::array<int, 3>& d = context.frame.dims;
+    if (axis == 0) return {d[1], d[2], d[0]};
+    if (axis == 1) return {d[0], d[2], d[1]};
+    return {d[0], d[1], d[2]};
+}
+
 void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
                                  int rowCount) {
-    const int n = context.info.size;
+    const Pass pass = passOf(context, axis);
     // Everything changed below is in these groups; the fixed-function modes
     // find their state as they left it.
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
-    glViewport(0, 0, n, n);
+    glViewport(0, 0, pass.width, pass.height);
     glEnable(GL_SCISSOR_TEST);  // the clear too
-    glScissor(0, rowFirst, n, rowCount);
+    glScissor(0, rowFirst, pass.width, rowCount);
     target_.clear();
     everyFragmentOnce();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -224,7 +232,8 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int f
     program_.use();
     context.loader.glUniform1iARB(axisUniform_, axis);
     context.loader.glUniform1iARB(firstSliceUniform_, firstSlice);
-    context.loader.glUniform1fARB(sliceScaleUniform_, static_cast<float>(n / static_cast<double>(kFrameSide)));
+    context.loader.glUniform1fARB(sliceScaleUniform_,
+                                  static_cast<float>(pass.depth / static_cast<double>(kFrameSide)));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     program_.done();
     glPopAttrib();
@@ -233,12 +242,12 @@ void ParityVoxelizer::renderPass(const VoxelizeContext& context, int axis, int f
 void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
                                       int rowCount) {
     GL_Ext_Loader& gl = context.loader;
-    const int n = context.info.size;
+    const Pass pass = passOf(context, axis);
     gl.glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, countBuffer_);
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_POLYGON_BIT | GL_SCISSOR_BIT);
-    glViewport(0, 0, n, n);
+    glViewport(0, 0, pass.width, pass.height);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, rowFirst, n, rowCount);
+    glScissor(0, rowFirst, pass.width, rowCount);
     everyFragmentOnce();  // each counted exactly once
     glFrontFace(GL_CCW);
     // The colour output marks the pixels that got a count, ORed in (never
@@ -253,9 +262,9 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
     // towards +axis, so it leaves the solid (-1). Along y the window is
     // (x, z, y), a mirror image: such a face enters (+1).
     const int frontSign = axis == 1 ? 1 : -1;
-    const int values[6] = {firstSlice, rowFirst, rowCount, n, frontSign, axis};
+    const int values[6] = {firstSlice, rowFirst, rowCount, pass.width, frontSign, axis};
     for (int u = 0; u < 6; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
-    gl.glUniform1fARB(countUniforms_[6], static_cast<float>(n / static_cast<double>(kFrameSide)));
+    gl.glUniform1fARB(countUniforms_[6], static_cast<float>(pass.depth / static_cast<double>(kFrameSide)));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     countProgram_.done();
     gl.glMemoryBarrier(GL_BUFFER_UPDATE_BARRIER_BIT);
@@ -265,11 +274,11 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
 
 void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst,
                                 int rowCount) {
-    const int n = context.info.size;
+    const int n = passOf(context, axis).width;
     if (rule_ == InsideRule::Parity) {
         target_.bind();
         renderPass(context, axis, firstSlice, rowFirst, rowCount);
-        target_.readRows(rowFirst, rowCount, masks_);
+        target_.readRows(rowFirst, rowCount, masks_, n);
         target_.unbind();
         return;
     }
@@ -290,7 +299,7 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         renderCountPass(context, axis, firstSlice, strip, rows);
         // Which pixels a fragment of this pass reached: only their counts
         // are read (and zeroed for the next pass), in place.
-        target_.readRows(strip, rows, reached_);
+        target_.readRows(strip, rows, reached_, n);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
         auto* counts = static_cast<std::uint32_t*>(
             gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kCountWords * 4),
@@ -340,15 +349,14 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
     target_.unbind();
 }
 
-void ParityVoxelizer::gatherWord(int word) {
-    const int n = target_.size();
-    plane_.resize(static_cast<std::size_t>(n) * n);
-    // Stack row j runs down from +y (window row n-1-j), column k down from
-    // +x (window column n-1-k): the depth-buffer mode's orientation.
-    for (int j = 0; j < n; ++j) {
-        const std::uint32_t* line = masks_.data() + static_cast<std::size_t>(n - 1 - j) * n * 4 + word;
-        std::uint32_t* out = plane_.data() + static_cast<std::size_t>(j) * n;
-        for (int k = 0; k < n; ++k) out[k] = line[4 * (n - 1 - k)];
+void ParityVoxelizer::gatherWord(int word, int nx, int ny) {
+    plane_.resize(static_cast<std::size_t>(nx) * ny);
+    // Stack row j runs down from +y (window row ny-1-j), column k down from
+    // +x (window column nx-1-k): the depth-buffer mode's orientation.
+    for (int j = 0; j < ny; ++j) {
+        const std::uint32_t* line = masks_.data() + static_cast<std::size_t>(ny - 1 - j) * nx * 4 + word;
+        std::uint32_t* out = plane_.data() + static_cast<std::size_t>(j) * nx;
+        for (int k = 0; k < nx; ++k) out[k] = line[4 * (nx - 1 - k)];
     }
 }
 
@@ -361,13 +369,13 @@ void ParityVoxelizer::extractSlice(int bit) {
 }
 
 WriteResult ParityVoxelizer::streamBand(const VoxelizeContext& context, int base, int count) {
-    const int n = context.info.size;
-    passMasks(context, 2, base, 0, n);
+    const int nx = context.frame.dims[0], ny = context.frame.dims[1];
+    passMasks(context, 2, base, 0, ny);
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
     for (int b = 0; b < count; ++b) {
         // The pass's words one at a time, in stack order, so each slice is a
-        // sequential sweep over N x N words.
-        if (b % 32 == 0) gatherWord(b / 32);
+        // sequential sweep over nx x ny words.
+        if (b % 32 == 0) gatherWord(b / 32, nx, ny);
         extractSlice(b % 32);
         WriteResult written = context.consumer.slice(base + b, rgba);
         if (!written.ok) return written;
@@ -377,66 +385,67 @@ WriteResult ParityVoxelizer::streamBand(const VoxelizeContext& context, int base
 
 void ParityVoxelizer::sideBits(const VoxelizeContext& context, int axis, int base, int count,
                                std::vector<std::uint32_t>& bits) {
-    const int n = context.info.size;
+    const Pass pass = passOf(context, axis);
+    const int n = pass.depth;
     const int words = (n + 31) / 32;
-    bits.assign(static_cast<std::size_t>(n) * count * words, 0);
+    bits.assign(static_cast<std::size_t>(pass.width) * count * words, 0);
     for (int first = 0; first < n; first += kSlicesPerPass) {
         passMasks(context, axis, first, base, count);
         const int passWords = std::min(4, words - first / 32);
-        for (std::size_t pixel = 0; pixel < static_cast<std::size_t>(n) * count; ++pixel)
+        for (std::size_t pixel = 0; pixel < static_cast<std::size_t>(pass.width) * count; ++pixel)
             std::copy_n(&masks_[4 * pixel], passWords, &bits[pixel * words + first / 32]);
     }
 }
 
-void ParityVoxelizer::transposeSideBits(int n, int b) {
-    const int words = (n + 31) / 32;
-    yRows_.resize(static_cast<std::size_t>(n) * words);
+void ParityVoxelizer::transposeSideBits(int nx, int ny, int b) {
+    const int wordsX = (nx + 31) / 32, wordsY = (ny + 31) / 32;
+    yRows_.resize(static_cast<std::size_t>(ny) * wordsX);
     std::uint32_t block[32];
-    for (int xb = 0; xb < words; ++xb) {
-        for (int yb = 0; yb < words; ++yb) {
+    for (int xb = 0; xb < wordsX; ++xb) {
+        for (int yb = 0; yb < wordsY; ++yb) {
             for (int i = 0; i < 32; ++i) {
                 const int x = 32 * xb + i;
-                block[i] = x < n ? yBits_[(static_cast<std::size_t>(b) * n + x) * words + yb] : 0u;
+                block[i] = x < nx ? yBits_[(static_cast<std::size_t>(b) * nx + x) * wordsY + yb] : 0u;
             }
             transpose32(block);
-            for (int t = 0; t < 32 && 32 * yb + t < n; ++t)
-                yRows_[static_cast<std::size_t>(32 * yb + t) * words + xb] = block[t];
+            for (int t = 0; t < 32 && 32 * yb + t < ny; ++t)
+                yRows_[static_cast<std::size_t>(32 * yb + t) * wordsX + xb] = block[t];
         }
     }
 }
 
 WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int base, int count) {
-    const int n = context.info.size;
-    const int words = (n + 31) / 32;
+    const int nx = context.frame.dims[0], ny = context.frame.dims[1];
+    const int words = (nx + 31) / 32;
     sideBits(context, 0, base, count, xBits_);  // window (y, z - base), bits along x
     sideBits(context, 1, base, count, yBits_);  // window (x, z - base), bits along y
-    passMasks(context, 2, base, 0, n);
+    passMasks(context, 2, base, 0, ny);
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(slice_.data());
     std::vector<std::uint32_t> zRow(words);
     for (int b = 0; b < count; ++b) {
-        if (b % 32 == 0) gatherWord(b / 32);
+        if (b % 32 == 0) gatherWord(b / 32, nx, ny);
         const int bit = b % 32;
         // Every ray's verdicts for one row of voxels packed along +x, so
         // "two of three" is (z & x) | (z & y) | (x & y) a word at a time.
-        transposeSideBits(n, b);
-        for (int j = 0; j < n; ++j) {
-            const int y = n - 1 - j;
-            const std::uint32_t* z = plane_.data() + static_cast<std::size_t>(j) * n;
-            // Column k holds x = n-1-k: read the row backwards, 32 x at a time.
+        transposeSideBits(nx, ny, b);
+        for (int j = 0; j < ny; ++j) {
+            const int y = ny - 1 - j;
+            const std::uint32_t* z = plane_.data() + static_cast<std::size_t>(j) * nx;
+            // Column k holds x = nx-1-k: read the row backwards, 32 x at a time.
             for (int w = 0; w < words; ++w) {
                 std::uint32_t packed = 0;
-                const int lanes = std::min(32, n - 32 * w);
-                const std::uint32_t* from = z + (n - 1 - 32 * w);
+                const int lanes = std::min(32, nx - 32 * w);
+                const std::uint32_t* from = z + (nx - 1 - 32 * w);
                 for (int t = 0; t < lanes; ++t) packed |= ((from[-t] >> bit) & 1u) << t;
                 zRow[w] = packed;
             }
-            const std::uint32_t* xRow = &xBits_[(static_cast<std::size_t>(b) * n + y) * words];
+            const std::uint32_t* xRow = &xBits_[(static_cast<std::size_t>(b) * ny + y) * words];
             const std::uint32_t* yRow = &yRows_[static_cast<std::size_t>(y) * words];
-            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(j) * n;
+            std::uint32_t* out = slice_.data() + static_cast<std::size_t>(j) * nx;
             for (int w = 0; w < words; ++w) {
                 const std::uint32_t two = (zRow[w] & xRow[w]) | (zRow[w] & yRow[w]) | (xRow[w] & yRow[w]);
-                const int lanes = std::min(32, n - 32 * w);
-                std::uint32_t* to = out + (n - 1 - 32 * w);
+                const int lanes = std::min(32, nx - 32 * w);
+                std::uint32_t* to = out + (nx - 1 - 32 * w);
                 for (int t = 0; t < lanes; ++t) to[-t] = 0u - ((two >> t) & 1u);
             }
         }
@@ -447,7 +456,7 @@ WriteResult ParityVoxelizer::streamVotedBand(const VoxelizeContext& context, int
 }
 
 WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int votes, InsideRule rule) {
-    const int n = context.info.size;
+    const int nx = context.frame.dims[0], ny = context.frame.dims[1], n = context.frame.dims[2];
     rule_ = rule;
     countError_.clear();
     {
@@ -462,15 +471,18 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
         context.log << "Parity votes: " << votes << (votes == 3 ? " (rays along x, y and z; " : " (rays along z; ")
                     << why << ")" << std::endl;
     }
-    if (const std::string why = prepareGL(context.loader, n); !why.empty()) return runFailure(why);
+    // The z pass's picture is nx x ny; the x pass's ny x nz, the y pass's nx x nz.
+    const int width = votes == 3 ? std::max(nx, ny) : nx, height = votes == 3 ? std::max(ny, n) : ny;
+    if (const std::string why = prepareGL(context.loader, width, height); !why.empty()) return runFailure(why);
     if (rule == InsideRule::NonZero) {
-        if (const std::string why = prepareCountGL(context.loader, n); !why.empty()) return runFailure(why);
+        if (const std::string why = prepareCountGL(context.loader, width, height); !why.empty())
+            return runFailure(why);
     }
 
     ProgressStep step(context.progress, "Parity Slicing: (Step 2 of 2)", n);
     WriteResult begun = context.consumer.begin(context.info);
     if (!begun.ok) return begun;
-    slice_.resize(static_cast<std::size_t>(n) * n);
+    slice_.resize(static_cast<std::size_t>(nx) * ny);
     for (int base = 0; base < n; base += kSlicesPerPass) {
         step.setValue(base);
         const int count = std::min(kSlicesPerPass, n - base);

@@ -16,14 +16,15 @@ namespace kubelmar {
 // mesh by the parity rule (a ray from it crosses the surface an odd number
 // of times), so enclosed cavities stay empty whichever way their faces wind.
 //
-// The mesh is rendered looking along one axis into an N x N RGBA32UI target
+// The mesh is rendered looking along one axis into an RGBA32UI target (nx x ny
+// along z)
 // with the XOR logic op. Pixel centres sit on voxel centres; every fragment
 // at depth d writes a 128-bit mask with bit b set for each slice base + b
 // whose centre lies beyond d, so afterwards bit b of a pixel is the parity
 // of the crossings below that slice's centre: inside or not. One pass covers
 // 128 slices; the stack comes out in the depth-buffer mode's orientation and
 // occupancy encoding, streamed band by band (128 slices along z at a time),
-// so memory grows with N x N, not the volume.
+// so memory grows with a slice, not the volume.
 //
 // With 3 votes the parity is also taken along x and y, for the band's
 // z rows only (scissored), and a voxel is kept when two of the three rays
@@ -75,10 +76,16 @@ public:
 
 private:
     // Empty when the GL has what the mode needs (programs built, target
-    // ready), else the one-line reason.
-    std::string prepareGL(GL_Ext_Loader& loader, int n);
-    // The same for the nonzero rule's program and count buffer.
-    std::string prepareCountGL(GL_Ext_Loader& loader, int n);
+    // ready for pictures up to width x height), else the one-line reason.
+    std::string prepareGL(GL_Ext_Loader& loader, int width, int height);
+    // The same for the nonzero rule's program and count buffer (rows of
+    // `width` pixels, at most `height` of them).
+    std::string prepareCountGL(GL_Ext_Loader& loader, int width, int height);
+    // A pass's picture (window width x height) and the slices along its ray.
+    struct Pass {
+        int width, height, depth;
+    };
+    static Pass passOf(const VoxelizeContext& context, int axis);
     // One pass's inside bits for window rows rowFirst .. rowFirst + rowCount
     // - 1 into masks_ (4 words a pixel, row rowFirst first), by the rule of
     // the run: the XOR target read back, or the counts summed along the ray.
@@ -90,15 +97,17 @@ private:
     // The same with three rays a voxel, two needed.
     WriteResult streamVotedBand(const VoxelizeContext& context, int base, int count);
     // Every pass along `axis` (0 or 1) over z rows base .. base + count - 1,
-    // packed into bits: N / 32 words (rounded up) per (row, column), slice
+    // packed into bits: n / 32 words (rounded up, n the voxels along the axis)
+    // per (row, column), slice
     // bit s % 32 of word s / 32.
     void sideBits(const VoxelizeContext& context, int axis, int base, int count, std::vector<std::uint32_t>& bits);
     // Slice b's bits along y (yBits_) transposed into yRows_: for each y,
-    // N / 32 words (rounded up) packed along x.
-    void transposeSideBits(int n, int b);
+    // nx / 32 words (rounded up) packed along x.
+    void transposeSideBits(int nx, int ny, int b);
     // Word `word` (slices 32 word .. 32 word + 31 of the pass) of every
-    // pixel of masks_ into plane_, in stack order: row j, column k at j N + k.
-    void gatherWord(int word);
+    // pixel of masks_ (nx x ny) into plane_, in stack order: row j, column k
+    // at j nx + k.
+    void gatherWord(int word, int nx, int ny);
     // Bit `bit` of plane_ as occupancy pixels into slice_.
     void extractSlice(int bit);
 
@@ -113,7 +122,7 @@ private:
     GLuint countBuffer_ = 0;
     GL_Ext_Loader* countLoader_ = nullptr;  // that made countBuffer_
     int countRows_ = 0;  // window rows the count buffer holds
-    int countSize_ = 0;  // N it was made for
+    int countSize_ = 0;  // row width it was made for
     std::string countError_;  // why a count pass could not be read, once one could not
     std::vector<std::uint32_t> reached_;  // the count pass's marks: pixels with counts, 4 words a pixel
     std::vector<int> carry_[3];  // per axis: each pixel's winding number after the last pass's slices

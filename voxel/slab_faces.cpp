@@ -61,6 +61,8 @@ void SlabFaces::build(const std::vector<Float3>& positions, const std::vector<st
     positions_ = &positions;
     faceIndices_ = &faceIndices;
     size_ = slab.size;
+    width_ = slab.width;
+    height_ = slab.height;
     const int n = slab.size;
     const std::size_t faces = faceIndices.size() / 3;
     firstSlab_.resize(faces);
@@ -116,11 +118,13 @@ SlabFaces::Rect SlabFaces::coverage(int pass) const {
         y0 = std::min(y0, ey);
         y1 = std::max(y1, ey);
     }
-    const double perPixel = size_ / static_cast<double>(kFrameSide);  // pixels a mesh unit
+    // Pixels a mesh unit across and up the picture.
+    const double perPixelX = width_ / static_cast<double>(kFrameSide);
+    const double perPixelY = height_ / static_cast<double>(kFrameSide);
     const double half = kFrameHalfSide;
-    auto pixel = [&](float e) { return static_cast<int>(std::floor((e + half) * perPixel)); };
-    const int px0 = std::max(0, pixel(x0) - 1), px1 = std::min(size_ - 1, pixel(x1) + 1);
-    const int py0 = std::max(0, pixel(y0) - 1), py1 = std::min(size_ - 1, pixel(y1) + 1);
+    auto pixel = [&](float e, double perPixel) { return static_cast<int>(std::floor((e + half) * perPixel)); };
+    const int px0 = std::max(0, pixel(x0, perPixelX) - 1), px1 = std::min(width_ - 1, pixel(x1, perPixelX) + 1);
+    const int py0 = std::max(0, pixel(y0, perPixelY) - 1), py1 = std::min(height_ - 1, pixel(y1, perPixelY) + 1);
     if (px0 > px1 || py0 > py1) return rect;
     rect.x = px0;
     rect.y = py0;

@@ -24,7 +24,7 @@ public:
     // indices, 3 per face, in face order.
     const std::vector<std::uint32_t>& advanceTo(int k);
 
-    // The window rectangle (pixels of an N x N picture, bottom row first)
+    // The window rectangle (pixels of the pass's picture, bottom row first)
     // that the current slab's faces can cover, one pixel generous on each
     // side; empty (width 0) when the slab has no face.
     struct Rect {
@@ -35,7 +35,8 @@ public:
 private:
     const std::vector<Float3>* positions_ = nullptr;
     const std::vector<std::uint32_t>* faceIndices_ = nullptr;
-    int size_ = 0;
+    int size_ = 0;                 // slabs
+    int width_ = 0, height_ = 0;   // the pass's picture, pixels
     std::vector<std::uint32_t> firstSlab_, lastSlab_;  // per face
     std::vector<std::uint32_t> byFirst_;               // faces sorted by first slab, then face
     std::vector<std::size_t> startOf_;                 // N + 1 offsets into byFirst_

@@ -2,10 +2,10 @@
 
 namespace kubelmar {
 
-void SurfaceVoxels::reset(int size) {
-    size_ = size;
+void SurfaceVoxels::reset(int slices, int width) {
+    width_ = width;
     slices_.clear();
-    slices_.resize(static_cast<std::size_t>(size));
+    slices_.resize(static_cast<std::size_t>(slices));
 }
 
 void SurfaceVoxels::paint(int slice, std::uint8_t* rgba) const {

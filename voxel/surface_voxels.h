@@ -6,25 +6,26 @@
 namespace kubelmar {
 
 // The surface voxels two slicing passes drew, kept per output slice in the
-// order they were drawn: memory grows with the surface, not with N^3. Each
-// entry packs the voxel's place in its slice (row * N + column, below 2^24
-// for N <= 4096) over its colour (0xRRGGBB).
+// order they were drawn: memory grows with the surface, not with the volume.
+// Each entry packs the voxel's place in its slice (row * W + column, below
+// 2^28 for slices up to 16384 x 16384) over its colour (0xRRGGBB).
 class SurfaceVoxels {
 public:
-    void reset(int size);
+    // `slices` slices of rows `width` voxels long.
+    void reset(int slices, int width);
     void add(int slice, int row, int column, std::uint32_t rgb) {
-        const std::uint64_t place = static_cast<std::uint64_t>(row) * size_ + column;
+        const std::uint64_t place = static_cast<std::uint64_t>(row) * width_ + column;
         slices_[slice].push_back(place << 24 | rgb);
     }
     // Paints slice s's entries, in the order they were added, over an
-    // N x N RGBA picture (row 0 at the top); each stays opaque.
+    // W x H RGBA picture (row 0 at the top); each stays opaque.
     void paint(int slice, std::uint8_t* rgba) const;
     // Frees slice s once it is written.
     void release(int slice);
     std::size_t count() const;
 
 private:
-    int size_ = 0;
+    int width_ = 0;
     std::vector<std::vector<std::uint64_t>> slices_;
 };
 

@@ -43,15 +43,16 @@ void clipToInterval(const std::vector<Point>& in, int axis, double lo, double hi
 }  // namespace
 
 TouchedSurface::TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
-                               ColourSource colour)
-    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour) {}
+                               ColourSource colour, const std::array<int, 3>& frameDims,
+                               const std::array<SignedAxis, 3>& frameAxes)
+    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour), dims_(frameDims), axes_(frameAxes) {}
 
 WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     info_ = info;
-    n_ = info.size;
-    step_ = kFrameSide / static_cast<double>(n_);
+    for (int a = 0; a < 3; ++a) step_[a] = kFrameSide / static_cast<double>(dims_[a]);
     added_ = 0;
-    const std::size_t pixels = static_cast<std::size_t>(n_) * n_;
+    const std::size_t pixels =
+        static_cast<std::size_t>(dims_[axes_[1].axis]) * static_cast<std::size_t>(dims_[axes_[2].axis]);
     slice_.resize(pixels * 4);
     mine_.assign(pixels, 0);
     nearest_.assign(pixels, 0.0f);
@@ -59,11 +60,13 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
 
     // Each face's slices: the layers along the slice axis whose closed
     // extent meets the face's, one layer generous for rounding.
-    const int axis = info.sliceAxis.axis;
+    const int axis = axes_[0].axis;
+    const int slices = dims_[axis];
+    const double step = step_[axis];
     const std::size_t count = faces_.size() / 3;
     firstSlice_.resize(count);
     lastSlice_.resize(count);
-    startOf_.assign(static_cast<std::size_t>(n_) + 1, 0);
+    startOf_.assign(static_cast<std::size_t>(slices) + 1, 0);
     for (std::size_t f = 0; f < count; ++f) {
         double lo = INFINITY, hi = -INFINITY;
         for (int k = 0; k < 3; ++k) {
@@ -71,18 +74,18 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
-        const double first = std::clamp(std::floor((lo + kFrameHalfSide) / step_) - 1, 0.0, n_ - 1.0);
-        const double last = std::clamp(std::floor((hi + kFrameHalfSide) / step_) + 1, 0.0, n_ - 1.0);
+        const double first = std::clamp(std::floor((lo + kFrameHalfSide) / step) - 1, 0.0, slices - 1.0);
+        const double last = std::clamp(std::floor((hi + kFrameHalfSide) / step) + 1, 0.0, slices - 1.0);
         std::uint32_t a = static_cast<std::uint32_t>(first), b = static_cast<std::uint32_t>(last);
-        if (info.sliceAxis.sign < 0) {
-            a = static_cast<std::uint32_t>(n_ - 1 - last);
-            b = static_cast<std::uint32_t>(n_ - 1 - first);
+        if (axes_[0].sign < 0) {
+            a = static_cast<std::uint32_t>(slices - 1 - last);
+            b = static_cast<std::uint32_t>(slices - 1 - first);
         }
         firstSlice_[f] = a;
         lastSlice_[f] = b;
         ++startOf_[a + 1];
     }
-    for (int k = 0; k < n_; ++k) startOf_[k + 1] += startOf_[k];
+    for (int k = 0; k < slices; ++k) startOf_[k + 1] += startOf_[k];
     byFirst_.resize(count);
     std::vector<std::size_t> fill(startOf_.begin(), startOf_.end() - 1);
     for (std::size_t f = 0; f < count; ++f) byFirst_[fill[firstSlice_[f]]++] = static_cast<std::uint32_t>(f);
@@ -97,7 +100,6 @@ WriteResult TouchedSurface::slice(int s, const std::uint8_t* rgba) {
 }
 
 void TouchedSurface::touchSlice(int s) {
-    const int n = n_;
     const std::size_t sIndex = static_cast<std::size_t>(s);
     active_.erase(std::remove_if(active_.begin(), active_.end(), [&](std::uint32_t f) { return lastSlice_[f] < sIndex; }),
                   active_.end());
@@ -105,18 +107,24 @@ void TouchedSurface::touchSlice(int s) {
     for (std::uint32_t p : touched_) mine_[p] = 0;
     touched_.clear();
 
-    const SignedAxis axes[3] = {info_.sliceAxis, info_.rowAxis, info_.columnAxis};
+    const std::array<SignedAxis, 3>& axes = axes_;
+    const std::array<int, 3>& dims = dims_;
+    const std::array<double, 3>& step = step_;
+    const int width = dims[axes[2].axis];
     // Layer along an axis of stack index i, and back.
-    auto layer = [n](const SignedAxis& a, int i) { return a.sign > 0 ? i : n - 1 - i; };
+    auto layer = [&](const SignedAxis& a, int i) { return a.sign > 0 ? i : dims[a.axis] - 1 - i; };
     const double low = -static_cast<double>(kFrameHalfSide);
-    const double slack = step_ * 1e-6;  // clipping is generous by this; the exact test decides
     const bool colour = info_.encoding == SliceEncoding::Colour;
 
-    double half[3], centre[3];
-    for (double& h : half) h = step_ / 2;
+    double half[3], centre[3], slack[3];
+    for (int a = 0; a < 3; ++a) {
+        half[a] = step[a] / 2;
+        slack[a] = step[a] * 1e-6;  // clipping is generous by this; the exact test decides
+    }
+    const int a0 = axes[0].axis, a1 = axes[1].axis, a2 = axes[2].axis;
     const int sliceLayer = layer(axes[0], s);
-    centre[axes[0].axis] = low + (sliceLayer + 0.5) * step_;
-    const double lo0 = low + sliceLayer * step_, hi0 = lo0 + step_;
+    centre[a0] = low + (sliceLayer + 0.5) * step[a0];
+    const double lo0 = low + sliceLayer * step[a0], hi0 = lo0 + step[a0];
 
     std::vector<Point> triangle(3), inLayer, inRow;
     for (std::uint32_t f : active_) {
@@ -129,7 +137,7 @@ void TouchedSurface::touchSlice(int s) {
             v[k][2] = p.z;
             triangle[k] = {v[k][0], v[k][1], v[k][2]};
         }
-        clipToInterval(triangle, axes[0].axis, lo0 - slack, hi0 + slack, inLayer);
+        clipToInterval(triangle, a0, lo0 - slack[a0], hi0 + slack[a0], inLayer);
         if (inLayer.empty()) continue;
         // Rows (layers along the row axis) the face's part in this layer reaches.
         auto range = [&](const std::vector<Point>& poly, int axis, int& first, int& last) {
@@ -138,24 +146,24 @@ void TouchedSurface::touchSlice(int s) {
                 lo = std::min(lo, p[axis]);
                 hi = std::max(hi, p[axis]);
             }
-            first = std::max(0, static_cast<int>(std::floor((lo - slack - low) / step_)));
-            last = std::min(n - 1, static_cast<int>(std::floor((hi + slack - low) / step_)));
+            first = std::max(0, static_cast<int>(std::floor((lo - slack[axis] - low) / step[axis])));
+            last = std::min(dims[axis] - 1, static_cast<int>(std::floor((hi + slack[axis] - low) / step[axis])));
         };
         int rowFirst, rowLast;
-        range(inLayer, axes[1].axis, rowFirst, rowLast);
+        range(inLayer, a1, rowFirst, rowLast);
         for (int rowLayer = rowFirst; rowLayer <= rowLast; ++rowLayer) {
-            const double lo1 = low + rowLayer * step_;
-            clipToInterval(inLayer, axes[1].axis, lo1 - slack, lo1 + step_ + slack, inRow);
+            const double lo1 = low + rowLayer * step[a1];
+            clipToInterval(inLayer, a1, lo1 - slack[a1], lo1 + step[a1] + slack[a1], inRow);
             if (inRow.empty()) continue;
-            centre[axes[1].axis] = lo1 + step_ / 2;
+            centre[a1] = lo1 + step[a1] / 2;
             int columnFirst, columnLast;
-            range(inRow, axes[2].axis, columnFirst, columnLast);
+            range(inRow, a2, columnFirst, columnLast);
             const int row = layer(axes[1], rowLayer);
             for (int columnLayer = columnFirst; columnLayer <= columnLast; ++columnLayer) {
-                const std::size_t pixel = static_cast<std::size_t>(row) * n + layer(axes[2], columnLayer);
+                const std::size_t pixel = static_cast<std::size_t>(row) * width + layer(axes[2], columnLayer);
                 std::uint8_t* p = &slice_[4 * pixel];
                 if (!mine_[pixel] && voxelFilled(p, info_.encoding)) continue;  // the mode's own voxel
-                centre[axes[2].axis] = low + (columnLayer + 0.5) * step_;
+                centre[a2] = low + (columnLayer + 0.5) * step[a2];
                 if (!triangleTouchesBox(centre, half, v[0], v[1], v[2])) continue;
                 if (!colour) {
                     std::memset(p, 255, 4);

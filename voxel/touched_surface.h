@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -22,16 +23,18 @@ namespace kubelmar {
 // are filled.
 //
 // The grid is the one every mode renders: the frame cube (-1024..1024 on
-// each axis, prepared mesh units) cut into N layers per axis, the stack's
-// axes as VolumeInfo says. Faces are kept sorted by the slices they reach,
-// so each slice tests only the faces that can touch it, clipped to its layer
-// and then to each row. Slices must come in order 0 .. N-1.
+// each axis, the mesh as placed for the run) cut into frame.dims[a] layers
+// along frame axis a, the stack's slice, row and column axes given in that
+// frame (the mode's own mapping). Faces are kept sorted by the slices they
+// reach, so each slice tests only the faces that can touch it, clipped to
+// its layer and then to each row. Slices must come in order. On a grid
+// placed with unequal stretches "nearest" is measured in the frame.
 class TouchedSurface final : public SliceConsumer {
 public:
     // `faces`: 3 vertex indices per face into the prepared mesh; `colour`:
     // the chain the clipping mode's colours follow. Both must outlive this.
     TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
-                   ColourSource colour);
+                   ColourSource colour, const std::array<int, 3>& frameDims, const std::array<SignedAxis, 3>& frameAxes);
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
@@ -52,11 +55,12 @@ private:
     const std::vector<std::uint32_t>& faces_;
     ColourSource colour_;
     VolumeInfo info_;
-    int n_ = 0;
-    double step_ = 0;  // voxel edge, prepared mesh units
+    std::array<int, 3> dims_;         // layers along frame x, y, z
+    std::array<SignedAxis, 3> axes_;  // slice, row, column in the frame
+    std::array<double, 3> step_ = {0, 0, 0};  // voxel edge per frame axis, mesh units
     std::vector<std::uint32_t> firstSlice_, lastSlice_;  // per face
     std::vector<std::uint32_t> byFirst_;                  // faces sorted by first slice
-    std::vector<std::size_t> startOf_;                    // N + 1 offsets into byFirst_
+    std::vector<std::size_t> startOf_;                    // slices + 1 offsets into byFirst_
     std::vector<std::uint32_t> active_;
     std::vector<std::uint8_t> slice_;  // the slice being passed on
     std::vector<std::uint8_t> mine_;   // per pixel: 0 the mode's or empty, 1 added by the surface

@@ -52,7 +52,7 @@ bool stackPixelToGrid(const VolumeArrays& volume, int s, int r, int c, int ijk[3
     const int stack[3] = {s, r, c};
     for (int t = 0; t < 3; ++t) {
         const int a = axes[t].axis;
-        const int g = gridIndex(axes[t], stack[t], info.size) - volume.box.low[a];
+        const int g = gridIndex(axes[t], stack[t], info.dims[a]) - volume.box.low[a];
         if (g < 0 || g >= volume.box.dims[a]) return false;
         ijk[a] = g;
     }
@@ -60,7 +60,7 @@ bool stackPixelToGrid(const VolumeArrays& volume, int s, int r, int c, int ijk[3
 }
 
 WriteResult ArrayVolumeConsumer::begin(const VolumeInfo& info) {
-    if (info.size <= 0) return runFailure("empty volume");
+    if (info.dims[0] <= 0 || info.dims[1] <= 0 || info.dims[2] <= 0) return runFailure("empty volume");
     const GridBox box = crop_ ? croppedGrid(info) : fullGrid(info);
     arrays_ = allocateVolumeArrays(info, box, crop_, packed_);
     if (!arrays_) {
@@ -75,12 +75,12 @@ WriteResult ArrayVolumeConsumer::begin(const VolumeInfo& info) {
 
 WriteResult ArrayVolumeConsumer::slice(int s, const std::uint8_t* rgba) {
     VolumeArrays& volume = *arrays_;
-    const int n = volume.info.size;
+    const int width = volume.info.width(), height = volume.info.height();
     const SliceEncoding encoding = volume.info.encoding;
     // Only filled pixels are placed: the arrays start zeroed.
-    for (int r = 0; r < n; ++r) {
-        const std::uint8_t* pixel = rgba + static_cast<std::size_t>(r) * n * 4;
-        for (int c = 0; c < n; ++c, pixel += 4) {
+    for (int r = 0; r < height; ++r) {
+        const std::uint8_t* pixel = rgba + static_cast<std::size_t>(r) * width * 4;
+        for (int c = 0; c < width; ++c, pixel += 4) {
             if (!voxelFilled(pixel, encoding)) continue;
             int ijk[3];
             if (!stackPixelToGrid(volume, s, r, c, ijk)) continue;

@@ -10,13 +10,13 @@ namespace kubelmar {
 
 namespace {
 
-// Slice s of the stack as the engine streamed it: N x N RGBA, row 0 at the top.
+// Slice s of the stack as the engine streamed it: W x H RGBA, row 0 at the top.
 void stackSlice(const VolumeArrays& volume, int s, std::uint8_t* rgba) {
-    const int n = volume.info.size;
+    const int width = volume.info.width(), height = volume.info.height();
     const bool colour = volume.info.encoding == SliceEncoding::Colour;
-    for (int r = 0; r < n; ++r)
-        for (int c = 0; c < n; ++c) {
-            std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * n + c) * 4;
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c) {
+            std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * width + c) * 4;
             int ijk[3];
             const bool filled = stackPixelToGrid(volume, s, r, c, ijk) && volume.filledAt(ijk[0], ijk[1], ijk[2]);
             if (!colour) {
@@ -49,8 +49,8 @@ SaveResult saveVolumeArrays(const VolumeArrays& volume, OutputRequest output) {
     VolumeInfo info = volume.info;
     RunOutput files(output);
     result.written = files.begin(info);
-    const int n = info.size;
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(n) * n * 4);
+    const int n = info.slices();
+    std::vector<std::uint8_t> rgba(info.slicePixels() * 4);
     for (int s = 0; s < n && result.written.ok; ++s) {
         stackSlice(volume, s, rgba.data());
         result.written = files.slice(s, rgba.data());

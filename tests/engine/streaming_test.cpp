@@ -25,7 +25,7 @@ public:
         EXPECT_EQ(s, slices_);
         ++slices_;
         if (s % stride_ != 0) return {};
-        const std::size_t pixels = std::size_t(info_.size) * info_.size;
+        const std::size_t pixels = info_.slicePixels();
         for (std::size_t p = 0; p < pixels; ++p) filled_ += voxelFilled(rgba + 4 * p, info_.encoding);
         return {};
     }
@@ -112,9 +112,8 @@ TEST(Streaming, AnySizeFromOneToTheLimitGivesNSlices) {
 // Maps a stack voxel through the reported axes to its index along +x, +y, +z.
 std::array<int, 3> meshIndex(const VolumeInfo& info, int s, int r, int c) {
     std::array<int, 3> index{};
-    const int n = info.size;
     for (const auto& [axis, value] : {std::pair{info.sliceAxis, s}, {info.rowAxis, r}, {info.columnAxis, c}})
-        index[axis.axis] = axis.sign > 0 ? value : n - 1 - value;
+        index[axis.axis] = axis.sign > 0 ? value : info.dims[axis.axis] - 1 - value;
     return index;
 }
 

@@ -45,7 +45,7 @@ TEST(SliceNames, TheStackOwnsEveryNAndTheScaleButNoNearMiss) {
         EXPECT_FALSE(isPngStackFileName(name)) << name;
     // Every name the stack writes is one it owns, so a later run can remove it.
     VolumeInfo info;
-    info.size = 3;
+    setCubeGrid(info, 3, 1.0f);
     info.mode = VoxelMode::Clipping;
     EXPECT_EQ(pngStackFileNames(info),
               (std::vector<std::string>{"slice100000.png", "slice100001.png", "slice100002.png", "voxelscale.txt"}));
@@ -55,10 +55,9 @@ TEST(SliceNames, TheStackOwnsEveryNAndTheScaleButNoNearMiss) {
 
 VolumeInfo volumeOf(int n, VoxelMode mode) {
     VolumeInfo info;
-    info.size = n;
+    setCubeGrid(info, n, 100.0f / static_cast<float>(n));
     info.mode = mode;
     info.encoding = mode == VoxelMode::Clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy;
-    info.voxelSize = 100.0f / static_cast<float>(n);
     return info;
 }
 

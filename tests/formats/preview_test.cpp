@@ -183,5 +183,49 @@ TEST(PreviewPng, WritesOnePictureAfterTheRunAndNothingWhenItFails) {
     EXPECT_FALSE(fileExists(dir + "/missing/preview.png.part"));
 }
 
+TEST(PreviewGrid, NonCubicVolumeKeepsItsDimsAndTrueProportions) {
+    // 4 x 3 x 5 voxels of 0.5 x 0.25 x 1: extents 2 x 0.75 x 5.
+    VolumePreview preview;
+    const VolumeInfo info = anisotropicInfo(Layout::Depth, SliceEncoding::Occupancy);
+    ASSERT_TRUE(feed(preview, info, lShape()).ok);
+    ASSERT_TRUE(preview.complete());
+    EXPECT_EQ(preview.projectionWidth(PreviewView::Front), 4);   // x
+    EXPECT_EQ(preview.projectionHeight(PreviewView::Front), 3);  // y
+    EXPECT_EQ(preview.projectionWidth(PreviewView::Side), 5);    // z
+    EXPECT_EQ(preview.projectionHeight(PreviewView::Top), 5);    // z
+    EXPECT_EQ(preview.projection(PreviewView::Side).size(), std::size_t(5 * 3 * 4));
+    const VolumePreview::Extent side = preview.projectionExtent(PreviewView::Side);
+    EXPECT_DOUBLE_EQ(side.width, 5.0);
+    EXPECT_DOUBLE_EQ(side.height, 0.75);
+    // Front, looking down -z: the L's corner voxel (0, 0, 0) at the bottom left.
+    const std::vector<std::uint8_t> front = preview.projection(PreviewView::Front);
+    EXPECT_NE(front[4 * std::size_t(2 * 4 + 0)], 0);
+    EXPECT_EQ(front[4 * std::size_t(0 * 4 + 3)], 0);
+    // Slices up z, 4 x 3 each, drawn 2 wide by 0.75 high.
+    EXPECT_EQ(preview.sliceCount(), 5);
+    EXPECT_EQ(preview.slicePixels(preview.sampleSlices().front()).size(), std::size_t(4 * 3 * 4));
+    EXPECT_DOUBLE_EQ(preview.sliceExtent().width, 2.0);
+    EXPECT_DOUBLE_EQ(preview.sliceExtent().height, 0.75);
+
+    // In the picture the side view is drawn wide and flat. At 40 x 30 x 50
+    // voxels its extent is 50 x 7.5: a 50 x 8 tile (front 50 x 19, top
+    // 20 x 50), so below its first rows lies the background.
+    VolumePreview large;
+    VolumeInfo big = info;
+    big.dims = {40, 30, 50};
+    big.size = 50;
+    ASSERT_TRUE(feed(large, big, lShape()).ok);
+    const std::string path = freshDirectory("previewgrid") + "/preview.png";
+    ASSERT_TRUE(writePreviewPng(large, path).ok);
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+    ASSERT_TRUE(readPngRGBA(path, width, height, rgba, nullptr));
+    const int gap = 8, sideLeft = gap + 50 + gap;
+    auto grey = [&](int x, int y) { return rgba[4 * (std::size_t(y) * width + x)]; };
+    EXPECT_GE(width, gap + 50 + gap + 50 + gap + 20 + gap);
+    EXPECT_NE(grey(sideLeft + 10, gap + 4), 48);   // inside the side tile (empty: black)
+    EXPECT_EQ(grey(sideLeft + 10, gap + 20), 48);  // below it
+}
+
 }  // namespace
 }  // namespace kubelmar::test

@@ -7,7 +7,7 @@ namespace {
 
 VolumeInfo volumeOf(int n, VoxelMode mode) {
     VolumeInfo info;
-    info.size = n;
+    setCubeGrid(info, n, 1.0f);
     info.mode = mode;
     return info;
 }

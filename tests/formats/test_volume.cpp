@@ -23,7 +23,7 @@ VoxelSet whiteCopy(const VoxelSet& voxels) {
 
 VolumeInfo volumeInfo(Layout layout, SliceEncoding encoding, int n) {
     VolumeInfo info;
-    info.size = n;
+    setCubeGrid(info, n, 0.5f);
     info.encoding = encoding;
     info.mode = layout == Layout::Clipping ? VoxelMode::Clipping : VoxelMode::DepthBuffer;
     info.sourcePath = "meshes/ell.obj";
@@ -43,22 +43,34 @@ VolumeInfo volumeInfo(Layout layout, SliceEncoding encoding, int n) {
     return info;
 }
 
+VolumeInfo anisotropicInfo(Layout layout, SliceEncoding encoding) {
+    VolumeInfo info = volumeInfo(layout, encoding, 5);
+    info.cube = false;
+    info.dims = {4, 3, 5};
+    info.edge = {0.5, 0.25, 1.0};
+    info.voxelSize = 0.0f;
+    info.size = 5;
+    info.unit = "mm";
+    for (int a = 0; a < 3; ++a) info.meshHigh[a] = info.origin[a] + info.dims[a] * info.edge[a];
+    return info;
+}
+
 WriteResult feed(SliceConsumer& consumer, const VolumeInfo& info, const VoxelSet& voxels) {
     WriteResult result = consumer.begin(info);
     if (!result.ok) return result;
-    const int n = info.size;
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(n) * n * 4);
-    for (int s = 0; s < n; ++s) {
+    const int width = info.width();
+    std::vector<std::uint8_t> pixels(info.slicePixels() * 4);
+    for (int s = 0; s < info.slices(); ++s) {
         std::fill(pixels.begin(), pixels.end(), 0);
         for (const Voxel& v : voxels) {
             // Stack index of a voxel along a signed axis, worked out here
             // rather than with the library's own mapping.
             const int g[3] = {v.i, v.j, v.k};
-            auto stackIndex = [&](SignedAxis a) { return a.sign > 0 ? g[a.axis] : n - 1 - g[a.axis]; };
+            auto stackIndex = [&](SignedAxis a) { return a.sign > 0 ? g[a.axis] : info.dims[a.axis] - 1 - g[a.axis]; };
             if (stackIndex(info.sliceAxis) != s) continue;
             const int r = stackIndex(info.rowAxis);
             const int c = stackIndex(info.columnAxis);
-            std::uint8_t* p = &pixels[4 * (static_cast<std::size_t>(r) * n + c)];
+            std::uint8_t* p = &pixels[4 * (static_cast<std::size_t>(r) * width + c)];
             if (info.encoding == SliceEncoding::Colour) {
                 p[0] = v.rgb >> 16 & 0xFF, p[1] = v.rgb >> 8 & 0xFF, p[2] = v.rgb & 0xFF;
             } else {

@@ -37,6 +37,10 @@ VoxelSet whiteCopy(const VoxelSet& voxels);
 // (-1, 2, 10), mesh box the whole cube.
 VolumeInfo volumeInfo(Layout layout, SliceEncoding encoding, int n);
 
+// A box grid of anisotropic voxels: 4 x 3 x 5 voxels of 0.5 x 0.25 x 1 mm
+// from (-1, 2, 10), the layout's axes; the L fits it.
+VolumeInfo anisotropicInfo(Layout layout, SliceEncoding encoding);
+
 // Streams `voxels` through `consumer` as the engine would: begin, slices
 // 0..n-1 (pixel encoding as in VolumeInfo), end. Returns the first failure.
 WriteResult feed(SliceConsumer& consumer, const VolumeInfo& info, const VoxelSet& voxels);

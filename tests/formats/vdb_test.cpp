@@ -69,5 +69,32 @@ TEST(VdbFailure, UnwritablePathIsAnErrorValueAndLeavesNoFile) {
     EXPECT_FALSE(fileExists(path));
 }
 
+TEST(VdbAnisotropic, TransformScalesEachAxisByItsEdge) {
+    const std::string path = freshDirectory("vdbaniso") + "/ell.vdb";
+    std::vector<std::unique_ptr<VolumeFileWriter>> writers;
+    writers.push_back(std::make_unique<VdbWriter>(path));
+    WholeVolumeConsumer consumer(std::move(writers), false);
+    ASSERT_TRUE(feed(consumer, anisotropicInfo(Layout::Depth, SliceEncoding::Occupancy), lShape()).ok);
+
+    openvdb::initialize();
+    openvdb::io::File file(path);
+    file.open();
+    auto density = openvdb::gridPtrCast<openvdb::FloatGrid>(file.readGrid("density"));
+    ASSERT_TRUE(density);
+    const openvdb::Vec3d edge = density->voxelSize();
+    EXPECT_NEAR(edge.x(), 0.5, 1e-12);
+    EXPECT_NEAR(edge.y(), 0.25, 1e-12);
+    EXPECT_NEAR(edge.z(), 1.0, 1e-12);
+    // Index points are voxel centres: (1, 2, 3) lies at the origin plus 1.5, 2.5, 3.5 edges.
+    const openvdb::Vec3d centre = density->indexToWorld(openvdb::Vec3d(1, 2, 3));
+    EXPECT_NEAR(centre.x(), -1 + 1.5 * 0.5, 1e-9);
+    EXPECT_NEAR(centre.y(), 2 + 2.5 * 0.25, 1e-9);
+    EXPECT_NEAR(centre.z(), 10 + 3.5 * 1.0, 1e-9);
+    VoxelSet active;
+    for (auto on = density->cbeginValueOn(); on; ++on) active.insert({on.getCoord().x(), on.getCoord().y(), on.getCoord().z()});
+    EXPECT_EQ(active, whiteCopy(lShape()));
+    file.close();
+}
+
 }  // namespace
 }  // namespace kubelmar::test

@@ -16,6 +16,7 @@
 #include "formats/volume_json.h"
 #include "formats/npy_writer.h"
 #include "formats/nrrd_writer.h"
+#include "formats/vox_writer.h"
 #include "formats/whole_volume_consumer.h"
 #include "test_volume.h"
 
@@ -288,6 +289,82 @@ TEST(WriteFailure, VolumeTooLargeIsRefusedAtBegin) {
     GridVolume::setAllocationLimitForTesting(0);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error.text(), "out/big.binvox: not enough memory to hold a 64 x 64 x 64 volume (1 MiB)");
+}
+
+// An anisotropic box grid: every format that can hold one says the same
+// dims, edges and origin; those that can't refuse it before any file.
+class AnisotropicGrid : public ::testing::TestWithParam<Case> {
+protected:
+    bool colour() const { return GetParam().encoding == SliceEncoding::Colour; }
+    VolumeInfo info() const { return anisotropicInfo(GetParam().layout, GetParam().encoding); }
+};
+
+TEST_P(AnisotropicGrid, NrrdGivesEachAxisItsSpacingAndUnit) {
+    const std::string path = freshDirectory("aniso" + caseName(GetParam())) + "/ell.nrrd";
+    const ReadBack back = readNrrd(writeVolume<NrrdWriter>(path, info(), lShape()));
+    EXPECT_EQ(back.dims, (std::array<int, 3>{4, 3, 5}));
+    EXPECT_EQ(back.voxels, colour() ? lShape() : whiteCopy(lShape()));
+    EXPECT_EQ(back.fields.at("space directions"),
+              std::string(colour() ? "none " : "") + "(0.5,0,0) (0,0.25,0) (0,0,1)");
+    EXPECT_EQ(back.fields.at("space origin"), "(-0.75,2.125,10.5)");  // first voxel's centre
+    EXPECT_EQ(back.fields.at("space units"), "\"mm\" \"mm\" \"mm\"");
+}
+
+TEST_P(AnisotropicGrid, NpyShapeIsTheGridsDims) {
+    const std::string path = freshDirectory("anisonpy" + caseName(GetParam())) + "/ell.npy";
+    const ReadBack back = readNpy(writeVolume<NpyWriter>(path, info(), lShape()));
+    EXPECT_EQ(back.dims, (std::array<int, 3>{4, 3, 5}));
+    EXPECT_EQ(back.voxels, colour() ? lShape() : whiteCopy(lShape()));
+}
+
+TEST_P(AnisotropicGrid, BinvoxAndVoxRefuseNamingTheEdgesAndLeaveNoFile) {
+    const std::string dir = freshDirectory("anisorefused" + caseName(GetParam()));
+    for (const std::string ext : {"binvox", "vox"}) {
+        std::vector<std::unique_ptr<VolumeFileWriter>> writers;
+        if (ext == "binvox") writers.push_back(std::make_unique<BinvoxWriter>(dir + "/ell.binvox"));
+        else writers.push_back(std::make_unique<VoxWriter>(dir + "/ell.vox"));
+        WholeVolumeConsumer consumer(std::move(writers), false);
+        const WriteResult result = consumer.begin(info());
+        ASSERT_FALSE(result.ok) << ext;
+        EXPECT_EQ(result.error.file, dir + "/ell." + ext);
+        EXPECT_NE(result.error.message.find("cubic voxels only"), std::string::npos) << result.error.message;
+        EXPECT_NE(result.error.message.find("0.5 x 0.25 x 1"), std::string::npos) << result.error.message;
+        EXPECT_FALSE(fileExists(dir + "/ell." + ext));
+    }
+}
+
+TEST_P(AnisotropicGrid, VolumeJsonGivesDimsEdgesUnitAndTheSlices) {
+    const std::string dir = freshDirectory("anisojson" + caseName(GetParam()));
+    VolumeJsonConsumer json(dir, "0.1.0", {}, false);
+    ASSERT_TRUE(feed(json, info(), lShape()).ok);
+    const std::vector<std::uint8_t> bytes = readFile(dir + "/volume.json");
+    const std::string text(bytes.begin(), bytes.end());
+    for (const char* expected : {"\"unit\": \"mm\"", "\"shape\": \"box\"", "\"dims\": [4, 3, 5]",
+                                 "\"voxelSize\": null", "\"voxelEdge\": [0.5, 0.25, 1]",
+                                 "\"origin\": [-1, 2, 10]", "\"filledVoxels\": 6"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    // The stack's own sizes follow its axes: the clipping layout slices down
+    // y (3 slices of 5 x 4), the solid one up z (5 of 4 x 3).
+    const bool clipping = GetParam().layout == Layout::Clipping;
+    const std::string sizes = clipping ? "\"width\": 5,\n    \"height\": 4,\n    \"slices\": 3"
+                                       : "\"width\": 4,\n    \"height\": 3,\n    \"slices\": 5";
+    EXPECT_NE(text.find(sizes), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AnisotropicGrid,
+                         ::testing::Values(Case{Layout::Clipping, SliceEncoding::Colour},
+                                           Case{Layout::Depth, SliceEncoding::Occupancy}),
+                         [](const auto& info) { return caseName(info.param); });
+
+TEST(CubicBoxGrid, BinvoxKeepsUnequalDimsWithTheOneScale) {
+    // Cubic voxels on a grid of unequal sides: written, the scale the longest side.
+    VolumeInfo info = anisotropicInfo(Layout::Depth, SliceEncoding::Occupancy);
+    info.edge = {0.5, 0.5, 0.5};
+    info.voxelSize = 0.5f;
+    const ReadBack back = readBinvox(writeVolume<BinvoxWriter>(freshDirectory("cubicbox") + "/ell.binvox", info, lShape()));
+    EXPECT_EQ(back.dims, (std::array<int, 3>{4, 3, 5}));
+    EXPECT_EQ(back.fields.at("scale"), "2.5");  // 5 voxels of 0.5
+    EXPECT_EQ(back.voxels, whiteCopy(lShape()));
 }
 
 }  // namespace

@@ -80,28 +80,27 @@ std::string sphereObj(float cx, float cy, float cz, float r, int stacks, int sli
 WriteResult VolumeCapture::begin(const VolumeInfo& info) {
     info_ = info;
     received_ = 0;
-    voxels_.assign(static_cast<std::size_t>(info.size) * info.size * info.size * 4, 0);
+    voxels_.assign(info.slicePixels() * static_cast<std::size_t>(info.slices()) * 4, 0);
     return {};
 }
 
 WriteResult VolumeCapture::slice(int s, const std::uint8_t* rgba) {
-    const std::size_t bytes = static_cast<std::size_t>(info_.size) * info_.size * 4;
+    const std::size_t bytes = info_.slicePixels() * 4;
     std::copy_n(rgba, bytes, voxels_.data() + bytes * s);
     ++received_;
     return {};
 }
 
 const std::uint8_t* VolumeCapture::at(int s, int r, int c) const {
-    const std::size_t n = static_cast<std::size_t>(info_.size);
-    return voxels_.data() + ((s * n + r) * n + c) * 4;
+    const std::size_t w = static_cast<std::size_t>(info_.width()), h = static_cast<std::size_t>(info_.height());
+    return voxels_.data() + ((s * h + r) * w + c) * 4;
 }
 
 long VolumeCapture::count() const {
     long total = 0;
-    const int n = info_.size;
-    for (int s = 0; s < n; ++s)
-        for (int r = 0; r < n; ++r)
-            for (int c = 0; c < n; ++c) total += filled(s, r, c);
+    for (int s = 0; s < info_.slices(); ++s)
+        for (int r = 0; r < info_.height(); ++r)
+            for (int c = 0; c < info_.width(); ++c) total += filled(s, r, c);
     return total;
 }
 

@@ -20,6 +20,7 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
     for (int axis = 0; axis < 3; ++axis) {
         SlabState slab;
         slab.size = n;
+        slab.width = slab.height = n;
         slab.axis = axis;
         slab.half = 1024;
         slab.gridStep = 2048.0 / n;
