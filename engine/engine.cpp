@@ -109,9 +109,7 @@ GridMeshBox Engine::meshBox() const {
 }
 
 GridLayoutResult Engine::gridLayout(const RunSettings& settings) const {
-    GridLayoutResult result = layoutGrid(settings, meshBox(), maxGridAxis());
-    if (!result.ok) result.error = meshPath_ + ": " + result.error;
-    return result;
+    return layoutGrid(settings, meshBox(), maxGridAxis());
 }
 
 void Engine::ensureMeshUploaded(ColourSource colour) {
@@ -204,7 +202,7 @@ const MeshTopology& Engine::topology() {
 RunSettings Engine::resolveSize(const RunSettings& settings, std::string* error) const {
     RunSettings resolved = settings;
     const GridLayoutResult grid = gridLayout(settings);
-    if (!grid.ok && error) *error = grid.error;
+    if (!grid.ok && error) *error = meshPath_ + ": " + grid.error;
     if (grid.ok) resolved.size = std::max({grid.layout.dims[0], grid.layout.dims[1], grid.layout.dims[2]});
     return resolved;
 }
@@ -214,8 +212,7 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     if (!checkMeshLoaded()) return runFailure("No OBJ file is loaded!!!");
     if (!glReady_) return runFailure("no OpenGL context for the voxelization");
     const RunSettings& settings = requested;
-    const bool edgesGiven = settings.grid.edge[0] > 0 || settings.grid.edge[1] > 0 || settings.grid.edge[2] > 0;
-    if (!edgesGiven) {
+    if (!edgesChosen(settings.grid)) {
         if (const std::string why = checkVoxelSize(settings.size); !why.empty()) return runFailure(why);
     }
     const GridLayoutResult grid = gridLayout(settings);
@@ -243,7 +240,10 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         // The conservative surface rides on the slices' way out, so each
         // mode's own rule runs untouched.
         std::optional<TouchedSurface> touched;
-        if (settings.conservative) touched.emplace(consumer, mesh_, faces_, settings.colour, frame.dims, frameAxes);
+        std::array<double, 3> unstretch = {1, 1, 1};
+        for (int b = 0; b < 3 && !placement.identity; ++b) unstretch[b] = 1.0 / placement.stretch[b];
+        if (settings.conservative)
+            touched.emplace(consumer, mesh_, faces_, settings.colour, frame.dims, frameAxes, unstretch);
         SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : consumer;
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, frame, out, progress, log(),
                                       runWarnings};

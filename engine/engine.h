@@ -102,7 +102,7 @@ public:
     int maxGridAxis() const;
 
     // The grid a run with these settings has on the loaded mesh, or why it
-    // can't be had (the line names the axis and the limit).
+    // can't be had (one line naming the axis and the limit, not the mesh).
     GridLayoutResult gridLayout(const RunSettings& settings) const;
     // The volume a run with these settings describes to its consumers (on
     // a grid that can't be had: the cube's description).

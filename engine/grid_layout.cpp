@@ -36,6 +36,11 @@ StackMapping nativeStackMapping(VoxelMode mode) {
     return StackMapping{{2, 1}, {1, -1}, {0, -1}};
 }
 
+StackMapping stackAlong(int axis) {
+    const int first = axis == 0 ? 1 : 0, second = axis == 2 ? 1 : 2;
+    return StackMapping{{axis, 1}, {second, -1}, {first, 1}};
+}
+
 bool validStackMapping(const StackMapping& m) {
     const SignedAxis axes[3] = {m.slice, m.row, m.column};
     bool seen[3] = {false, false, false};
@@ -57,7 +62,7 @@ GridLayoutResult layoutGrid(const RunSettings& settings, const GridMeshBox& box,
     };
     if (!std::isfinite(grid.scale) || !(grid.scale > 0))
         return fail("the scale must be a positive number, not " + numberText(grid.scale));
-    const bool edgesGiven = grid.edge[0] > 0 || grid.edge[1] > 0 || grid.edge[2] > 0;
+    const bool edgesGiven = edgesChosen(grid);
     for (int a = 0; a < 3 && edgesGiven; ++a)
         if (!std::isfinite(grid.edge[a]) || !(grid.edge[a] > 0))
             return fail(std::string("the voxel edge along ") + kAxisNames[a] + " must be a positive number, not " +
@@ -113,7 +118,8 @@ void describeGrid(const GridLayout& layout, const RunSettings& settings, const G
     info.cube = layout.cube;
     info.preset = settings.grid.preset;
     for (int a = 0; a < 3; ++a) {
-        info.edge[a] = layout.edge[a] * scale;
+        // Chosen edges are written as given, not through file units and back.
+        info.edge[a] = edgesChosen(settings.grid) ? settings.grid.edge[a] : layout.edge[a] * scale;
         info.origin[a] = layout.origin[a] * scale;
         info.meshLow[a] = box.low[a] * scale;
         info.meshHigh[a] = box.high[a] * scale;

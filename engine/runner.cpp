@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -152,8 +153,13 @@ void voxelizeLoaded(Engine& engine, const RunRequest& request, RunReport& report
     report.mode = request.settings.mode;
     report.topology = engine.topology();
     std::string sizeError;
-    report.size = engine.resolveSize(request.settings, &sizeError).size;
-    if (sizeError.empty()) sizeError = engine.checkVoxelSize(report.size);
+    if (!edgesChosen(request.settings.grid)) sizeError = engine.checkVoxelSize(request.settings.size);
+    if (sizeError.empty()) {
+        const GridLayoutResult grid = engine.gridLayout(request.settings);
+        sizeError = grid.error;
+        report.dims = grid.layout.dims;
+        report.size = std::max({report.dims[0], report.dims[1], report.dims[2]});
+    }
     if (!sizeError.empty()) {
         report.fail(errorAbout(report.job.meshPath, sizeError));
         return;

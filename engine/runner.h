@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -36,7 +37,8 @@ struct RunReport {
     Status status = Status::Failed;
     MeshJob job;
     VoxelMode mode = VoxelMode::Clipping;
-    int size = 0;          // N actually used
+    int size = 0;          // N actually used: the grid's largest side in voxels
+    std::array<int, 3> dims = {0, 0, 0};  // the grid's voxels along x, y, z
     int filesWritten = 0;  // into job.outputDirectory only
     std::uint64_t filledVoxels = 0;
     // The mesh's edges and shells, once it is loaded (not sent back by

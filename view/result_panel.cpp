@@ -43,9 +43,11 @@ ResultPanel::ResultPanel(QWidget* parent) : QDockWidget(tr("Result"), parent) {
 
     auto* row = new QHBoxLayout;
     const char* captions[3] = {QT_TR_NOOP("Front"), QT_TR_NOOP("Side"), QT_TR_NOOP("Top")};
+    const char* names[3] = {"frontProjection", "sideProjection", "topProjection"};
     for (int v = 0; v < 3; ++v) {
         auto* column = new QVBoxLayout;
         projections_[v] = new QLabel(body);
+        projections_[v]->setObjectName(QLatin1String(names[v]));
         projections_[v]->setFixedSize(kProjectionSide, kProjectionSide);
         projections_[v]->setAlignment(Qt::AlignCenter);
         column->addWidget(projections_[v]);
@@ -74,6 +76,7 @@ ResultPanel::ResultPanel(QWidget* parent) : QDockWidget(tr("Result"), parent) {
     sliceArea_->setAlignment(Qt::AlignCenter);
     sliceArea_->setBackgroundRole(QPalette::Dark);
     sliceView_ = new QLabel;
+    sliceView_->setObjectName(QStringLiteral("sliceView"));
     sliceView_->setAlignment(Qt::AlignCenter);
     sliceArea_->setWidget(sliceView_);
     sliceArea_->setMinimumSize(kProjectionSide, kProjectionSide);

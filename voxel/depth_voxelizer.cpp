@@ -24,18 +24,21 @@ DepthVoxelizer::Picture DepthVoxelizer::pictureOf(int view) const {
 
 bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader) {
     const int nx = dims_[0], ny = dims_[1], nz = dims_[2];
-    const int wanted = std::max({kMinTextureSize, nx, ny, nz});
-    if (textureSize_ != wanted) {
+    // Every view's picture fits at the lower left: nx x ny, nz x ny, nx x nz.
+    const int width = std::max(nx, nz), height = std::max(ny, nz);
+    const int wantedWidth = std::max(kMinTextureSize, width), wantedHeight = std::max(kMinTextureSize, height);
+    if (textureWidth_ != wantedWidth || textureHeight_ != wantedHeight) {
         releaseGL();
         glGenTextures(1, &colorTexture_);
         glGenTextures(1, &depthTexture_);
-        auto setUp = [wanted](GLuint texture, GLint internalFormat, GLenum format) {
+        auto setUp = [&](GLuint texture, GLint internalFormat, GLenum format) {
             glBindTexture(GL_TEXTURE_2D, texture);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, wanted, wanted, 0, format, GL_UNSIGNED_BYTE, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, wantedWidth, wantedHeight, 0, format, GL_UNSIGNED_BYTE,
+                         nullptr);
             glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
         };
         setUp(colorTexture_, GL_RGBA, GL_RGBA);
@@ -43,7 +46,7 @@ bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader) {
         glBindTexture(GL_TEXTURE_2D, 0);
         frameBuffer_.loader = &loader;
         frameBuffer_.log = nullptr;
-        frameBuffer_.init(wanted, wanted, GL_RGBA, colorTexture_, depthTexture_);
+        frameBuffer_.init(wantedWidth, wantedHeight, GL_RGBA, colorTexture_, depthTexture_);
         frameBuffer_.bind(frameBuffer_.framebufferId);
         const GLenum status = loader.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
         frameBuffer_.unbind();
@@ -51,22 +54,21 @@ bool DepthVoxelizer::ensureTargets(GL_Ext_Loader& loader) {
             releaseGL();
             return false;
         }
-        textureSize_ = wanted;
+        textureWidth_ = wantedWidth;
+        textureHeight_ = wantedHeight;
     }
-    // Every view's picture fits at the lower left.
-    const int width = std::max(nx, nz), height = std::max(ny, nz);
     if (!viewTarget_.hasSize(width, height) && !viewTarget_.create(loader, width, height)) return false;
     return true;
 }
 
 void DepthVoxelizer::releaseGL() {
     viewTarget_.release();
-    if (textureSize_ == 0 && !colorTexture_) return;
+    if (textureWidth_ == 0 && !colorTexture_) return;
     frameBuffer_.release();
     glDeleteTextures(1, &colorTexture_);
     glDeleteTextures(1, &depthTexture_);
     colorTexture_ = depthTexture_ = 0;
-    textureSize_ = 0;
+    textureWidth_ = textureHeight_ = 0;
 }
 
 void DepthVoxelizer::abandonGL() {
@@ -74,7 +76,7 @@ void DepthVoxelizer::abandonGL() {
     frameBuffer_.framebufferId = 0;
     frameBuffer_.depthRenderbuffer = 0;
     colorTexture_ = depthTexture_ = 0;
-    textureSize_ = 0;
+    textureWidth_ = textureHeight_ = 0;
 }
 
 void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
@@ -100,7 +102,7 @@ void DepthVoxelizer::renderDepthView(const VoxelizeContext& context, int view) {
 }
 
 void DepthVoxelizer::showDepthTexture() {
-    startFrameView(textureSize_, kFrameHalfSide);
+    startFrameView(textureWidth_, textureHeight_, kFrameHalfSide);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, depthTexture_);
     glColor3f(1, 1, 1);

@@ -51,13 +51,13 @@ private:
     void readGrey(int view, std::vector<std::uint8_t>* rgbaTopFirst);
     void readDepth(int view);
 
-    // The depth-view target: colour and depth textures of textureSize_
-    // texels a side (1024, or the largest dimension when larger), and a
-    // target every view's picture fits, where it is shown and read from.
+    // The depth-view target: colour and depth textures every view's picture
+    // fits (at least 1024 texels a side), and a target of the pictures'
+    // largest width and height, where they are shown and read from.
     GL_FrameBufferObject frameBuffer_;
     GLuint colorTexture_ = 0;
     GLuint depthTexture_ = 0;
-    int textureSize_ = 0;
+    int textureWidth_ = 0, textureHeight_ = 0;
     RenderTarget viewTarget_;
     bool depthClamp_ = false;
 

@@ -44,8 +44,9 @@ void clipToInterval(const std::vector<Point>& in, int axis, double lo, double hi
 
 TouchedSurface::TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
                                ColourSource colour, const std::array<int, 3>& frameDims,
-                               const std::array<SignedAxis, 3>& frameAxes)
-    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour), dims_(frameDims), axes_(frameAxes) {}
+                               const std::array<SignedAxis, 3>& frameAxes, const std::array<double, 3>& unstretch)
+    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour), dims_(frameDims), axes_(frameAxes),
+      unstretch_(unstretch), stretched_(unstretch[0] != 1 || unstretch[1] != 1 || unstretch[2] != 1) {}
 
 WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     info_ = info;
@@ -170,12 +171,25 @@ void TouchedSurface::touchSlice(int s) {
                     ++added_;
                     continue;
                 }
-                // The nearest touching face colours the voxel.
+                // The nearest touching face colours the voxel, nearest as
+                // the prepared mesh measures it (the frame may be stretched
+                // unevenly; barycentric weights survive the stretch).
                 double w[3];
-                nearestOnTriangle(centre, v[0], v[1], v[2], w);
+                const double(*tri)[3] = v;
+                const double* from = centre;
+                double sv[3][3], sc[3];
+                if (stretched_) {
+                    for (int a = 0; a < 3; ++a) {
+                        sc[a] = centre[a] * unstretch_[a];
+                        for (int k = 0; k < 3; ++k) sv[k][a] = v[k][a] * unstretch_[a];
+                    }
+                    tri = sv;
+                    from = sc;
+                }
+                nearestOnTriangle(from, tri[0], tri[1], tri[2], w);
                 double d2 = 0;
                 for (int k = 0; k < 3; ++k) {
-                    const double d = w[0] * v[0][k] + w[1] * v[1][k] + w[2] * v[2][k] - centre[k];
+                    const double d = w[0] * tri[0][k] + w[1] * tri[1][k] + w[2] * tri[2][k] - from[k];
                     d2 += d * d;
                 }
                 if (mine_[pixel] && nearest_[pixel] <= d2) continue;

@@ -27,14 +27,15 @@ namespace kubelmar {
 // along frame axis a, the stack's slice, row and column axes given in that
 // frame (the mode's own mapping). Faces are kept sorted by the slices they
 // reach, so each slice tests only the faces that can touch it, clipped to
-// its layer and then to each row. Slices must come in order. On a grid
-// placed with unequal stretches "nearest" is measured in the frame.
+// its layer and then to each row. Slices must come in order. "Nearest" is
+// measured in prepared mesh units, however the frame is stretched.
 class TouchedSurface final : public SliceConsumer {
 public:
     // `faces`: 3 vertex indices per face into the prepared mesh; `colour`:
     // the chain the clipping mode's colours follow. Both must outlive this.
     TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
-                   ColourSource colour, const std::array<int, 3>& frameDims, const std::array<SignedAxis, 3>& frameAxes);
+                   ColourSource colour, const std::array<int, 3>& frameDims, const std::array<SignedAxis, 3>& frameAxes,
+                   const std::array<double, 3>& unstretch = {1, 1, 1});
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
@@ -58,6 +59,10 @@ private:
     std::array<int, 3> dims_;         // layers along frame x, y, z
     std::array<SignedAxis, 3> axes_;  // slice, row, column in the frame
     std::array<double, 3> step_ = {0, 0, 0};  // voxel edge per frame axis, mesh units
+    // Prepared mesh units per frame unit along each frame axis; `stretched_`
+    // when they differ from 1 (the mesh was placed for a box grid).
+    std::array<double, 3> unstretch_;
+    bool stretched_ = false;
     std::vector<std::uint32_t> firstSlice_, lastSlice_;  // per face
     std::vector<std::uint32_t> byFirst_;                  // faces sorted by first slice
     std::vector<std::size_t> startOf_;                    // slices + 1 offsets into byFirst_

@@ -42,10 +42,11 @@ class Volume:
     packed      uint8 (nx, ny, ceil(nz / 8)): numpy.packbits(occupancy, axis=-1)
     colour      uint8 (nx, ny, nz, 3) in the clipping mode, else None
     origin      low corner of voxel (0, 0, 0), mesh units
-    voxel_size  edge of a voxel, mesh units
+    voxel_edge  edge of a voxel along x, y, z, mesh units
+    voxel_size  the edge of a cubic voxel (a float), or voxel_edge where they differ
     info        volume.json's content as a dict
 
-    Voxel (i, j, k) covers origin + [i, i + 1] * voxel_size along x (alike y, z).
+    Voxel (i, j, k) covers origin + [i, i + 1] * voxel_edge[0] along x (alike y, z).
     The volume holds one of occupancy and packed (as asked with packbits=);
     asking for the other computes it, as a new array.
     """
@@ -87,8 +88,15 @@ class Volume:
         return tuple(self._data.origin)
 
     @property
-    def voxel_size(self) -> float:
-        return self._data.voxel_size
+    def voxel_edge(self) -> Tuple[float, float, float]:
+        return tuple(self._data.voxel_edge)
+
+    @property
+    def voxel_size(self) -> Union[float, Tuple[float, float, float]]:
+        edge = self.voxel_edge
+        if edge[0] == edge[1] == edge[2]:
+            return self._data.voxel_size or edge[0]
+        return edge
 
     @property
     def size(self) -> int:
@@ -111,7 +119,7 @@ class Volume:
     def centres(self) -> np.ndarray:
         """Mesh-space centres of the filled voxels, (count, 3) float64."""
         ijk = np.argwhere(self.occupancy)
-        return np.asarray(self.origin) + (ijk + 0.5) * self.voxel_size
+        return np.asarray(self.origin) + (ijk + 0.5) * np.asarray(self.voxel_edge)
 
     def save(self, directory: Union[str, os.PathLike], formats: Sequence[str] = ("png",)) -> list:
         """Writes the volume as kubelmar-cli --format would: the same writers,
@@ -126,8 +134,9 @@ class Volume:
 
     def __repr__(self) -> str:
         nx, ny, nz = self.shape
+        edge = "x".join(f"{e:g}" for e in self.voxel_edge)
         return (f"<kubelmar.Volume {self.mode} N={self.size} {nx}x{ny}x{nz} "
-                f"filled={self.filled_voxels} voxel_size={self.voxel_size:g}>")
+                f"filled={self.filled_voxels} voxel_edge={edge}>")
 
 
 def _choice(name: str, value: str, allowed: Sequence[str]) -> str:
@@ -136,8 +145,31 @@ def _choice(name: str, value: str, allowed: Sequence[str]) -> str:
     return value
 
 
-def _request(size, voxel_size, mode, depth_precision, parity_votes, colour, crop, packbits):
+def _edges(voxel_size):
+    """voxel_size as three edges: a number for all three, or (sx, sy, sz)."""
+    if voxel_size is None:
+        return [0.0, 0.0, 0.0]
+    values = voxel_size if isinstance(voxel_size, (tuple, list, np.ndarray)) else [voxel_size]
+    if len(values) not in (1, 3):
+        raise ValueError(f"voxel_size: {voxel_size!r} is not one length or three (x, y, z)")
+    edges = []
+    for value in values:
+        try:
+            edge = float(value)
+        except (TypeError, ValueError):
+            raise ValueError(f"voxel_size: {voxel_size!r} is not a number") from None
+        if not (math.isfinite(edge) and edge > 0):
+            raise ValueError(f"voxel_size: {voxel_size!r} is not a positive finite length")
+        edges.append(edge)
+    return edges * 3 if len(edges) == 1 else edges
+
+
+def _request(size, voxel_size, mode, depth_precision, parity_votes, colour, crop, packbits, grid="cube",
+             slice_axis=None):
     _choice("mode", mode, _MODES)
+    _choice("grid", grid, ("cube", "box"))
+    if slice_axis is not None:
+        _choice("slice_axis", slice_axis, ("x", "y", "z"))
     _choice("depth_precision", depth_precision, _PRECISIONS)
     _choice("colour", colour, _COLOUR_SOURCES)
     if size is not None and voxel_size is not None:
@@ -146,19 +178,12 @@ def _request(size, voxel_size, mode, depth_precision, parity_votes, colour, crop
         size = 512
     if isinstance(size, bool) or not isinstance(size, (int, np.integer)) or not 1 <= size <= _kubelmar.max_voxel_size():
         raise ValueError(f"size: {size!r} is not a whole number in 1..{_kubelmar.max_voxel_size()}")
-    edge = 0.0
-    if voxel_size is not None:
-        try:
-            edge = float(voxel_size)
-        except (TypeError, ValueError):
-            raise ValueError(f"voxel_size: {voxel_size!r} is not a number") from None
-        if not (math.isfinite(edge) and edge > 0):
-            raise ValueError(f"voxel_size: {voxel_size!r} is not a positive finite length")
+    edges = _edges(voxel_size)
     votes = 0 if parity_votes is None else parity_votes
     if votes not in (0, 1, 3):
         raise ValueError(f"parity_votes: {parity_votes!r} is not 1 or 3")
-    return _kubelmar.make_request(mode, int(size), edge, depth_precision, int(votes), colour,
-                                  bool(crop), bool(packbits))
+    return _kubelmar.make_request(mode, int(size), edges, grid, slice_axis or "", depth_precision, int(votes),
+                                  colour, bool(crop), bool(packbits))
 
 
 def _real_array(name: str, value, columns: int, kinds: str) -> np.ndarray:
@@ -178,12 +203,17 @@ class Voxelizer:
 
     Settings (keyword arguments, as kubelmar-cli's options):
       size             N, voxels along the mesh's longest side (default 512; 1..4096)
-      voxel_size       voxel edge in mesh units instead of size (N = longest side / edge, rounded up)
+      voxel_size       voxel edge in mesh units instead of size, one for all axes or (sx, sy, sz):
+                       a box grid of ceil(side / edge) voxels per axis
+      grid             "cube" (N^3, centred on the mesh; the default) or "box" (the mesh's
+                       bounding box, N voxels along its longest side)
+      slice_axis       None (the mode's own stack), "x", "y" or "z": the axis the saved PNG
+                       stack slices along, from its low end (the arrays are always [i, j, k])
       mode             "clipping" (coloured shell), "depth" (filled solid), "parity" (solid, cavities kept)
       depth_precision  "byte" or "full" (depth mode)
       parity_votes     None (1 for closed meshes, 3 for open ones), 1 or 3 (parity mode)
       colour           "auto", "texture", "material" or "vertex" (clipping mode's colours)
-      crop             arrays cover the mesh's bounding box only, not the N^3 cube
+      crop             arrays cover the mesh's bounding box only, not the whole grid
       packbits         hold occupancy as packed bits (Volume.packed), 1/8 of the memory
 
     One thread at a time: a call while another thread's call runs raises
@@ -197,9 +227,10 @@ class Voxelizer:
 
     def voxelize(self, mesh: Union[str, os.PathLike, None] = None, *, vertices=None, faces=None,
                  colours=None, name: str = "mesh", size: Optional[int] = None,
-                 voxel_size: Optional[float] = None, mode: str = "clipping",
+                 voxel_size: Union[float, Sequence[float], None] = None, mode: str = "clipping",
                  depth_precision: str = "byte", parity_votes: Optional[int] = None,
-                 colour: str = "auto", crop: bool = False, packbits: bool = False) -> Volume:
+                 colour: str = "auto", crop: bool = False, packbits: bool = False,
+                 grid: str = "cube", slice_axis: Optional[str] = None) -> Volume:
         """Voxelizes a mesh file (every format kubelmar-cli reads), or arrays:
         vertices (n, 3) real, faces (m, 3) integer (0-based), colours (n, 3)
         optional (integers: 0..255; floats: 0..1, or 0..255 when any exceeds 1).
@@ -209,7 +240,8 @@ class Voxelizer:
         fails (the one-line message kubelmar-cli prints); warnings go through
         the warnings module as KubelmarWarning.
         """
-        request = _request(size, voxel_size, mode, depth_precision, parity_votes, colour, crop, packbits)
+        request = _request(size, voxel_size, mode, depth_precision, parity_votes, colour, crop, packbits, grid,
+                           slice_axis)
         if mesh is not None:
             if vertices is not None or faces is not None or colours is not None:
                 raise ValueError("give a mesh path or vertices and faces, not both")

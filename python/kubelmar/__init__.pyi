@@ -39,13 +39,16 @@ class Volume:
     def color(self) -> Optional[npt.NDArray[np.uint8]]: ...
     @property
     def shape(self) -> Tuple[int, int, int]:
-        """(nx, ny, nz): N each, or the mesh's box when cropped."""
+        """(nx, ny, nz): the grid's voxels along x, y, z (N each on the cube)."""
     @property
     def origin(self) -> Tuple[float, float, float]:
         """Mesh-unit coordinates of the low corner of voxel (0, 0, 0)."""
     @property
-    def voxel_size(self) -> float:
-        """Edge of one voxel in mesh units."""
+    def voxel_edge(self) -> Tuple[float, float, float]:
+        """Edge of one voxel along x, y, z in mesh units."""
+    @property
+    def voxel_size(self) -> Union[float, Tuple[float, float, float]]:
+        """Edge of a cubic voxel; voxel_edge where the edges differ."""
     @property
     def size(self) -> int:
         """N, voxels along the mesh's longest side."""
@@ -80,13 +83,15 @@ class Voxelizer:
         colours: Optional[npt.ArrayLike] = None,
         name: str = "mesh",
         size: Optional[int] = None,
-        voxel_size: Optional[float] = None,
+        voxel_size: Union[float, Sequence[float], None] = None,
         mode: Mode = "clipping",
         depth_precision: Literal["byte", "full"] = "byte",
         parity_votes: Optional[Literal[1, 3]] = None,
         colour: ColourSource = "auto",
         crop: bool = False,
         packbits: bool = False,
+        grid: Literal["cube", "box"] = "cube",
+        slice_axis: Optional[Literal["x", "y", "z"]] = None,
     ) -> Volume:
         """Voxelizes a mesh file or arrays (vertices (n, 3) real, faces (m, 3)
         integer, colours (n, 3): integers 0..255, floats 0..1 or 0..255).
@@ -110,12 +115,14 @@ def voxelize(
     colours: Optional[npt.ArrayLike] = None,
     name: str = "mesh",
     size: Optional[int] = None,
-    voxel_size: Optional[float] = None,
+    voxel_size: Union[float, Sequence[float], None] = None,
     mode: Mode = "clipping",
     depth_precision: Literal["byte", "full"] = "byte",
     parity_votes: Optional[Literal[1, 3]] = None,
     colour: ColourSource = "auto",
     crop: bool = False,
     packbits: bool = False,
+    grid: Literal["cube", "box"] = "cube",
+    slice_axis: Optional[Literal["x", "y", "z"]] = None,
 ) -> Volume:
     """Voxelizer().voxelize(...) on a Voxelizer kept per thread."""

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "engine/grid_layout.h"
 #include "formats/format_list.h"
 #include "formats/volume_json.h"
 #include "mesh_arrays.h"
@@ -44,15 +45,24 @@ NativeResult toNative(ArrayOutcome outcome) {
     return result;
 }
 
-ArrayRequest makeRequest(const std::string& mode, int size, double voxelSize, const std::string& precision,
-                         int parityVotes, const std::string& colour, bool crop, bool packed) {
+ArrayRequest makeRequest(const std::string& mode, int size, std::array<double, 3> voxelEdge, const std::string& grid,
+                         const std::string& sliceAxis, const std::string& precision, int parityVotes,
+                         const std::string& colour, bool crop, bool packed) {
     ArrayRequest request;
     RunSettings& s = request.settings;
     const std::optional<VoxelMode> parsed = modeFromName(mode);
     if (!parsed) throw py::value_error("mode: '" + mode + "' is not clipping, depth or parity");
     s.mode = *parsed;
     s.size = size;
-    if (voxelSize != 0) s.grid.edge = {voxelSize, voxelSize, voxelSize};
+    // Edges given make a box grid of them (as --voxel-size does).
+    if (grid != "cube" && grid != "box") throw py::value_error("grid: '" + grid + "' is not cube or box");
+    s.grid.edge = voxelEdge;
+    s.grid.shape = grid == "box" || edgesChosen(s.grid) ? GridShape::Box : GridShape::Cube;
+    if (!sliceAxis.empty()) {
+        if (sliceAxis != "x" && sliceAxis != "y" && sliceAxis != "z")
+            throw py::value_error("slice_axis: '" + sliceAxis + "' is not x, y or z");
+        s.grid.stack = stackAlong(sliceAxis[0] - 'x');
+    }
     s.depthPrecision = precision == "full" ? DepthPrecision::Full : DepthPrecision::Byte;
     s.parityVotes = parityVotes;
     if (!parseColourSource(colour, s.colour)) throw py::value_error("colour: '" + colour + "' is not a colour source");
@@ -224,8 +234,8 @@ PYBIND11_MODULE(_kubelmar, m) {
     });
 
     py::class_<ArrayRequest>(m, "_Request");
-    m.def("make_request", &makeRequest, py::arg("mode"), py::arg("size"), py::arg("voxel_size"),
-          py::arg("depth_precision"), py::arg("parity_votes"), py::arg("colour"), py::arg("crop"), py::arg("packed"));
+    m.def("make_request", &makeRequest, py::arg("mode"), py::arg("size"), py::arg("voxel_edge"), py::arg("grid"),
+          py::arg("slice_axis"), py::arg("depth_precision"), py::arg("parity_votes"), py::arg("colour"), py::arg("crop"), py::arg("packed"));
     m.def("max_voxel_size", [] { return kMaxVoxelSize; });
 
     py::class_<NativeResult>(m, "_Result")
@@ -242,6 +252,8 @@ PYBIND11_MODULE(_kubelmar, m) {
         .def_property_readonly("dims", [](const VolumeArrays& v) { return v.box.dims; })
         .def_property_readonly("origin", [](const VolumeArrays& v) { return v.box.origin; })
         .def_property_readonly("voxel_size", [](const VolumeArrays& v) { return static_cast<double>(v.box.voxelSize); })
+        .def_property_readonly("voxel_edge", [](const VolumeArrays& v) { return v.box.edge; })
+        .def_property_readonly("unit", [](const VolumeArrays& v) { return v.info.unit; })
         .def_property_readonly("size", [](const VolumeArrays& v) { return v.info.size; })
         .def_property_readonly("mode", [](const VolumeArrays& v) { return std::string(modeName(v.info.mode)); })
         .def_property_readonly("source", [](const VolumeArrays& v) { return v.info.sourcePath; })
