@@ -204,24 +204,21 @@ bool decodeReadResult(std::string_view bytes, ObjReadResult& result, Mesh& mesh)
     return true;
 }
 
-std::string encodeTextureResult(const TextureLoadResult& result) {
+std::string encodeTextureRecord(const TextureLoadResult& result) {
     Writer w;
     w.flag(result.ok);
     w.text(result.reason);
     w.text(result.texture.path);
     w.value(result.texture.width);
     w.value(result.texture.height);
-    w.array(result.texture.rgba);
     return w.take();
 }
 
-bool decodeTextureResult(std::string_view& bytes, TextureLoadResult& result) {
+bool decodeTextureRecord(std::string_view& bytes, TextureLoadResult& result) {
     Reader r(bytes);
     Texture& t = result.texture;
     if (!r.flag(result.ok) || !r.text(result.reason) || !r.text(t.path) || !r.value(t.width) || !r.value(t.height) ||
-        !r.array(t.rgba))
-        return false;
-    if (t.width < 0 || t.height < 0 || t.rgba.size() != static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4)
+        t.width < 0 || t.height < 0)
         return false;
     bytes = r.rest();
     return true;

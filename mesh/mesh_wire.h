@@ -20,11 +20,12 @@ std::string encodeReadResult(const ObjReadResult& result, const Mesh& mesh);
 // allocated); `result` and `mesh` are then unspecified.
 bool decodeReadResult(std::string_view bytes, ObjReadResult& result, Mesh& mesh);
 
-// One texture load's outcome as bytes; records of several follow one another.
-std::string encodeTextureResult(const TextureLoadResult& result);
+// One texture load's outcome as bytes, all but its texels (which travel
+// apart); records of several follow one another.
+std::string encodeTextureRecord(const TextureLoadResult& result);
 
-// Takes one record off the front of `bytes`. False, with `bytes` as it was,
-// when the record there is incomplete or inconsistent.
-bool decodeTextureResult(std::string_view& bytes, TextureLoadResult& result);
+// Takes one record off the front of `bytes`, texels left empty. False, with
+// `bytes` as it was, when the record there is incomplete or inconsistent.
+bool decodeTextureRecord(std::string_view& bytes, TextureLoadResult& result);
 
 }  // namespace kubelmar
