@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "mesh/mesh_frame.h"
 #include "voxel/open_edges.h"
@@ -72,18 +73,23 @@ uniform int frontSign;  // what a face turned towards the viewer adds
 in float sliceDepth;
 out uvec4 sliceMask;
 void main() {
-    sliceMask = uvec4(0u);
     int row = int(gl_FragCoord.y) - rowFirst;
     int slot = int(floor(sliceDepth)) + 1 - firstSlice;  // first slice centre beyond the fragment
-    if (row < 0 || row >= rowCount || slot >= 128) return;
+    // Fragments outside the pass's slices are dropped before any output:
+    // most fragments of every pass, and their colour writes cost as much
+    // as the counting.
+    if (row < 0 || row >= rowCount || slot >= 128) discard;
     if (slot < 0) {
-        if (firstSlice > 0) return;  // an earlier pass counted it
+        if (firstSlice > 0) discard;  // an earlier pass counted it
         slot = 0;
     }
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
     uint word = uint(row * width + int(gl_FragCoord.x)) * 64u + uint(slot) / 2u;
     atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
-    sliceMask = uvec4(1u, 0u, 0u, 0u);  // ORed in: the pixel has counts to read
+    // ORed in: which quarter of the pixel's counts (32 slices, 16 words)
+    // has changes to read.
+    uint quarter = uint(slot) / 32u;
+    sliceMask = uvec4(quarter == 0u, quarter == 1u, quarter == 2u, quarter == 3u);
 }
 )";
 static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
@@ -92,6 +98,51 @@ static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the 
 inline void decodeHalves(std::uint32_t word, int& low, int& high) {
     low = static_cast<std::int16_t>(word & 0xFFFFu);
     high = static_cast<std::int16_t>(((word - static_cast<std::uint32_t>(low)) >> 16) & 0xFFFFu);
+}
+
+// Threads that sum counts: the cores the machine has, up to 4.
+std::size_t scanThreads() {
+    static const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return threads;
+}
+
+// Pixels first .. last - 1 of a count pass: each pixel's changes summed
+// along the ray from the count it carried in, so that bit b of its mask is
+// set when the winding number at the pass's slice b is not 0. `marks` says
+// which quarters (32 slices, 16 words) of a pixel got changes; only those
+// words are read, and zeroed for the next pass.
+void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* masks, int* carried,
+               std::size_t first, std::size_t last) {
+    for (std::size_t p = first; p < last; ++p) {
+        std::uint32_t* bits = masks + 4 * p;
+        int count = carried[p];
+        std::uint32_t* c = counts + p * kCountWords;
+        for (int q = 0; q < 4; ++q) {
+            if (marks[4 * p + q] == 0) {
+                // No crossing in these 32 slices: the count stays.
+                bits[q] = count != 0 ? ~0u : 0u;
+                continue;
+            }
+            std::uint32_t word = 0;
+            std::uint32_t* pairs = c + 16 * q;
+            for (int w = 0; w < 16; ++w) {
+                const std::uint32_t pair = pairs[w];
+                if (pair == 0) {
+                    word |= (count != 0 ? 3u : 0u) << (2 * w);
+                    continue;
+                }
+                pairs[w] = 0;
+                int low, high;
+                decodeHalves(pair, low, high);
+                count += low;
+                word |= static_cast<std::uint32_t>(count != 0) << (2 * w);
+                count += high;
+                word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
+            }
+            bits[q] = word;
+        }
+        carried[p] = count;
+    }
 }
 
 // Sets the bits of the pass's slices whose centres lie strictly beyond the
@@ -300,40 +351,17 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
             gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
             break;
         }
-        // Each pixel's counts summed along the ray: bit b is set when the
-        // winding number at slice firstSlice + b is not 0.
+        // Each pixel's counts summed along the ray, in parts of the strip
+        // side by side: the GL's threads are idle meanwhile.
         std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
         int* carried = carry_[axis].data() + static_cast<std::size_t>(strip - rowFirst) * n;
-        for (std::size_t p = 0; p < pixels; ++p) {
-            std::uint32_t* bits = out + 4 * p;
-            int count = carried[p];
-            if (reached_[4 * p] == 0) {
-                // No crossing here: the count stays what it was.
-                bits[0] = bits[1] = bits[2] = bits[3] = count != 0 ? ~0u : 0u;
-                continue;
-            }
-            std::uint32_t* c = counts + p * kCountWords;
-            for (int q = 0; q < 4; ++q) {
-                // Slices 32 q .. 32 q + 31 from words 16 q .. 16 q + 15.
-                std::uint32_t word = 0;
-                for (int w = 0; w < 16; ++w) {
-                    const std::uint32_t pair = c[16 * q + w];
-                    if (pair == 0) {
-                        word |= (count != 0 ? 3u : 0u) << (2 * w);
-                        continue;
-                    }
-                    int low, high;
-                    decodeHalves(pair, low, high);
-                    count += low;
-                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w);
-                    count += high;
-                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
-                }
-                bits[q] = word;
-            }
-            std::fill_n(c, kCountWords, 0u);
-            carried[p] = count;
-        }
+        const std::size_t parts = std::min<std::size_t>(scanThreads(), pixels / 4096 + 1);
+        std::vector<std::thread> helpers;
+        for (std::size_t part = 1; part < parts; ++part)
+            helpers.emplace_back(sumCounts, counts, reached_.data(), out, carried, pixels * part / parts,
+                                 pixels * (part + 1) / parts);
+        sumCounts(counts, reached_.data(), out, carried, 0, pixels / parts);
+        for (std::thread& helper : helpers) helper.join();
         gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
     }
