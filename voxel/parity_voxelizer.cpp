@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 #include "mesh/mesh_frame.h"
@@ -51,19 +52,29 @@ std::string vertexShaderText(const char* version = "#version 130") {
            ".0" + kVertexShaderBody;
 }
 
+// A count pass covers kCountBands passes' worth of slices (128 each): every
+// fragment is shaded once per count pass, not once per band of slices, and
+// the later bands' masks wait for the calls that ask for them.
+//
 // The count buffer: kCountWords words a pixel, rows of N pixels from window
-// row rowFirst up. Slice b (0..127) of the pass has the 16-bit half b % 2 of
-// word b / 2: the sum of the crossings between its centre and the centre
-// before it (for the first pass along an axis, all crossings below slice 0
-// go to slice 0). Crossings below a later pass's first slice were counted
-// by an earlier pass, whose totals the CPU carries on. Halves are added as
-// parts of one 32-bit word, so a negative low half borrows from the high
-// one; decodeHalves gives it back. A change is exact while fewer than 32768
-// crossings of one pixel fall between two neighbouring slice centres.
-constexpr int kCountWords = ParityVoxelizer::kSlicesPerPass / 2;
+// row rowFirst up. Slice b (0 .. kCountSlots - 1) of the count pass has the
+// 16-bit half b % 2 of word b / 2: the sum of the crossings between its
+// centre and the centre before it (for the first pass along an axis, all
+// crossings below slice 0 go to slice 0). Crossings below a later pass's
+// first slice were counted by an earlier pass, whose totals the CPU carries
+// on. Halves are added as parts of one 32-bit word, so a negative low half
+// borrows from the high one; decodeHalves gives it back. A change is exact
+// while fewer than 32768 crossings of one pixel fall between two
+// neighbouring slice centres.
+constexpr int kCountBands = ParityVoxelizer::kCountBands;
+constexpr int kCountSlots = ParityVoxelizer::kSlicesPerPass * kCountBands;
+constexpr int kCountWords = kCountSlots / 2;
+constexpr int kCountGroups = kCountSlots / 32;  // marked groups of 32 slices (16 words)
+static_assert(kCountGroups <= 32, "one mark bit a group");
 constexpr std::size_t kCountBufferBytes = std::size_t(128) << 20;
 
-constexpr const char* kCountFragmentShader = R"(#version 430 compatibility
+// COUNT_SLOTS and COUNT_WORDS are defined in front of it (countShaderText).
+constexpr const char* kCountFragmentShaderBody = R"(
 layout(std430, binding = 0) buffer Counts { uint counts[]; };
 uniform int firstSlice;
 uniform int rowFirst;
@@ -78,21 +89,24 @@ void main() {
     // Fragments outside the pass's slices are dropped before any output:
     // most fragments of every pass, and their colour writes cost as much
     // as the counting.
-    if (row < 0 || row >= rowCount || slot >= 128) discard;
+    if (row < 0 || row >= rowCount || slot >= COUNT_SLOTS) discard;
     if (slot < 0) {
         if (firstSlice > 0) discard;  // an earlier pass counted it
         slot = 0;
     }
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
-    uint word = uint(row * width + int(gl_FragCoord.x)) * 64u + uint(slot) / 2u;
+    uint word = uint(row * width + int(gl_FragCoord.x)) * uint(COUNT_WORDS) + uint(slot) / 2u;
     atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
-    // ORed in: which quarter of the pixel's counts (32 slices, 16 words)
-    // has changes to read.
-    uint quarter = uint(slot) / 32u;
-    sliceMask = uvec4(quarter == 0u, quarter == 1u, quarter == 2u, quarter == 3u);
+    // ORed in: bit g marks that group g of the pixel's counts (32 slices,
+    // 16 words) has changes to read.
+    sliceMask = uvec4(1u << (uint(slot) / 32u), 0u, 0u, 0u);
 }
 )";
-static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
+
+std::string countShaderText() {
+    return "#version 430 compatibility\n#define COUNT_SLOTS " + std::to_string(kCountSlots) + "\n#define COUNT_WORDS " +
+           std::to_string(kCountWords) + kCountFragmentShaderBody;
+}
 
 // The two signed 16-bit changes packed into one count word (low half first).
 inline void decodeHalves(std::uint32_t word, int& low, int& high) {
@@ -107,24 +121,26 @@ std::size_t scanThreads() {
 }
 
 // Pixels first .. last - 1 of a count pass: each pixel's changes summed
-// along the ray from the count it carried in, so that bit b of its mask is
-// set when the winding number at the pass's slice b is not 0. `marks` says
-// which quarters (32 slices, 16 words) of a pixel got changes; only those
-// words are read, and zeroed for the next pass.
-void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* masks, int* carried,
+// along the ray from the count it carried in, so that bit b of band j's mask
+// (bands[j], 4 words a pixel) is set when the winding number at the pass's
+// slice 128 j + b is not 0. Bit g of the pixel's mark says which groups of
+// 32 slices (16 words) got changes; only those words are read, and zeroed
+// for the next pass.
+void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* const* bands, int* carried,
                std::size_t first, std::size_t last) {
     for (std::size_t p = first; p < last; ++p) {
-        std::uint32_t* bits = masks + 4 * p;
+        const std::uint32_t mark = marks[4 * p];
         int count = carried[p];
         std::uint32_t* c = counts + p * kCountWords;
-        for (int q = 0; q < 4; ++q) {
-            if (marks[4 * p + q] == 0) {
+        for (int g = 0; g < kCountGroups; ++g) {
+            std::uint32_t& bits = bands[g / 4][4 * p + g % 4];
+            if ((mark >> g & 1u) == 0) {
                 // No crossing in these 32 slices: the count stays.
-                bits[q] = count != 0 ? ~0u : 0u;
+                bits = count != 0 ? ~0u : 0u;
                 continue;
             }
             std::uint32_t word = 0;
-            std::uint32_t* pairs = c + 16 * q;
+            std::uint32_t* pairs = c + 16 * g;
             for (int w = 0; w < 16; ++w) {
                 const std::uint32_t pair = pairs[w];
                 if (pair == 0) {
@@ -139,7 +155,7 @@ void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t*
                 count += high;
                 word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
             }
-            bits[q] = word;
+            bits = word;
         }
         carried[p] = count;
     }
@@ -211,7 +227,7 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
     if (!countProgram_.built()) {
         std::string why;
         if (!countProgram_.build(loader, vertexShaderText("#version 430 compatibility").c_str(),
-                                 kCountFragmentShader, "sliceMask", &why))
+                                 countShaderText().c_str(), "sliceMask", &why))
             return "the nonzero rule's shaders did not build: " + why;
         const char* names[7] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "sliceScale"};
         for (int u = 0; u < 7; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
@@ -324,10 +340,36 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         target_.unbind();
         return;
     }
-    masks_.resize(static_cast<std::size_t>(n) * rowCount * 4);
-    // A run of passes along an axis starts at slice 0; later ones carry on
-    // from the counts it ended with.
-    if (firstSlice == 0) carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
+    // A band comes from the count pass that covers it, kept since that ran
+    // for the same rows. Passes along an axis come in order from slice 0
+    // (carry_ holds the counts below the next count pass); a band asked for
+    // out of that order counts the axis over.
+    const int passFirst = firstSlice - firstSlice % kCountSlots;
+    const int band = (firstSlice - passFirst) / kSlicesPerPass;
+    CountState& state = counted_[axis];
+    const bool sameRows = state.rowFirst == rowFirst && state.rowCount == rowCount;
+    if (!sameRows || state.passFirst != passFirst || state.handedOut[band]) {
+        if (!sameRows || state.next > passFirst) {
+            state.rowFirst = rowFirst;
+            state.rowCount = rowCount;
+            state.next = 0;
+            carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
+        }
+        while (state.next <= passFirst && countError_.empty()) {
+            countPass(context, axis, state.next, rowFirst, rowCount);
+            state.passFirst = state.next;
+            state.next += kCountSlots;
+            std::fill(std::begin(state.handedOut), std::end(state.handedOut), false);
+        }
+    }
+    masks_.swap(state.bands[band]);
+    state.handedOut[band] = true;
+}
+
+void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount) {
+    const int n = context.info.size;
+    CountState& state = counted_[axis];
+    for (std::vector<std::uint32_t>& band : state.bands) band.resize(static_cast<std::size_t>(n) * rowCount * 4);
     GL_Ext_Loader& gl = context.loader;
     target_.bind();
     glPushAttrib(GL_ENABLE_BIT | GL_SCISSOR_BIT);
@@ -338,9 +380,9 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
     for (int strip = rowFirst; strip < rowFirst + rowCount; strip += countRows_) {
         const int rows = std::min(countRows_, rowFirst + rowCount - strip);
         const std::size_t pixels = static_cast<std::size_t>(n) * rows;
-        renderCountPass(context, axis, firstSlice, strip, rows);
-        // Which pixels a fragment of this pass reached: only their counts
-        // are read (and zeroed for the next pass), in place.
+        renderCountPass(context, axis, passFirst, strip, rows);
+        // Which groups of each pixel a fragment of this pass reached: only
+        // their counts are read (and zeroed for the next pass), in place.
         target_.readRows(strip, rows, reached_);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
         auto* counts = static_cast<std::uint32_t*>(
@@ -353,14 +395,16 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         }
         // Each pixel's counts summed along the ray, in parts of the strip
         // side by side: the GL's threads are idle meanwhile.
-        std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
-        int* carried = carry_[axis].data() + static_cast<std::size_t>(strip - rowFirst) * n;
+        const std::size_t offset = static_cast<std::size_t>(strip - rowFirst) * n;
+        std::uint32_t* bands[kCountBands];
+        for (int j = 0; j < kCountBands; ++j) bands[j] = state.bands[j].data() + offset * 4;
+        int* carried = carry_[axis].data() + offset;
         const std::size_t parts = std::min<std::size_t>(scanThreads(), pixels / 4096 + 1);
         std::vector<std::thread> helpers;
         for (std::size_t part = 1; part < parts; ++part)
-            helpers.emplace_back(sumCounts, counts, reached_.data(), out, carried, pixels * part / parts,
+            helpers.emplace_back(sumCounts, counts, reached_.data(), bands, carried, pixels * part / parts,
                                  pixels * (part + 1) / parts);
-        sumCounts(counts, reached_.data(), out, carried, 0, pixels / parts);
+        sumCounts(counts, reached_.data(), bands, carried, 0, pixels / parts);
         for (std::thread& helper : helpers) helper.join();
         gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
@@ -478,6 +522,12 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
     const int n = context.info.size;
     rule_ = rule;
     countError_.clear();
+    for (CountState& state : counted_) {
+        // Nothing counted for this run yet.
+        state.rowFirst = -1;
+        state.passFirst = -1;
+        state.next = 0;
+    }
     {
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
         const long open = countOpenEdges(context.mesh.positions, context.faces);

@@ -49,6 +49,8 @@ class ParityVoxelizer {
 public:
     // Slices per pass: the bits of one RGBA32UI pixel.
     static constexpr int kSlicesPerPass = 128;
+    // Passes' worth of slices one count pass of the nonzero rule covers.
+    static constexpr int kCountBands = 2;
 
     // The whole run: checks the GL, warns in the log about open edges, picks
     // the votes (1 or 3; 0: 3 when there are open edges, else 1, said in the
@@ -83,6 +85,10 @@ private:
     // - 1 into masks_ (4 words a pixel, row rowFirst first), by the rule of
     // the run: the XOR target read back, or the counts summed along the ray.
     void passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
+    // One count pass: kCountBands bands of slices from passFirst along `axis`, for
+    // window rows rowFirst .. rowFirst + rowCount - 1, each band's inside
+    // bits into counted_[axis].bands, carry_[axis] carried on.
+    void countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount);
     // Rows of the count buffer: as many as fit its size.
     int countRows() const { return countRows_; }
     // Slices base .. base + count - 1, one ray (z) a voxel.
@@ -115,8 +121,20 @@ private:
     int countRows_ = 0;  // window rows the count buffer holds
     int countSize_ = 0;  // N it was made for
     std::string countError_;  // why a count pass could not be read, once one could not
-    std::vector<std::uint32_t> reached_;  // the count pass's marks: pixels with counts, 4 words a pixel
-    std::vector<int> carry_[3];  // per axis: each pixel's winding number after the last pass's slices
+    std::vector<std::uint32_t> reached_;  // the count pass's marks: groups with counts, bits of the first of 4 words a pixel
+    std::vector<int> carry_[3];  // per axis: each pixel's winding number below counted_[axis].next
+    // Per axis: the rows being counted, where the next count pass starts,
+    // and the bands of the last one (passFirst its first slice, -1 none), 4
+    // words a pixel each, with those already handed out to masks_.
+    struct CountState {
+        int rowFirst = -1;
+        int rowCount = 0;
+        int next = 0;
+        int passFirst = -1;
+        std::vector<std::uint32_t> bands[kCountBands];
+        bool handedOut[kCountBands] = {};
+    };
+    CountState counted_[3];
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
     std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y
