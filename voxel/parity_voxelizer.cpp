@@ -52,31 +52,32 @@ std::string vertexShaderText(const char* version = "#version 130") {
            ".0" + kVertexShaderBody;
 }
 
-// A count pass covers kCountBands passes' worth of slices (128 each): every
-// fragment is shaded once per count pass, not once per band of slices, and
-// the later bands' masks wait for the calls that ask for them.
+// A count pass covers countBands_ passes' worth of slices (128 each, up to
+// kMaxCountBands): every fragment is shaded once per count pass, not once
+// per band of slices, and the later bands' masks wait for the calls that
+// ask for them.
 //
-// The count buffer: kCountWords words a pixel, rows of N pixels from window
-// row rowFirst up. Slice b (0 .. kCountSlots - 1) of the count pass has the
-// 16-bit half b % 2 of word b / 2: the sum of the crossings between its
-// centre and the centre before it (for the first pass along an axis, all
-// crossings below slice 0 go to slice 0). Crossings below a later pass's
-// first slice were counted by an earlier pass, whose totals the CPU carries
-// on. Halves are added as parts of one 32-bit word, so a negative low half
-// borrows from the high one; decodeHalves gives it back. A change is exact
-// while fewer than 32768 crossings of one pixel fall between two
-// neighbouring slice centres.
-constexpr int kCountBands = ParityVoxelizer::kCountBands;
-constexpr int kCountSlots = ParityVoxelizer::kSlicesPerPass * kCountBands;
-constexpr int kCountWords = kCountSlots / 2;
-constexpr int kCountGroups = kCountSlots / 32;  // marked groups of 32 slices (16 words)
-static_assert(kCountGroups <= 32, "one mark bit a group");
+// The count buffer: 64 words a pixel per band, rows of N pixels from window
+// row rowFirst up. Slice b of the count pass has the 16-bit half b % 2 of
+// word b / 2: the sum of the crossings between its centre and the centre
+// before it (for the first pass along an axis, all crossings below slice 0
+// go to slice 0). Crossings below a later pass's first slice were counted
+// by an earlier pass, whose totals the CPU carries on. Halves are added as
+// parts of one 32-bit word, so a negative low half borrows from the high
+// one; decodeHalves gives it back. A change is exact while fewer than 32768
+// crossings of one pixel fall between two neighbouring slice centres.
+constexpr int kMaxCountBands = ParityVoxelizer::kMaxCountBands;
+constexpr int kBandWords = ParityVoxelizer::kSlicesPerPass / 2;
+static_assert(kMaxCountBands * ParityVoxelizer::kSlicesPerPass / 32 <= 32, "one mark bit per 32 slices");
 constexpr std::size_t kCountBufferBytes = std::size_t(128) << 20;
+// Memory the bands kept for later calls may take (bytes): N = 1024 keeps
+// three more bands, 2048 one, 4096 none.
+constexpr std::size_t kKeptBandBytes = std::size_t(64) << 20;
 
-// COUNT_SLOTS and COUNT_WORDS are defined in front of it (countShaderText).
-constexpr const char* kCountFragmentShaderBody = R"(
+constexpr const char* kCountFragmentShader = R"(#version 430 compatibility
 layout(std430, binding = 0) buffer Counts { uint counts[]; };
 uniform int firstSlice;
+uniform int slots;  // of the count pass: 128 a band
 uniform int rowFirst;
 uniform int rowCount;
 uniform int width;
@@ -89,24 +90,19 @@ void main() {
     // Fragments outside the pass's slices are dropped before any output:
     // most fragments of every pass, and their colour writes cost as much
     // as the counting.
-    if (row < 0 || row >= rowCount || slot >= COUNT_SLOTS) discard;
+    if (row < 0 || row >= rowCount || slot >= slots) discard;
     if (slot < 0) {
         if (firstSlice > 0) discard;  // an earlier pass counted it
         slot = 0;
     }
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
-    uint word = uint(row * width + int(gl_FragCoord.x)) * uint(COUNT_WORDS) + uint(slot) / 2u;
+    uint word = uint(row * width + int(gl_FragCoord.x)) * uint(slots / 2) + uint(slot) / 2u;
     atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
     // ORed in: bit g marks that group g of the pixel's counts (32 slices,
     // 16 words) has changes to read.
     sliceMask = uvec4(1u << (uint(slot) / 32u), 0u, 0u, 0u);
 }
 )";
-
-std::string countShaderText() {
-    return "#version 430 compatibility\n#define COUNT_SLOTS " + std::to_string(kCountSlots) + "\n#define COUNT_WORDS " +
-           std::to_string(kCountWords) + kCountFragmentShaderBody;
-}
 
 // The two signed 16-bit changes packed into one count word (low half first).
 inline void decodeHalves(std::uint32_t word, int& low, int& high) {
@@ -123,16 +119,17 @@ std::size_t scanThreads() {
 // Pixels first .. last - 1 of a count pass: each pixel's changes summed
 // along the ray from the count it carried in, so that bit b of band j's mask
 // (bands[j], 4 words a pixel) is set when the winding number at the pass's
-// slice 128 j + b is not 0. Bit g of the pixel's mark says which groups of
+// slice 128 j + b is not 0 (j < bandCount). Bit g of the pixel's mark says which groups of
 // 32 slices (16 words) got changes; only those words are read, and zeroed
 // for the next pass.
-void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* const* bands, int* carried,
-               std::size_t first, std::size_t last) {
+void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* const* bands, int bandCount,
+               int* carried, std::size_t first, std::size_t last) {
+    const int groups = 4 * bandCount;
     for (std::size_t p = first; p < last; ++p) {
         const std::uint32_t mark = marks[4 * p];
         int count = carried[p];
-        std::uint32_t* c = counts + p * kCountWords;
-        for (int g = 0; g < kCountGroups; ++g) {
+        std::uint32_t* c = counts + p * kBandWords * bandCount;
+        for (int g = 0; g < groups; ++g) {
             std::uint32_t& bits = bands[g / 4][4 * p + g % 4];
             if ((mark >> g & 1u) == 0) {
                 // No crossing in these 32 slices: the count stays.
@@ -227,16 +224,21 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
     if (!countProgram_.built()) {
         std::string why;
         if (!countProgram_.build(loader, vertexShaderText("#version 430 compatibility").c_str(),
-                                 countShaderText().c_str(), "sliceMask", &why))
+                                 kCountFragmentShader, "sliceMask", &why))
             return "the nonzero rule's shaders did not build: " + why;
-        const char* names[7] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "sliceScale"};
-        for (int u = 0; u < 7; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
+        const char* names[8] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "slots", "sliceScale"};
+        for (int u = 0; u < 8; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
     }
     if (countSize_ != n || !countBuffer_) {
         GLint limit = 0;
         glGetIntegerv(GL_MAX_SHADER_STORAGE_BLOCK_SIZE, &limit);
         const std::size_t bytes = std::min<std::size_t>(kCountBufferBytes, limit > 0 ? limit : kCountBufferBytes);
-        const std::size_t rowBytes = static_cast<std::size_t>(n) * kCountWords * 4;
+        // As many bands a count pass as the memory for the kept ones allows
+        // and the slices need.
+        const std::size_t bandBytes = static_cast<std::size_t>(n) * n * 16;
+        countBands_ = static_cast<int>(std::min<std::size_t>(
+            {kMaxCountBands, 1 + kKeptBandBytes / bandBytes, static_cast<std::size_t>((n + kSlicesPerPass - 1) / kSlicesPerPass)}));
+        const std::size_t rowBytes = static_cast<std::size_t>(n) * kBandWords * countBands_ * 4;
         countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, n));
         countLoader_ = &loader;
         if (!countBuffer_) loader.glGenBuffersARB(1, &countBuffer_);
@@ -320,9 +322,9 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
     // towards +axis, so it leaves the solid (-1). Along y the window is
     // (x, z, y), a mirror image: such a face enters (+1).
     const int frontSign = axis == 1 ? 1 : -1;
-    const int values[6] = {firstSlice, rowFirst, rowCount, n, frontSign, axis};
-    for (int u = 0; u < 6; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
-    gl.glUniform1fARB(countUniforms_[6], static_cast<float>(n / static_cast<double>(kFrameSide)));
+    const int values[7] = {firstSlice, rowFirst, rowCount, n, frontSign, axis, kSlicesPerPass * countBands_};
+    for (int u = 0; u < 7; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
+    gl.glUniform1fARB(countUniforms_[7], static_cast<float>(n / static_cast<double>(kFrameSide)));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     countProgram_.done();
     gl.glMemoryBarrier(GL_BUFFER_UPDATE_BARRIER_BIT);
@@ -344,7 +346,8 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
     // for the same rows. Passes along an axis come in order from slice 0
     // (carry_ holds the counts below the next count pass); a band asked for
     // out of that order counts the axis over.
-    const int passFirst = firstSlice - firstSlice % kCountSlots;
+    const int passSlices = kSlicesPerPass * countBands_;
+    const int passFirst = firstSlice - firstSlice % passSlices;
     const int band = (firstSlice - passFirst) / kSlicesPerPass;
     CountState& state = counted_[axis];
     const bool sameRows = state.rowFirst == rowFirst && state.rowCount == rowCount;
@@ -358,7 +361,7 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         while (state.next <= passFirst && countError_.empty()) {
             countPass(context, axis, state.next, rowFirst, rowCount);
             state.passFirst = state.next;
-            state.next += kCountSlots;
+            state.next += passSlices;
             std::fill(std::begin(state.handedOut), std::end(state.handedOut), false);
         }
     }
@@ -369,7 +372,7 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
 void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount) {
     const int n = context.info.size;
     CountState& state = counted_[axis];
-    for (std::vector<std::uint32_t>& band : state.bands) band.resize(static_cast<std::size_t>(n) * rowCount * 4);
+    for (int j = 0; j < countBands_; ++j) state.bands[j].resize(static_cast<std::size_t>(n) * rowCount * 4);
     GL_Ext_Loader& gl = context.loader;
     target_.bind();
     glPushAttrib(GL_ENABLE_BIT | GL_SCISSOR_BIT);
@@ -386,7 +389,7 @@ void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int pa
         target_.readRows(strip, rows, reached_);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
         auto* counts = static_cast<std::uint32_t*>(
-            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kCountWords * 4),
+            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kBandWords * countBands_ * 4),
                                 GL_MAP_READ_BIT | GL_MAP_WRITE_BIT));
         if (!counts) {
             countError_ = "the nonzero rule's counts could not be read back (glMapBufferRange failed)";
@@ -396,15 +399,15 @@ void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int pa
         // Each pixel's counts summed along the ray, in parts of the strip
         // side by side: the GL's threads are idle meanwhile.
         const std::size_t offset = static_cast<std::size_t>(strip - rowFirst) * n;
-        std::uint32_t* bands[kCountBands];
-        for (int j = 0; j < kCountBands; ++j) bands[j] = state.bands[j].data() + offset * 4;
+        std::uint32_t* bands[kMaxCountBands];
+        for (int j = 0; j < countBands_; ++j) bands[j] = state.bands[j].data() + offset * 4;
         int* carried = carry_[axis].data() + offset;
         const std::size_t parts = std::min<std::size_t>(scanThreads(), pixels / 4096 + 1);
         std::vector<std::thread> helpers;
         for (std::size_t part = 1; part < parts; ++part)
-            helpers.emplace_back(sumCounts, counts, reached_.data(), bands, carried, pixels * part / parts,
-                                 pixels * (part + 1) / parts);
-        sumCounts(counts, reached_.data(), bands, carried, 0, pixels / parts);
+            helpers.emplace_back(sumCounts, counts, reached_.data(), bands, countBands_, carried,
+                                 pixels * part / parts, pixels * (part + 1) / parts);
+        sumCounts(counts, reached_.data(), bands, countBands_, carried, 0, pixels / parts);
         for (std::thread& helper : helpers) helper.join();
         gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);

@@ -49,8 +49,8 @@ class ParityVoxelizer {
 public:
     // Slices per pass: the bits of one RGBA32UI pixel.
     static constexpr int kSlicesPerPass = 128;
-    // Passes' worth of slices one count pass of the nonzero rule covers.
-    static constexpr int kCountBands = 2;
+    // Passes' worth of slices one count pass of the nonzero rule may cover.
+    static constexpr int kMaxCountBands = 4;
 
     // The whole run: checks the GL, warns in the log about open edges, picks
     // the votes (1 or 3; 0: 3 when there are open edges, else 1, said in the
@@ -85,7 +85,7 @@ private:
     // - 1 into masks_ (4 words a pixel, row rowFirst first), by the rule of
     // the run: the XOR target read back, or the counts summed along the ray.
     void passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
-    // One count pass: kCountBands bands of slices from passFirst along `axis`, for
+    // One count pass: countBands_ bands of slices from passFirst along `axis`, for
     // window rows rowFirst .. rowFirst + rowCount - 1, each band's inside
     // bits into counted_[axis].bands, carry_[axis] carried on.
     void countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount);
@@ -115,10 +115,11 @@ private:
     RenderTarget target_;  // Integer format
     InsideRule rule_ = InsideRule::Parity;
     ShaderProgram countProgram_;
-    GLint countUniforms_[7] = {-1, -1, -1, -1, -1, -1, -1};
+    GLint countUniforms_[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     GLuint countBuffer_ = 0;
     GL_Ext_Loader* countLoader_ = nullptr;  // that made countBuffer_
     int countRows_ = 0;  // window rows the count buffer holds
+    int countBands_ = 1;  // bands of 128 slices a count pass covers
     int countSize_ = 0;  // N it was made for
     std::string countError_;  // why a count pass could not be read, once one could not
     std::vector<std::uint32_t> reached_;  // the count pass's marks: groups with counts, bits of the first of 4 words a pixel
@@ -131,8 +132,8 @@ private:
         int rowCount = 0;
         int next = 0;
         int passFirst = -1;
-        std::vector<std::uint32_t> bands[kCountBands];
-        bool handedOut[kCountBands] = {};
+        std::vector<std::uint32_t> bands[kMaxCountBands];
+        bool handedOut[kMaxCountBands] = {};
     };
     CountState counted_[3];
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
