@@ -35,13 +35,16 @@ namespace kubelmar {
 // -axis outside); across the ray GL's rasterisation rule decides, which on a
 // closed mesh counts a centre on a shared edge for exactly one of its faces.
 //
-// The nonzero rule runs the same passes with signed counts in place of XOR:
+// The nonzero rule runs the same views with signed counts in place of XOR:
 // every fragment adds +1 (entering: the face turned towards -axis) or -1
-// into a shader storage buffer, at the first of the pass's slices whose
-// centre lies beyond it; fragments that an earlier pass along the axis
-// counted add nothing. Summed along the ray on the CPU, carried from pass
-// to pass, a slice's count is its centre's winding number, and its bit is
-// set when that is not 0. The same fragments decide as in the parity rule,
+// into a shader storage buffer, at the first of the count pass's slices
+// whose centre lies beyond it; fragments that an earlier count pass along
+// the axis counted, or beyond its slices, are discarded. A count pass
+// covers up to four passes' worth of slices (as memory allows), so each
+// fragment is shaded fewer times; the bands after the first wait for the
+// calls that ask for them. Summed along the ray on the CPU (on several
+// threads), carried from pass to pass, a slice's count is its centre's
+// winding number, and its bit is set when that is not 0. The same fragments decide as in the parity rule,
 // so on a closed mesh whose shells neither overlap nor turn inside out the
 // two rules agree voxel for voxel. Needs OpenGL 4.3 (shader storage
 // buffers, atomic counters in them).
