@@ -106,6 +106,7 @@ std::vector<TextureLoadResult> loadTextureFiles(const std::vector<std::string>& 
         return results;
     }
 
+    if (paths.empty()) return results;
     SharedTexels texels(static_cast<std::size_t>(std::max(0LL, std::min(pixelBudget, kMaxTotalTexturePixels))) * 4);
     if (!texels.error().empty()) {
         for (TextureLoadResult& r : results) r.reason = "cannot start the image decoder: " + texels.error();
