@@ -31,7 +31,8 @@ void populate(std::uint8_t* at, std::size_t bytes, bool forWriting) {
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(at) & ~(page - 1);
     const std::uintptr_t end = reinterpret_cast<std::uintptr_t>(at) + bytes;
-    if (bytes > 0) ::madvise(reinterpret_cast<void*>(start), end - start, forWriting ? MADV_POPULATE_WRITE : MADV_POPULATE_READ);
+    if (bytes > 0)
+        ::madvise(reinterpret_cast<void*>(start), end - start, forWriting ? MADV_POPULATE_WRITE : MADV_POPULATE_READ);
 #else
     (void)at;
     (void)bytes;

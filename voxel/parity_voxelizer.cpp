@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <system_error>
 #include <thread>
 
 #include "mesh/mesh_frame.h"
@@ -119,9 +120,9 @@ std::size_t scanThreads() {
 // Pixels first .. last - 1 of a count pass: each pixel's changes summed
 // along the ray from the count it carried in, so that bit b of band j's mask
 // (bands[j], 4 words a pixel) is set when the winding number at the pass's
-// slice 128 j + b is not 0 (j < bandCount). Bit g of the pixel's mark says which groups of
-// 32 slices (16 words) got changes; only those words are read, and zeroed
-// for the next pass.
+// slice 128 j + b is not 0 (j < bandCount). Bit g of the pixel's mark says
+// which groups of 32 slices (16 words) got changes; only those words are
+// read, and zeroed for the next pass.
 void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* const* bands, int bandCount,
                int* carried, std::size_t first, std::size_t last) {
     const int groups = 4 * bandCount;
@@ -236,8 +237,8 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n) {
         // As many bands a count pass as the memory for the kept ones allows
         // and the slices need.
         const std::size_t bandBytes = static_cast<std::size_t>(n) * n * 16;
-        countBands_ = static_cast<int>(std::min<std::size_t>(
-            {kMaxCountBands, 1 + kKeptBandBytes / bandBytes, static_cast<std::size_t>((n + kSlicesPerPass - 1) / kSlicesPerPass)}));
+        const auto bandsNeeded = static_cast<std::size_t>((n + kSlicesPerPass - 1) / kSlicesPerPass);
+        countBands_ = static_cast<int>(std::min<std::size_t>({kMaxCountBands, 1 + kKeptBandBytes / bandBytes, bandsNeeded}));
         const std::size_t rowBytes = static_cast<std::size_t>(n) * kBandWords * countBands_ * 4;
         countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, n));
         countLoader_ = &loader;
@@ -389,7 +390,8 @@ void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int pa
         target_.readRows(strip, rows, reached_);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
         auto* counts = static_cast<std::uint32_t*>(
-            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kBandWords * countBands_ * 4),
+            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0,
+                                static_cast<GLsizeiptr>(pixels * kBandWords * countBands_ * 4),
                                 GL_MAP_READ_BIT | GL_MAP_WRITE_BIT));
         if (!counts) {
             countError_ = "the nonzero rule's counts could not be read back (glMapBufferRange failed)";
@@ -404,9 +406,14 @@ void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int pa
         int* carried = carry_[axis].data() + offset;
         const std::size_t parts = std::min<std::size_t>(scanThreads(), pixels / 4096 + 1);
         std::vector<std::thread> helpers;
-        for (std::size_t part = 1; part < parts; ++part)
-            helpers.emplace_back(sumCounts, counts, reached_.data(), bands, countBands_, carried,
-                                 pixels * part / parts, pixels * (part + 1) / parts);
+        for (std::size_t part = 1; part < parts; ++part) {
+            const std::size_t first = pixels * part / parts, last = pixels * (part + 1) / parts;
+            try {
+                helpers.emplace_back(sumCounts, counts, reached_.data(), bands, countBands_, carried, first, last);
+            } catch (const std::system_error&) {
+                sumCounts(counts, reached_.data(), bands, countBands_, carried, first, last);  // no thread to be had
+            }
+        }
         sumCounts(counts, reached_.data(), bands, countBands_, carried, 0, pixels / parts);
         for (std::thread& helper : helpers) helper.join();
         gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);

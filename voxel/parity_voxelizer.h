@@ -125,7 +125,9 @@ private:
     int countBands_ = 1;  // bands of 128 slices a count pass covers
     int countSize_ = 0;  // N it was made for
     std::string countError_;  // why a count pass could not be read, once one could not
-    std::vector<std::uint32_t> reached_;  // the count pass's marks: groups with counts, bits of the first of 4 words a pixel
+    // The count pass's marks: bit g of the first of 4 words a pixel says
+    // that group g (32 slices) has counts.
+    std::vector<std::uint32_t> reached_;
     std::vector<int> carry_[3];  // per axis: each pixel's winding number below counted_[axis].next
     // Per axis: the rows being counted, where the next count pass starts,
     // and the bands of the last one (passFirst its first slice, -1 none), 4
