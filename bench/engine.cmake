@@ -3,3 +3,5 @@ target_link_libraries(kubelmar_bench_engine PRIVATE kubelmar_engine kubelmar_for
 # The conservative surface and the nonzero rule against the default rules.
 add_executable(kubelmar_bench_robust bench_robust.cpp)
 target_link_libraries(kubelmar_bench_robust PRIVATE kubelmar_engine kubelmar_egl kubelmar_warnings)
+add_executable(kubelmar_bench_nonzero bench_nonzero.cpp)
+target_link_libraries(kubelmar_bench_nonzero PRIVATE kubelmar_engine kubelmar_egl kubelmar_warnings)

@@ -23,9 +23,11 @@ struct LoadLimits {
     std::uint64_t maxMemoryBytes = defaultMemoryBudget();
     // Seconds the third-party readers may take before they are stopped.
     unsigned maxReadSeconds = 300;
-    // Run the third-party readers (STL, PLY, glTF, 3MF, OFF) in a child
-    // process, so that a crash, an abort or a hang there becomes an error of
-    // this load. Off only where the caller wants faults to surface (fuzzing).
+    // Run the third-party readers (STL, PLY, glTF, 3MF, OFF) and the
+    // decoder of an OBJ's textures in a child process, so that a crash, an
+    // abort or a hang there becomes an error of this load (a lost texture
+    // for the decoder). Off only where the caller wants faults to surface
+    // (fuzzing).
     bool isolateThirdPartyReaders = true;
 
     // min(physical memory / 2, 8 GiB); 2 GiB where the memory size can't be read.

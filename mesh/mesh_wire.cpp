@@ -101,6 +101,7 @@ public:
     // A list count that can't exceed what is left at `least` bytes each.
     bool count(std::uint64_t& n, std::size_t least) { return value(n) && n <= in_.size() / least; }
     bool done() const { return in_.empty(); }
+    std::string_view rest() const { return in_; }
 
 private:
     std::string_view in_;
@@ -200,6 +201,26 @@ bool decodeReadResult(std::string_view bytes, ObjReadResult& result, Mesh& mesh)
         if (t.width < 0 || t.height < 0 ||
             t.rgba.size() != static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4)
             return false;
+    return true;
+}
+
+std::string encodeTextureRecord(const TextureLoadResult& result) {
+    Writer w;
+    w.flag(result.ok);
+    w.text(result.reason);
+    w.text(result.texture.path);
+    w.value(result.texture.width);
+    w.value(result.texture.height);
+    return w.take();
+}
+
+bool decodeTextureRecord(std::string_view& bytes, TextureLoadResult& result) {
+    Reader r(bytes);
+    Texture& t = result.texture;
+    if (!r.flag(result.ok) || !r.text(result.reason) || !r.text(t.path) || !r.value(t.width) || !r.value(t.height) ||
+        t.width < 0 || t.height < 0)
+        return false;
+    bytes = r.rest();
     return true;
 }
 

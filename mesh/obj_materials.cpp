@@ -9,7 +9,7 @@
 
 #include "mesh/mtl_reader.h"
 #include "mesh/obj_number.h"
-#include "mesh/texture_image.h"
+#include "mesh/texture_files.h"
 
 namespace kubelmar {
 
@@ -18,7 +18,8 @@ using obj::skipBlanks;
 
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root) {
+                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root,
+                                  const LoadLimits& limits, const TextureFileDecoder& decode) {
     std::vector<int> slotMaterial(materialNames.size(), -1);
     if (materialNames.empty()) return slotMaterial;
 
@@ -67,9 +68,44 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
         }
     }
 
-    // Materials in order of first use, each texture loaded once.
+    // The texture file of each used material, resolved as its MTL file's
+    // folder gives it; empty for none.
+    std::vector<std::string> texturePaths(materialNames.size());
+    for (std::size_t slot = 0; slot < materialNames.size(); ++slot) {
+        const auto it = defined.find(materialNames[slot].first);
+        if (it == defined.end() || it->second.texturePath.empty()) continue;
+        std::string file = it->second.texturePath;
+        const fs::path mtlFolder = fs::path(definedIn[it->first]).parent_path();
+        std::error_code ec;
+        if (!fs::exists(mtlFolder / file, ec) && file.find('\\') != std::string::npos)
+            std::replace(file.begin(), file.end(), '\\', '/');
+        texturePaths[slot] = (mtlFolder / file).string();
+        // The root decides on the name as written after the separators are
+        // mended.
+        it->second.texturePath = file;
+    }
+
+    // Each file the root allows, once, in order of first use: decoded
+    // together, in a child process where the limits ask for one, so that a
+    // decoder fault costs a texture and not the load.
+    std::map<std::string, std::string, std::less<>> refusals;  // resolved path -> why not
+    std::map<std::string, std::size_t, std::less<>> toLoad;    // resolved path -> index in `files`
+    std::vector<std::string> files;
+    for (std::size_t slot = 0; slot < materialNames.size(); ++slot) {
+        const std::string& path = texturePaths[slot];
+        if (path.empty() || refusals.count(path) || toLoad.count(path)) continue;
+        const std::string& written = defined.find(materialNames[slot].first)->second.texturePath;
+        if (std::string refused = root.refusal(written, path); !refused.empty()) {
+            refusals.emplace(path, std::move(refused));
+        } else {
+            toLoad.emplace(path, files.size());
+            files.push_back(path);
+        }
+    }
+    std::vector<TextureLoadResult> images = loadTextureFiles(files, kMaxTotalTexturePixels, limits, decode);
+
+    // Materials in order of first use, each texture's warning once.
     std::map<std::string, int, std::less<>> loadedTextures;  // resolved path -> index, -1 failed
-    long long pixelsLeft = kMaxTotalTexturePixels;
     for (std::size_t slot = 0; slot < materialNames.size(); ++slot) {
         const auto& [materialName, line] = materialNames[slot];
         const auto it = defined.find(materialName);
@@ -81,22 +117,14 @@ std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<
             continue;
         }
         Material material = it->second.material;
-        const std::string& written = it->second.texturePath;
-        if (!written.empty()) {
-            const fs::path mtlFolder = fs::path(definedIn[materialName]).parent_path();
-            std::string file = written;
-            std::error_code ec;
-            if (!fs::exists(mtlFolder / file, ec) && file.find('\\') != std::string::npos)
-                std::replace(file.begin(), file.end(), '\\', '/');
-            const std::string path = (mtlFolder / file).string();
+        if (const std::string& path = texturePaths[slot]; !path.empty()) {
             auto found = loadedTextures.find(path);
             if (found == loadedTextures.end()) {
                 int index = -1;
-                if (const std::string refused = root.refusal(file, path); !refused.empty()) {
+                if (const auto refused = refusals.find(path); refused != refusals.end()) {
                     warnings.push_back(ReferenceRoot::refusedWarning(definedIn[materialName], it->second.textureLine,
-                                                                     "texture", file, refused));
-                } else if (TextureLoadResult image = loadTextureFile(path, pixelsLeft); image.ok) {
-                    pixelsLeft -= static_cast<long long>(image.texture.width) * image.texture.height;
+                                                                     "texture", it->second.texturePath, refused->second));
+                } else if (TextureLoadResult& image = images[toLoad.at(path)]; image.ok) {
                     index = static_cast<int>(textures.size());
                     textures.push_back(std::move(image.texture));
                 } else {

@@ -7,7 +7,9 @@
 
 #include "base/diagnostic.h"
 #include "mesh/material.h"
+#include "mesh/load_limits.h"
 #include "mesh/reference_root.h"
+#include "mesh/texture_files.h"
 
 namespace kubelmar {
 
@@ -23,9 +25,13 @@ using NamedLine = std::pair<std::string, std::int64_t>;
 // index in `materials` of each name, or -1. Every file that can't be read,
 // texture that can't be loaded and name without a definition adds one
 // warning line naming file and line; the rest goes on. Libraries and
-// textures that `root` refuses are not opened: one warning each.
+// textures that `root` refuses are not opened: one warning each. The
+// textures are decoded by `decode` through loadTextureFiles under `limits`
+// (in a child process unless the limits turn that off).
 std::vector<int> loadObjMaterials(const std::string& objPath, const std::vector<NamedLine>& libraries,
                                   const std::vector<NamedLine>& materialNames, std::vector<Material>& materials,
-                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root);
+                                  std::vector<Texture>& textures, Diagnostics& warnings, const ReferenceRoot& root,
+                                  const LoadLimits& limits,
+                                  const TextureFileDecoder& decode = TextureFileDecoder(loadTextureFile));
 
 }  // namespace kubelmar

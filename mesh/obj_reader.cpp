@@ -53,6 +53,7 @@ public:
     ObjParser(const std::string& name, const LoadLimits& limits, const LoadProgress& progress)
         : name_(name),
           root_(name, limits),
+          limits_(limits),
           progress_(progress),
           budget_(limits.maxMemoryBytes),
           maxFaces_(budget_ / kBytesPerFace) {}
@@ -88,6 +89,7 @@ private:
 
     const std::string& name_;
     ReferenceRoot root_;
+    const LoadLimits& limits_;
     const LoadProgress& progress_;
     std::int64_t line_ = 0;
     std::vector<Float3> positions_;
@@ -443,7 +445,7 @@ bool ObjParser::buildMesh(Mesh& mesh, ObjReadResult& result) {
     std::vector<Material> materials;
     std::vector<Texture> textures;
     const std::vector<int> slotMaterial =
-        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_, root_);
+        loadObjMaterials(name_, libraries_, materialNames_, materials, textures, warnings_, root_, limits_);
     const bool plain = materials.empty() || faceMaterials_.empty();
     if (plain) {
         mesh.build(positions_, normals_, lineColours ? std::vector<Rgba>{} : colors_, texCoords_, faceIndices_);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <system_error>
+#include <thread>
 
 #include "mesh/mesh_frame.h"
 #include "voxel/open_edges.h"
@@ -50,8 +53,13 @@ std::string vertexShaderText(const char* version = "#version 130") {
            ".0" + kVertexShaderBody;
 }
 
-// The count buffer: kCountWords words a pixel, rows of `width` pixels from window
-// row rowFirst up. Slice b (0..127) of the pass has the 16-bit half b % 2 of
+// A count pass covers countBands_ passes' worth of slices (128 each, up to
+// kMaxCountBands): every fragment is shaded once per count pass, not once
+// per band of slices, and the later bands' masks wait for the calls that
+// ask for them.
+//
+// The count buffer: 64 words a pixel per band, rows of `width` pixels from
+// window row rowFirst up. Slice b of the count pass has the 16-bit half b % 2 of
 // word b / 2: the sum of the crossings between its centre and the centre
 // before it (for the first pass along an axis, all crossings below slice 0
 // go to slice 0). Crossings below a later pass's first slice were counted
@@ -59,12 +67,18 @@ std::string vertexShaderText(const char* version = "#version 130") {
 // parts of one 32-bit word, so a negative low half borrows from the high
 // one; decodeHalves gives it back. A change is exact while fewer than 32768
 // crossings of one pixel fall between two neighbouring slice centres.
-constexpr int kCountWords = ParityVoxelizer::kSlicesPerPass / 2;
+constexpr int kMaxCountBands = ParityVoxelizer::kMaxCountBands;
+constexpr int kBandWords = ParityVoxelizer::kSlicesPerPass / 2;
+static_assert(kMaxCountBands * ParityVoxelizer::kSlicesPerPass / 32 <= 32, "one mark bit per 32 slices");
 constexpr std::size_t kCountBufferBytes = std::size_t(128) << 20;
+// Memory the bands kept for later calls may take (bytes): N = 1024 keeps
+// three more bands, 2048 one, 4096 none.
+constexpr std::size_t kKeptBandBytes = std::size_t(64) << 20;
 
 constexpr const char* kCountFragmentShader = R"(#version 430 compatibility
 layout(std430, binding = 0) buffer Counts { uint counts[]; };
 uniform int firstSlice;
+uniform int slots;  // of the count pass: 128 a band
 uniform int rowFirst;
 uniform int rowCount;
 uniform int width;
@@ -72,26 +86,77 @@ uniform int frontSign;  // what a face turned towards the viewer adds
 in float sliceDepth;
 out uvec4 sliceMask;
 void main() {
-    sliceMask = uvec4(0u);
     int row = int(gl_FragCoord.y) - rowFirst;
     int slot = int(floor(sliceDepth)) + 1 - firstSlice;  // first slice centre beyond the fragment
-    if (row < 0 || row >= rowCount || slot >= 128) return;
+    // Fragments outside the pass's slices are dropped before any output:
+    // most fragments of every pass, and their colour writes cost as much
+    // as the counting.
+    if (row < 0 || row >= rowCount || slot >= slots) discard;
     if (slot < 0) {
-        if (firstSlice > 0) return;  // an earlier pass counted it
+        if (firstSlice > 0) discard;  // an earlier pass counted it
         slot = 0;
     }
     uint change = uint(gl_FrontFacing ? frontSign : -frontSign);
-    uint word = uint(row * width + int(gl_FragCoord.x)) * 64u + uint(slot) / 2u;
+    uint word = uint(row * width + int(gl_FragCoord.x)) * uint(slots / 2) + uint(slot) / 2u;
     atomicAdd(counts[word], change << (16u * (uint(slot) & 1u)));
-    sliceMask = uvec4(1u, 0u, 0u, 0u);  // ORed in: the pixel has counts to read
+    // ORed in: bit g marks that group g of the pixel's counts (32 slices,
+    // 16 words) has changes to read.
+    sliceMask = uvec4(1u << (uint(slot) / 32u), 0u, 0u, 0u);
 }
 )";
-static_assert(kCountWords == 64 && ParityVoxelizer::kSlicesPerPass == 128, "the shader's constants");
 
 // The two signed 16-bit changes packed into one count word (low half first).
 inline void decodeHalves(std::uint32_t word, int& low, int& high) {
     low = static_cast<std::int16_t>(word & 0xFFFFu);
     high = static_cast<std::int16_t>(((word - static_cast<std::uint32_t>(low)) >> 16) & 0xFFFFu);
+}
+
+// Threads that sum counts: the cores the machine has, up to 4.
+std::size_t scanThreads() {
+    static const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return threads;
+}
+
+// Pixels first .. last - 1 of a count pass: each pixel's changes summed
+// along the ray from the count it carried in, so that bit b of band j's mask
+// (bands[j], 4 words a pixel) is set when the winding number at the pass's
+// slice 128 j + b is not 0 (j < bandCount). Bit g of the pixel's mark says
+// which groups of 32 slices (16 words) got changes; only those words are
+// read, and zeroed for the next pass.
+void sumCounts(std::uint32_t* counts, const std::uint32_t* marks, std::uint32_t* const* bands, int bandCount,
+               int* carried, std::size_t first, std::size_t last) {
+    const int groups = 4 * bandCount;
+    for (std::size_t p = first; p < last; ++p) {
+        const std::uint32_t mark = marks[4 * p];
+        int count = carried[p];
+        std::uint32_t* c = counts + p * kBandWords * bandCount;
+        for (int g = 0; g < groups; ++g) {
+            std::uint32_t& bits = bands[g / 4][4 * p + g % 4];
+            if ((mark >> g & 1u) == 0) {
+                // No crossing in these 32 slices: the count stays.
+                bits = count != 0 ? ~0u : 0u;
+                continue;
+            }
+            std::uint32_t word = 0;
+            std::uint32_t* pairs = c + 16 * g;
+            for (int w = 0; w < 16; ++w) {
+                const std::uint32_t pair = pairs[w];
+                if (pair == 0) {
+                    word |= (count != 0 ? 3u : 0u) << (2 * w);
+                    continue;
+                }
+                pairs[w] = 0;
+                int low, high;
+                decodeHalves(pair, low, high);
+                count += low;
+                word |= static_cast<std::uint32_t>(count != 0) << (2 * w);
+                count += high;
+                word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
+            }
+            bits = word;
+        }
+        carried[p] = count;
+    }
 }
 
 // Sets the bits of the pass's slices whose centres lie strictly beyond the
@@ -151,7 +216,7 @@ std::string ParityVoxelizer::prepareGL(GL_Ext_Loader& loader, int width, int hei
     return {};
 }
 
-std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n, int height) {
+std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n, int height, int depth) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (glVersionNumber(version) < std::pair(4, 3) || !loader.glBindBufferBase || !loader.glClearBufferSubData ||
         !loader.glMapBufferRange || !loader.glMemoryBarrier)
@@ -162,14 +227,19 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n, int he
         if (!countProgram_.build(loader, vertexShaderText("#version 430 compatibility").c_str(),
                                  kCountFragmentShader, "sliceMask", &why))
             return "the nonzero rule's shaders did not build: " + why;
-        const char* names[7] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "sliceScale"};
-        for (int u = 0; u < 7; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
+        const char* names[8] = {"firstSlice", "rowFirst", "rowCount", "width", "frontSign", "axis", "slots", "sliceScale"};
+        for (int u = 0; u < 8; ++u) countUniforms_[u] = countProgram_.uniform(names[u]);
     }
-    if (countSize_ != n || !countBuffer_) {
+    if (countSize_ != n || countHeight_ != height || countDepth_ != depth || !countBuffer_) {
         GLint limit = 0;
         glGetIntegerv(GL_MAX_SHADER_STORAGE_BLOCK_SIZE, &limit);
         const std::size_t bytes = std::min<std::size_t>(kCountBufferBytes, limit > 0 ? limit : kCountBufferBytes);
-        const std::size_t rowBytes = static_cast<std::size_t>(n) * kCountWords * 4;
+        // As many bands a count pass as the memory for the kept ones allows
+        // and the slices need.
+        const std::size_t bandBytes = static_cast<std::size_t>(n) * height * 16;
+        const auto bandsNeeded = static_cast<std::size_t>((depth + kSlicesPerPass - 1) / kSlicesPerPass);
+        countBands_ = static_cast<int>(std::min<std::size_t>({kMaxCountBands, 1 + kKeptBandBytes / bandBytes, bandsNeeded}));
+        const std::size_t rowBytes = static_cast<std::size_t>(n) * kBandWords * countBands_ * 4;
         countRows_ = static_cast<int>(std::clamp<std::size_t>(bytes / rowBytes, 1, height));
         countLoader_ = &loader;
         if (!countBuffer_) loader.glGenBuffersARB(1, &countBuffer_);
@@ -185,6 +255,8 @@ std::string ParityVoxelizer::prepareCountGL(GL_Ext_Loader& loader, int n, int he
                                         GL_UNSIGNED_INT, nullptr);
         loader.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
         countSize_ = made ? n : 0;
+        countHeight_ = height;
+        countDepth_ = depth;
         if (!made) return "no OpenGL storage buffer of " + std::to_string(rowBytes * countRows_) + " bytes";
     }
     return {};
@@ -262,9 +334,9 @@ void ParityVoxelizer::renderCountPass(const VoxelizeContext& context, int axis, 
     // towards +axis, so it leaves the solid (-1). Along y the window is
     // (x, z, y), a mirror image: such a face enters (+1).
     const int frontSign = axis == 1 ? 1 : -1;
-    const int values[6] = {firstSlice, rowFirst, rowCount, pass.width, frontSign, axis};
-    for (int u = 0; u < 6; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
-    gl.glUniform1fARB(countUniforms_[6], static_cast<float>(pass.depth / static_cast<double>(kFrameSide)));
+    const int values[7] = {firstSlice, rowFirst, rowCount, pass.width, frontSign, axis, kSlicesPerPass * countBands_};
+    for (int u = 0; u < 7; ++u) gl.glUniform1iARB(countUniforms_[u], values[u]);
+    gl.glUniform1fARB(countUniforms_[7], static_cast<float>(pass.depth / static_cast<double>(kFrameSide)));
     context.drawer.drawIndices(context.faces.data(), context.faces.size());
     countProgram_.done();
     gl.glMemoryBarrier(GL_BUFFER_UPDATE_BARRIER_BIT);
@@ -282,10 +354,37 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
         target_.unbind();
         return;
     }
-    masks_.resize(static_cast<std::size_t>(n) * rowCount * 4);
-    // A run of passes along an axis starts at slice 0; later ones carry on
-    // from the counts it ended with.
-    if (firstSlice == 0) carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
+    // A band comes from the count pass that covers it, kept since that ran
+    // for the same rows. Passes along an axis come in order from slice 0
+    // (carry_ holds the counts below the next count pass); a band asked for
+    // out of that order counts the axis over.
+    const int passSlices = kSlicesPerPass * countBands_;
+    const int passFirst = firstSlice - firstSlice % passSlices;
+    const int band = (firstSlice - passFirst) / kSlicesPerPass;
+    CountState& state = counted_[axis];
+    const bool sameRows = state.rowFirst == rowFirst && state.rowCount == rowCount;
+    if (!sameRows || state.passFirst != passFirst || state.handedOut[band]) {
+        if (!sameRows || state.next > passFirst) {
+            state.rowFirst = rowFirst;
+            state.rowCount = rowCount;
+            state.next = 0;
+            carry_[axis].assign(static_cast<std::size_t>(n) * rowCount, 0);
+        }
+        while (state.next <= passFirst && countError_.empty()) {
+            countPass(context, axis, state.next, rowFirst, rowCount);
+            state.passFirst = state.next;
+            state.next += passSlices;
+            std::fill(std::begin(state.handedOut), std::end(state.handedOut), false);
+        }
+    }
+    masks_.swap(state.bands[band]);
+    state.handedOut[band] = true;
+}
+
+void ParityVoxelizer::countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount) {
+    const int n = passOf(context, axis).width;
+    CountState& state = counted_[axis];
+    for (int j = 0; j < countBands_; ++j) state.bands[j].resize(static_cast<std::size_t>(n) * rowCount * 4);
     GL_Ext_Loader& gl = context.loader;
     target_.bind();
     glPushAttrib(GL_ENABLE_BIT | GL_SCISSOR_BIT);
@@ -296,53 +395,38 @@ void ParityVoxelizer::passMasks(const VoxelizeContext& context, int axis, int fi
     for (int strip = rowFirst; strip < rowFirst + rowCount; strip += countRows_) {
         const int rows = std::min(countRows_, rowFirst + rowCount - strip);
         const std::size_t pixels = static_cast<std::size_t>(n) * rows;
-        renderCountPass(context, axis, firstSlice, strip, rows);
-        // Which pixels a fragment of this pass reached: only their counts
-        // are read (and zeroed for the next pass), in place.
+        renderCountPass(context, axis, passFirst, strip, rows);
+        // Which groups of each pixel a fragment of this pass reached: only
+        // their counts are read (and zeroed for the next pass), in place.
         target_.readRows(strip, rows, reached_, n);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, countBuffer_);
         auto* counts = static_cast<std::uint32_t*>(
-            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(pixels * kCountWords * 4),
+            gl.glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0,
+                                static_cast<GLsizeiptr>(pixels * kBandWords * countBands_ * 4),
                                 GL_MAP_READ_BIT | GL_MAP_WRITE_BIT));
         if (!counts) {
             countError_ = "the nonzero rule's counts could not be read back (glMapBufferRange failed)";
             gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
             break;
         }
-        // Each pixel's counts summed along the ray: bit b is set when the
-        // winding number at slice firstSlice + b is not 0.
-        std::uint32_t* out = masks_.data() + static_cast<std::size_t>(strip - rowFirst) * n * 4;
-        int* carried = carry_[axis].data() + static_cast<std::size_t>(strip - rowFirst) * n;
-        for (std::size_t p = 0; p < pixels; ++p) {
-            std::uint32_t* bits = out + 4 * p;
-            int count = carried[p];
-            if (reached_[4 * p] == 0) {
-                // No crossing here: the count stays what it was.
-                bits[0] = bits[1] = bits[2] = bits[3] = count != 0 ? ~0u : 0u;
-                continue;
+        // Each pixel's counts summed along the ray, in parts of the strip
+        // side by side: the GL's threads are idle meanwhile.
+        const std::size_t offset = static_cast<std::size_t>(strip - rowFirst) * n;
+        std::uint32_t* bands[kMaxCountBands];
+        for (int j = 0; j < countBands_; ++j) bands[j] = state.bands[j].data() + offset * 4;
+        int* carried = carry_[axis].data() + offset;
+        const std::size_t parts = std::min<std::size_t>(scanThreads(), pixels / 4096 + 1);
+        std::vector<std::thread> helpers;
+        for (std::size_t part = 1; part < parts; ++part) {
+            const std::size_t first = pixels * part / parts, last = pixels * (part + 1) / parts;
+            try {
+                helpers.emplace_back(sumCounts, counts, reached_.data(), bands, countBands_, carried, first, last);
+            } catch (const std::system_error&) {
+                sumCounts(counts, reached_.data(), bands, countBands_, carried, first, last);  // no thread to be had
             }
-            std::uint32_t* c = counts + p * kCountWords;
-            for (int q = 0; q < 4; ++q) {
-                // Slices 32 q .. 32 q + 31 from words 16 q .. 16 q + 15.
-                std::uint32_t word = 0;
-                for (int w = 0; w < 16; ++w) {
-                    const std::uint32_t pair = c[16 * q + w];
-                    if (pair == 0) {
-                        word |= (count != 0 ? 3u : 0u) << (2 * w);
-                        continue;
-                    }
-                    int low, high;
-                    decodeHalves(pair, low, high);
-                    count += low;
-                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w);
-                    count += high;
-                    word |= static_cast<std::uint32_t>(count != 0) << (2 * w + 1);
-                }
-                bits[q] = word;
-            }
-            std::fill_n(c, kCountWords, 0u);
-            carried[p] = count;
         }
+        sumCounts(counts, reached_.data(), bands, countBands_, carried, 0, pixels / parts);
+        for (std::thread& helper : helpers) helper.join();
         gl.glUnmapBufferARB(GL_SHADER_STORAGE_BUFFER);
         gl.glBindBufferARB(GL_SHADER_STORAGE_BUFFER, 0);
     }
@@ -459,6 +543,12 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
     const int nx = context.frame.dims[0], ny = context.frame.dims[1], n = context.frame.dims[2];
     rule_ = rule;
     countError_.clear();
+    for (CountState& state : counted_) {
+        // Nothing counted for this run yet.
+        state.rowFirst = -1;
+        state.passFirst = -1;
+        state.next = 0;
+    }
     {
         ProgressStep step(context.progress, "Checking Edges: (Step 1 of 2)", 1);
         const long open = countOpenEdges(context.mesh.positions, context.faces);
@@ -475,7 +565,7 @@ WriteResult ParityVoxelizer::voxelizeParity(const VoxelizeContext& context, int 
     const int width = votes == 3 ? std::max(nx, ny) : nx, height = votes == 3 ? std::max(ny, n) : ny;
     if (const std::string why = prepareGL(context.loader, width, height); !why.empty()) return runFailure(why);
     if (rule == InsideRule::NonZero) {
-        if (const std::string why = prepareCountGL(context.loader, width, height); !why.empty())
+        if (const std::string why = prepareCountGL(context.loader, width, height, std::max({nx, ny, n})); !why.empty())
             return runFailure(why);
     }
 

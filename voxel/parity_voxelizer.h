@@ -36,13 +36,16 @@ namespace kubelmar {
 // -axis outside); across the ray GL's rasterisation rule decides, which on a
 // closed mesh counts a centre on a shared edge for exactly one of its faces.
 //
-// The nonzero rule runs the same passes with signed counts in place of XOR:
+// The nonzero rule runs the same views with signed counts in place of XOR:
 // every fragment adds +1 (entering: the face turned towards -axis) or -1
-// into a shader storage buffer, at the first of the pass's slices whose
-// centre lies beyond it; fragments that an earlier pass along the axis
-// counted add nothing. Summed along the ray on the CPU, carried from pass
-// to pass, a slice's count is its centre's winding number, and its bit is
-// set when that is not 0. The same fragments decide as in the parity rule,
+// into a shader storage buffer, at the first of the count pass's slices
+// whose centre lies beyond it; fragments that an earlier count pass along
+// the axis counted, or beyond its slices, are discarded. A count pass
+// covers up to four passes' worth of slices (as memory allows), so each
+// fragment is shaded fewer times; the bands after the first wait for the
+// calls that ask for them. Summed along the ray on the CPU (on several
+// threads), carried from pass to pass, a slice's count is its centre's
+// winding number, and its bit is set when that is not 0. The same fragments decide as in the parity rule,
 // so on a closed mesh whose shells neither overlap nor turn inside out the
 // two rules agree voxel for voxel. Needs OpenGL 4.3 (shader storage
 // buffers, atomic counters in them).
@@ -50,6 +53,8 @@ class ParityVoxelizer {
 public:
     // Slices per pass: the bits of one RGBA32UI pixel.
     static constexpr int kSlicesPerPass = 128;
+    // Passes' worth of slices one count pass of the nonzero rule may cover.
+    static constexpr int kMaxCountBands = 4;
 
     // The whole run: checks the GL, warns in the log about open edges, picks
     // the votes (1 or 3; 0: 3 when there are open edges, else 1, said in the
@@ -79,8 +84,9 @@ private:
     // ready for pictures up to width x height), else the one-line reason.
     std::string prepareGL(GL_Ext_Loader& loader, int width, int height);
     // The same for the nonzero rule's program and count buffer (rows of
-    // `width` pixels, at most `height` of them).
-    std::string prepareCountGL(GL_Ext_Loader& loader, int width, int height);
+    // `width` pixels, at most `height` of them, passes at most `depth` slices
+    // deep).
+    std::string prepareCountGL(GL_Ext_Loader& loader, int width, int height, int depth);
     // A pass's picture (window width x height) and the slices along its ray.
     struct Pass {
         int width, height, depth;
@@ -90,6 +96,10 @@ private:
     // - 1 into masks_ (4 words a pixel, row rowFirst first), by the rule of
     // the run: the XOR target read back, or the counts summed along the ray.
     void passMasks(const VoxelizeContext& context, int axis, int firstSlice, int rowFirst, int rowCount);
+    // One count pass: countBands_ bands of slices from passFirst along `axis`, for
+    // window rows rowFirst .. rowFirst + rowCount - 1, each band's inside
+    // bits into counted_[axis].bands, carry_[axis] carried on.
+    void countPass(const VoxelizeContext& context, int axis, int passFirst, int rowFirst, int rowCount);
     // Rows of the count buffer: as many as fit its size.
     int countRows() const { return countRows_; }
     // Slices base .. base + count - 1, one ray (z) a voxel.
@@ -118,14 +128,30 @@ private:
     RenderTarget target_;  // Integer format
     InsideRule rule_ = InsideRule::Parity;
     ShaderProgram countProgram_;
-    GLint countUniforms_[7] = {-1, -1, -1, -1, -1, -1, -1};
+    GLint countUniforms_[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     GLuint countBuffer_ = 0;
     GL_Ext_Loader* countLoader_ = nullptr;  // that made countBuffer_
     int countRows_ = 0;  // window rows the count buffer holds
+    int countBands_ = 1;  // bands of 128 slices a count pass covers
     int countSize_ = 0;  // row width it was made for
+    int countHeight_ = 0, countDepth_ = 0;  // the window rows and slices it was sized by
     std::string countError_;  // why a count pass could not be read, once one could not
-    std::vector<std::uint32_t> reached_;  // the count pass's marks: pixels with counts, 4 words a pixel
-    std::vector<int> carry_[3];  // per axis: each pixel's winding number after the last pass's slices
+    // The count pass's marks: bit g of the first of 4 words a pixel says
+    // that group g (32 slices) has counts.
+    std::vector<std::uint32_t> reached_;
+    std::vector<int> carry_[3];  // per axis: each pixel's winding number below counted_[axis].next
+    // Per axis: the rows being counted, where the next count pass starts,
+    // and the bands of the last one (passFirst its first slice, -1 none), 4
+    // words a pixel each, with those already handed out to masks_.
+    struct CountState {
+        int rowFirst = -1;
+        int rowCount = 0;
+        int next = 0;
+        int passFirst = -1;
+        std::vector<std::uint32_t> bands[kMaxCountBands];
+        bool handedOut[kMaxCountBands] = {};
+    };
+    CountState counted_[3];
     std::vector<std::uint32_t> masks_;  // the last pass read back, 4 words a pixel, bottom row first
     std::vector<std::uint32_t> xBits_, yBits_;  // a voted band's rays along x and y
     std::vector<std::uint32_t> yRows_;  // one slice's y bits transposed: packed along x per y

@@ -132,7 +132,9 @@ long countDifferences(const VolumeCapture& a, const VolumeCapture& b, int n) {
 
 TEST(NonZeroRule, MatchesCpuSignedCrossings) {
     KUBELMAR_REQUIRE_GL();
-    for (int n : {1, 29, 64, 130}) {  // 130: a second pass of 128 slices
+    // 130: a second band of 128 slices; 300: three bands counted in one pass,
+    // the last one partly.
+    for (int n : {1, 29, 64, 130, 300}) {
         RuleRun run(n, overlappingShells(), InsideRule::NonZero);
         ASSERT_TRUE(run.result.ok) << run.result.error.text();
         ASSERT_EQ(run.f.volume.slicesReceived(), n);
@@ -198,7 +200,7 @@ TEST(NonZeroRule, IsExactlyParityOnClosedShellsThatDoNotOverlap) {
     const std::string mesh = boxAt(0, 0, 0, 0.62, 1, 1, 1) + sphereObj(0.3f, 0.33f, 0.31f, 0.2f, 9, 13, 9, true) +
                              sphereObj(0.82f, 0.6f, 0.5f, 0.18f, 8, 11, 9 + 10 * 13, false);
     for (int votes : {1, 3}) {
-        for (int n : {57, 200}) {
+        for (int n : {57, 200, 300}) {
             RuleRun parity(n, mesh, InsideRule::Parity, votes), nonzero(n, mesh, InsideRule::NonZero, votes);
             ASSERT_TRUE(parity.result.ok);
             ASSERT_TRUE(nonzero.result.ok) << nonzero.result.error.text();

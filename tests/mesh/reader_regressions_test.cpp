@@ -132,5 +132,34 @@ TEST(ReaderRegressions, TinyFilesDeclaringHugeImages) {
     EXPECT_TRUE(ok.ok) << ok.reason;
 }
 
+std::string readBytes(const std::string& path) {
+    std::string bytes;
+    if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, n);
+        std::fclose(in);
+    }
+    return bytes;
+}
+
+TEST(ReaderRegressions, JpegScanThroughAHuffmanTableNeverDefined) {
+    // stb_image decoded the scan through an AC table no DHT segment defined,
+    // from uninitialised memory, and indexed 349 entries before the table.
+    const std::string jpeg = readBytes(KUBELMAR_FUZZ_REGRESSIONS_DIR "/texture/jpeg-scan-with-an-undefined-huffman-table.jpg");
+    ASSERT_EQ(jpeg.size(), 282u);
+    const TextureLoadResult r = decodeTexture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), "t.jpg");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, "corrupt JPEG: a scan decodes with AC Huffman table 0, which is never defined");
+    // Progressive files leave tables out where a scan doesn't use them (DC
+    // refinement, AC passes of one component); those still decode.
+    for (const char* name : {"progressive-rgb.jpg", "progressive-grey.jpg"}) {
+        const std::string p = readBytes(KUBELMAR_FUZZ_REGRESSIONS_DIR "/../corpus/texture/" + std::string(name));
+        ASSERT_FALSE(p.empty()) << name;
+        const TextureLoadResult ok = decodeTexture(reinterpret_cast<const std::uint8_t*>(p.data()), p.size(), name);
+        EXPECT_TRUE(ok.ok) << name << ": " << ok.reason;
+        EXPECT_EQ(ok.texture.width, 64);
+    }
+}
+
 }  // namespace
 }  // namespace kubelmar

@@ -10,6 +10,7 @@ kubelmar_test_program(kubelmar_mesh_tests core
     mesh/load_limits_test.cpp
     mesh/declared_sizes_test.cpp
     mesh/isolated_read_test.cpp
+    mesh/texture_files_test.cpp
     mesh/hostile_files_test.cpp
     mesh/reader_regressions_test.cpp
     mesh/topology_test.cpp
