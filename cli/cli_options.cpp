@@ -33,6 +33,7 @@ struct RawValues {
     std::string refs = "inside";
     std::string maxMemory;
     GridOptions grid;
+    bool crop = false;
     std::vector<std::string> positional;
 };
 
@@ -100,7 +101,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
     app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
         ->type_name("LIST")
         ->check([](const std::string& list) { return parseFormatList(list).error; });
-    app.add_flag("--crop", options.run.output.crop, "the same as --grid box (kept for older scripts)");
+    app.add_flag("--crop", raw.crop, "the same as --grid box (kept for older scripts)");
     app.add_option("--colour,--color", raw.colour, "clipping colours from auto, texture, material or vertex")
         ->check(CLI::IsMember({"auto", "texture", "material", "vertex"}))
         ->type_name("SOURCE");
@@ -237,7 +238,8 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         options.command = CliOptions::Command::ListPresets;
         return true;
     }
-    if (options.run.output.crop && raw.grid.grid.empty()) raw.grid.grid = "box";
+    if (raw.crop && raw.grid.grid == "cube") return fail("--crop: is --grid box, not --grid cube");
+    if (raw.crop) raw.grid.grid = "box";
     if (std::string why; !resolveGridOptions(raw.grid, settings.grid, &why)) return fail(why);
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");

@@ -53,7 +53,7 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "    \"inside\": " << jsonString(insideRuleName(o.inside)) << ",\n"
         << "    \"conservative\": " << (o.conservative ? "true" : "false") << ",\n"
         << "    \"formats\": " << jsonStringList(formats) << ",\n"
-        << "    \"crop\": " << (options.run.output.crop ? "true" : "false") << ",\n"
+        << "    \"crop\": " << (o.grid.shape == GridShape::Box ? "true" : "false") << ",\n"
         << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << "\n"
         << "  },\n"
         << "  \"mesh\": {\"faces\": " << r.topology.faces << ", \"boundaryEdges\": " << r.topology.boundaryEdges

@@ -36,11 +36,6 @@ StackMapping nativeStackMapping(VoxelMode mode) {
     return StackMapping{{2, 1}, {1, -1}, {0, -1}};
 }
 
-StackMapping stackAlong(int axis) {
-    const int first = axis == 0 ? 1 : 0, second = axis == 2 ? 1 : 2;
-    return StackMapping{{axis, 1}, {second, -1}, {first, 1}};
-}
-
 bool validStackMapping(const StackMapping& m) {
     const SignedAxis axes[3] = {m.slice, m.row, m.column};
     bool seen[3] = {false, false, false};

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "engine/grid_options.h"  // stackAlong
 #include "engine/run_settings.h"
 #include "volume/slice_consumer.h"
 
@@ -76,11 +77,6 @@ inline bool edgesChosen(const GridSettings& grid) {
     return grid.edge[0] != 0 || grid.edge[1] != 0 || grid.edge[2] != 0;
 }
 
-// The stack sliced along mesh axis `axis` (0 x, 1 y, 2 z) from its low
-// end: image width along the first of the two other axes in x, y, z order
-// (column 0 at its low end), height along the second with image row 0 at
-// its high end, as a picture of the slice seen from above.
-StackMapping stackAlong(int axis);
 
 // True when `mapping` names each mesh axis once, signs +1 or -1.
 bool validStackMapping(const StackMapping& mapping);
