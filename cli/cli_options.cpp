@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "colour/palette_file.h"
+#include "colour/print_options.h"
 #include "engine/grid_options.h"
 #include "formats/format_list.h"
 #include "mesh/load_limits.h"
@@ -33,6 +35,7 @@ struct RawValues {
     std::string refs = "inside";
     std::string maxMemory;
     GridOptions grid;
+    PrintOptions print;
     std::vector<std::string> positional;
 };
 
@@ -141,6 +144,23 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "overlapping closed shells come out solid; needs OpenGL 4.3)")
         ->check(CLI::IsMember({"parity", "nonzero"}))
         ->type_name("RULE");
+    app.add_option("--palette", raw.print.palette,
+                   "print: every filled voxel becomes one of these materials; a built-in palette (" +
+                       builtInPaletteNames() + ") or a palette file (FILE.json, see docs/printing.md)")
+        ->type_name("NAME|FILE");
+    app.add_option("--dither", raw.print.dither,
+                   "print: none (nearest material), diffusion (3D error diffusion) or blue-noise (ordered, "
+                   "a 3D blue-noise tile)")
+        ->type_name("METHOD")
+        ->default_str("none");
+    app.add_option("--colour-depth,--color-depth", raw.print.colourDepth,
+                   "print, solid modes: voxels within T voxels of the surface take its colour; deeper ones the "
+                   "core's")
+        ->type_name("T");
+    app.add_option("--core-colour,--core-color", raw.print.coreColour,
+                   "print: the material inside the colour depth; a palette material's name or 'clear'")
+        ->type_name("MATERIAL")
+        ->default_str("white");
     app.add_flag("--conservative", options.run.settings.conservative,
                  "also set every voxel the surface touches (exact triangle-box overlap): thin parts never vanish");
     auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
@@ -239,6 +259,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     }
     if (options.run.output.crop && raw.grid.grid.empty()) raw.grid.grid = "box";
     if (std::string why; !resolveGridOptions(raw.grid, settings.grid, &why)) return fail(why);
+    if (std::string why; !resolvePrintOptions(raw.print, settings.mode, settings.print, &why)) return fail(why);
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 

@@ -4,6 +4,8 @@
 #include <new>
 #include <optional>
 
+#include "colour/print_stage.h"
+#include "colour/solid_colouring.h"
 #include "formats/voxel_size.h"
 #include "voxel/slab_faces.h"
 #include "voxel/touched_surface.h"
@@ -222,9 +224,21 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         runWarnings = uploadWarnings_;
         // The conservative surface rides on the slices' way out, so each
         // mode's own rule runs untouched.
+        // Printing turns the slices into materials on the way out; a solid's
+        // colour depth needs the surface's colours beside its slices.
+        std::optional<PrintStage> printing;
+        std::optional<SolidColouring> colouring;
+        SliceConsumer* printed = &consumer;
+        if (settings.print.active()) {
+            printed = &printing.emplace(consumer, settings.print);
+            if (settings.print.colourDepth && isSolidMode(settings.mode))
+                printed = &colouring.emplace(*printing, colourDepthInVoxels(settings.print));
+        }
         std::optional<TouchedSurface> touched;
-        if (settings.conservative) touched.emplace(consumer, mesh_, faces_, settings.colour);
-        SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : consumer;
+        if (settings.conservative || colouring)
+            touched.emplace(*printed, mesh_, faces_, settings.colour, settings.conservative,
+                            colouring ? &*colouring : nullptr);
+        SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : *printed;
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, out, progress, log(),
                                       runWarnings};
         if (settings.mode == VoxelMode::Clipping) {

@@ -16,6 +16,8 @@ struct VolumeDescription {
     GridBox grid;              // what the exchange formats cover (cube or crop)
     bool cropped = false;
     std::uint64_t filledVoxels = 0;   // in the whole stack
+    // In the material encoding: voxels of each of info.palette's materials.
+    std::vector<std::uint64_t> materialVoxels;
     std::vector<std::string> files;   // names written into the output folder
     std::string programVersion;
 };
@@ -23,8 +25,10 @@ struct VolumeDescription {
 // The JSON text (format version 1): source, mode, encoding, N, voxel size,
 // the stack's origin and its slice / row / column axes as signed mesh axes
 // ("-y"), how empty and filled voxels are encoded, the exchange grid
-// (dims, origin, first voxel in the cube), the filled count, the files and
-// the program version. Lengths in mesh file units.
+// (dims, origin, first voxel in the cube), the filled count, in the
+// material encoding the palette (each material's name, sRGB or null, pixel
+// and voxel count), the files and the program version. Lengths in mesh
+// file units.
 std::string volumeJsonText(const VolumeDescription& description);
 
 inline constexpr std::string_view kVolumeJsonName = "volume.json";
@@ -52,6 +56,7 @@ public:
 private:
     std::string directory_;
     VolumeDescription description_;
+    std::vector<std::uint32_t> materialWords_;  // each material's pixel as a 32-bit word
 };
 
 }  // namespace kubelmar

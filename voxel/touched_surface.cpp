@@ -43,8 +43,8 @@ void clipToInterval(const std::vector<Point>& in, int axis, double lo, double hi
 }  // namespace
 
 TouchedSurface::TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
-                               ColourSource colour)
-    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour) {}
+                               ColourSource colour, bool addVoxels, SurfaceColourSink* colours)
+    : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour), addVoxels_(addVoxels), sink_(colours) {}
 
 WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     info_ = info;
@@ -56,6 +56,9 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     mine_.assign(pixels, 0);
     nearest_.assign(pixels, 0.0f);
     touched_.clear();
+    colours_.assign(sink_ ? pixels * 4 : 0, 0);
+    colourNearest_.assign(sink_ ? pixels : 0, 0.0f);
+    reported_.clear();
 
     // Each face's slices: the layers along the slice axis whose closed
     // extent meets the face's, one layer generous for rounding.
@@ -93,6 +96,7 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
 WriteResult TouchedSurface::slice(int s, const std::uint8_t* rgba) {
     std::memcpy(slice_.data(), rgba, slice_.size());
     touchSlice(s);
+    if (sink_) sink_->surfaceColours(s, colours_.data());
     return inner_.slice(s, slice_.data());
 }
 
@@ -104,6 +108,8 @@ void TouchedSurface::touchSlice(int s) {
     for (std::size_t i = startOf_[sIndex]; i < startOf_[sIndex + 1]; ++i) active_.push_back(byFirst_[i]);
     for (std::uint32_t p : touched_) mine_[p] = 0;
     touched_.clear();
+    for (std::uint32_t p : reported_) colours_[4 * static_cast<std::size_t>(p) + 3] = 0;
+    reported_.clear();
 
     const SignedAxis axes[3] = {info_.sliceAxis, info_.rowAxis, info_.columnAxis};
     // Layer along an axis of stack index i, and back.
@@ -154,13 +160,15 @@ void TouchedSurface::touchSlice(int s) {
             for (int columnLayer = columnFirst; columnLayer <= columnLast; ++columnLayer) {
                 const std::size_t pixel = static_cast<std::size_t>(row) * n + layer(axes[2], columnLayer);
                 std::uint8_t* p = &slice_[4 * pixel];
-                if (!mine_[pixel] && voxelFilled(p, info_.encoding)) continue;  // the mode's own voxel
+                // The mode's own voxels are left as they are.
+                const bool add = addVoxels_ && (mine_[pixel] || !voxelFilled(p, info_.encoding));
+                if (!add && !sink_) continue;
                 centre[axes[2].axis] = low + (columnLayer + 0.5) * step_;
                 if (!triangleTouchesBox(centre, half, v[0], v[1], v[2])) continue;
-                if (!colour) {
+                if (add && !colour) {
                     std::memset(p, 255, 4);
                     ++added_;
-                    continue;
+                    if (!sink_) continue;
                 }
                 // The nearest touching face colours the voxel.
                 double w[3];
@@ -170,6 +178,8 @@ void TouchedSurface::touchSlice(int s) {
                     const double d = w[0] * v[0][k] + w[1] * v[1][k] + w[2] * v[2][k] - centre[k];
                     d2 += d * d;
                 }
+                if (sink_) report(f, w, d2, pixel);
+                if (!add || !colour) continue;
                 if (mine_[pixel] && nearest_[pixel] <= d2) continue;
                 if (!mine_[pixel]) {
                     mine_[pixel] = 1;
@@ -182,6 +192,15 @@ void TouchedSurface::touchSlice(int s) {
             }
         }
     }
+}
+
+void TouchedSurface::report(std::uint32_t face, const double weights[3], double distance2, std::size_t pixel) {
+    std::uint8_t* c = &colours_[4 * pixel];
+    if (c[3] && colourNearest_[pixel] <= distance2) return;
+    if (!c[3]) reported_.push_back(static_cast<std::uint32_t>(pixel));
+    colourNearest_[pixel] = static_cast<float>(distance2);
+    colourAt(face, weights, c);
+    c[3] = 255;
 }
 
 void TouchedSurface::colourAt(std::uint32_t face, const double weights[3], std::uint8_t rgb[3]) const {

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "colour/print_stage.h"
+#include "volume/slice_consumer.h"
+#include "volume/slice_shape.h"
+#include "volume/surface_colour_sink.h"
+
+namespace kubelmar {
+
+// Colours a solid mode's stack from its surface: every filled voxel whose
+// centre lies within `depth` of the centre of a voxel the surface touches
+// takes that voxel's colour (the nearest one's, by exact Euclidean
+// distance with the stack's voxel edges as weights); deeper ones are core.
+// At depth 0 only the touched voxels themselves are coloured.
+//
+// Streamed: slice s goes out once slice s + K has come in, K the depth in
+// slices; only the 2K + 1 slices around it are held (per pixel: the
+// squared in-slice distance to the nearest touched voxel, that voxel's
+// colour, and the occupancy), so memory is about 9 bytes a pixel times
+// 2K + 1. Each slice's in-slice distances are an exact 2D transform
+// (Felzenszwalb and Huttenlocher's lower envelope of parabolas, keeping
+// the nearest voxel); the slice axis is then searched directly, only for
+// pixels that have a touched voxel within the depth in some slice of the
+// window.
+//
+// The surface colours arrive through SurfaceColourSink before each slice;
+// the stack arrives through slice() (occupancy encoding); both go on to
+// the print stage with their roles.
+class SolidColouring final : public SliceConsumer, public SurfaceColourSink {
+public:
+    SolidColouring(PrintStage& next, double depth);
+
+    void surfaceColours(int s, const std::uint8_t* rgba) override;
+    WriteResult begin(const VolumeInfo& info) override;
+    WriteResult slice(int s, const std::uint8_t* rgba) override;
+    WriteResult end() override;
+    void abort() override { next_.abort(); }
+
+private:
+    struct Layer {
+        int slice = -1;
+        bool anySurface = false;
+        std::vector<float> distance2;       // per pixel: in-slice, to the nearest touched voxel; inf: none within depth
+        std::vector<std::uint32_t> colour;  // per pixel: that voxel's colour, 0xRRGGBB
+        std::vector<std::uint8_t> filled;   // per pixel: the stack's occupancy
+    };
+    Layer& layerOf(int s) { return window_[static_cast<std::size_t>(s) % window_.size()]; }
+    void transform(const std::uint8_t* rgba, Layer& layer);
+    void forget(int s);
+    WriteResult emit(int s);
+
+    PrintStage& next_;
+    double depth_;
+    int reach_ = 0;  // slices each side within the depth
+    SliceShape shape_;
+    std::array<double, 3> edges_ = {1, 1, 1};  // row, column, slice
+    std::vector<Layer> window_;
+    std::vector<std::uint16_t> near_;  // per pixel: layers in the window with a touched voxel within depth
+    int pending_ = -1;                 // the slice whose surface colours came last
+    int received_ = 0;                 // slices received
+    // Scratch for the transform and the output.
+    std::vector<float> rowDistance2_;
+    std::vector<int> rowNearest_;
+    std::vector<int> hullAt_;
+    std::vector<double> hullFrom_;
+    std::vector<std::uint8_t> rgba_, role_;
+};
+
+}  // namespace kubelmar
