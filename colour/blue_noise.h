@@ -42,7 +42,7 @@ public:
 
 private:
     MaterialMatcher matcher_;
-    const BlueNoiseVolume& noise_;
+    const BlueNoiseVolume* noise_ = nullptr;
     SliceShape shape_;
 };
 

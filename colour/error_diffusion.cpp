@@ -1,6 +1,7 @@
 #include "colour/error_diffusion.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace kubelmar {
 
@@ -12,8 +13,26 @@ constexpr float kAhead = 7.0f / 16 * 0.75f;
 constexpr float kBehindBelow = 3.0f / 16 * 0.75f;
 constexpr float kBelow = 5.0f / 16 * 0.75f;
 constexpr float kAheadBelow = 1.0f / 16 * 0.75f;
-constexpr float kNextCentre = 0.125f;
-constexpr float kNextSide = 0.03125f;  // each of four
+constexpr float kNextCentre = 1.0f / 16;
+constexpr float kNextSide = 1.0f / 64;  // each of four
+
+// Threshold modulation: a voxel compares its colour plus a little
+// deterministic noise (a hash of its place, up to this much in linear
+// light either way) when it picks a material, but passes on the error of
+// its true colour, so the mean is kept. Without it a uniform colour settles
+// into a regular pattern whose next layer is its complement.
+constexpr float kNoise = 0.12f;
+
+float noiseAt(int s, int r, int c) {
+    std::uint32_t h = static_cast<std::uint32_t>(s) * 0x9E3779B1u ^ static_cast<std::uint32_t>(r) * 0x85EBCA77u ^
+                      static_cast<std::uint32_t>(c) * 0xC2B2AE3Du;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    h *= 0x297A2D39u;
+    h ^= h >> 15;
+    return (static_cast<float>(h >> 8) / 16777216.0f - 0.5f) * 2 * kNoise;
+}
 
 // An accumulated colour is held to this margin around the gamut cube, so
 // an out-of-gamut colour can't build up error without bound.
@@ -58,7 +77,10 @@ void ErrorDiffusionDitherer::dither(int s, const std::uint8_t* rgba, const std::
             if (!coloured(role, p)) continue;
             LinearRgb value = srgbToLinear(rgba + 4 * p);
             for (int c = 0; c < 3; ++c) value[c] = std::clamp(value[c] + error_[3 * p + c], kLow, kHigh);
-            const int m = matcher_.nearest(value);
+            const int r0 = static_cast<int>(p / static_cast<std::size_t>(width));
+            const int c0 = static_cast<int>(p % static_cast<std::size_t>(width));
+            const float jitter = noiseAt(s, r0, c0);
+            const int m = matcher_.nearest({value[0] + jitter, value[1] + jitter, value[2] + jitter});
             material[p] = static_cast<std::uint8_t>(m);
             float left[3];
             for (int c = 0; c < 3; ++c) left[c] = value[c] - matcher_.linear(m)[c];
@@ -76,10 +98,9 @@ void ErrorDiffusionDitherer::dither(int s, const std::uint8_t* rgba, const std::
                 float* e = &error_[3 * static_cast<std::size_t>(inSlice[k])];
                 for (int c = 0; c < 3; ++c) e[c] += left[c] * weights[k] / total;
             }
-            const int r = static_cast<int>(p / static_cast<std::size_t>(width)), col = static_cast<int>(p % static_cast<std::size_t>(width));
             const int dr[5] = {0, -1, 1, 0, 0}, dc[5] = {0, 0, 0, -1, 1};
             for (int k = 0; k < 5; ++k) {
-                const int rr = r + dr[k], cc = col + dc[k];
+                const int rr = r0 + dr[k], cc = c0 + dc[k];
                 const float w = (k == 0 ? kNextCentre : kNextSide) / total;
                 // Off the slice: the share stays with the voxel below.
                 const std::size_t q = rr < 0 || rr >= height || cc < 0 || cc >= width

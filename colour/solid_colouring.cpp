@@ -29,8 +29,7 @@ WriteResult SolidColouring::begin(const VolumeInfo& info) {
     return next_.begin(info);
 }
 
-void SolidColouring::forget(int s) {
-    Layer& layer = layerOf(s);
+void SolidColouring::forget(const Layer& layer) {
     if (layer.slice < 0 || !layer.anySurface) return;
     for (std::size_t p = 0; p < layer.distance2.size(); ++p) near_[p] -= layer.distance2[p] != kFar;
 }
@@ -38,7 +37,7 @@ void SolidColouring::forget(int s) {
 void SolidColouring::surfaceColours(int s, const std::uint8_t* rgba) {
     Layer& layer = layerOf(s);
     // The slot's slice left the window when the one after it went out.
-    forget(layer.slice);
+    forget(layer);
     layer.slice = s;
     layer.anySurface = false;
     if (rgba) transform(rgba, layer);

@@ -49,7 +49,8 @@ private:
     };
     Layer& layerOf(int s) { return window_[static_cast<std::size_t>(s) % window_.size()]; }
     void transform(const std::uint8_t* rgba, Layer& layer);
-    void forget(int s);
+    // Takes a layer's touched voxels out of near_.
+    void forget(const Layer& layer);
     WriteResult emit(int s);
 
     PrintStage& next_;
