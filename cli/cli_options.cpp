@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -100,7 +101,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
         ->check(CLI::IsMember({"byte", "full"}))
         ->type_name("PRECISION");
-    app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
+    app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb, materials (one 1-bit stack per palette material)")
         ->type_name("LIST")
         ->check([](const std::string& list) { return parseFormatList(list).error; });
     app.add_flag("--crop", options.run.output.crop, "the same as --grid box (kept for older scripts)");
@@ -260,6 +261,9 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     if (options.run.output.crop && raw.grid.grid.empty()) raw.grid.grid = "box";
     if (std::string why; !resolveGridOptions(raw.grid, settings.grid, &why)) return fail(why);
     if (std::string why; !resolvePrintOptions(raw.print, settings.mode, settings.print, &why)) return fail(why);
+    const auto& formats = options.run.output.formats;
+    if (settings.print.palette.empty() && std::find(formats.begin(), formats.end(), OutputFormat::Materials) != formats.end())
+        return fail("--format materials: needs a --palette whose materials it writes");
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 

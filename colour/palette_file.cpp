@@ -1,6 +1,7 @@
 #include "colour/palette_file.h"
 
 #include <cassert>
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -17,6 +18,15 @@ using Json = nlohmann::json;
 bool fail(std::string* error, const std::string& why) {
     if (error) *error = why;
     return false;
+}
+
+// Names become folder names (materials/<name>/): nothing that could leave
+// the folder or hide.
+bool safeName(const std::string& name) {
+    if (name.empty() || name.size() > 64 || name[0] == '.') return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') return false;
+    return true;
 }
 
 bool readMaterials(const Json& root, MaterialPalette& palette, std::string* error) {
@@ -38,6 +48,10 @@ bool readMaterials(const Json& root, MaterialPalette& palette, std::string* erro
             return fail(error, which + " has no name");
         PrintMaterial material;
         material.name = entry["name"].get<std::string>();
+        if (!safeName(material.name))
+            return fail(error, which + " (\"" + material.name +
+                                   "\"): a name is letters, digits, '-', '_' and '.', not starting with '.' "
+                                   "(it names the material's folder)");
         if (palette.find(material.name) >= 0) return fail(error, "two materials are called \"" + material.name + "\"");
         const std::string named = which + " (\"" + material.name + "\")";
         if (!entry.contains("srgb")) return fail(error, named + " has no \"srgb\" (null for a clear material)");
@@ -68,7 +82,8 @@ bool parsePalette(const std::string& text, MaterialPalette& palette, std::string
     if (root.is_discarded()) {
         // Parse again with exceptions for the parser's own words (byte offset).
         try {
-            (void)Json::parse(text, nullptr, true, true);
+            const Json again = Json::parse(text, nullptr, true, true);
+            (void)again;
         } catch (const Json::parse_error& e) {
             return fail(error, std::string("not valid JSON: ") + e.what());
         }

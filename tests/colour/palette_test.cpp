@@ -66,6 +66,7 @@ TEST(Palette, EachFaultIsOneLineNamingTheFile) {
         {"unnamed.json", R"({"materials": [{"srgb": [1, 2, 3]}]})", "material 1 has no name"},
         {"twice.json", R"({"materials": [{"name": "a", "srgb": [1, 2, 3]}, {"name": "a", "srgb": null}]})",
          "two materials are called \"a\""},
+        {"slash.json", R"({"materials": [{"name": "../up", "srgb": [1, 2, 3]}]})", "names the material's folder"},
         {"clear.json", R"({"materials": [{"name": "a", "srgb": null}]})", "every material is clear"},
         {"many.json", many, "256 materials: at most 255"},
     };
