@@ -89,25 +89,26 @@ void SolidColouring::transform(const std::uint8_t* rgba, Layer& layer) {
     layer.colour.assign(pixels, 0);
     layer.filled.resize(pixels);
     // Down each column: the lower envelope of the parabolas
-    // (r - q)^2 er^2 + rowDistance2(q) over the rows q that have one.
+    // (r - q)^2 er^2 + rowDistance2(q) over the rows q that have one within
+    // the depth (one farther can't bring any pixel within it).
     hullAt_.resize(static_cast<std::size_t>(height));
     hullFrom_.resize(static_cast<std::size_t>(height) + 1);
+    columnF_.resize(static_cast<std::size_t>(height));
     const double er2 = er * er;
     for (int c = 0; c < width; ++c) {
-        auto f = [&](int q) { return static_cast<double>(rowDistance2_[static_cast<std::size_t>(q) * width + c]) / er2; };
         int k = -1;
         for (int q = 0; q < height; ++q) {
-            if (rowDistance2_[static_cast<std::size_t>(q) * width + c] == kFar) continue;
+            const float g = rowDistance2_[static_cast<std::size_t>(q) * width + c];
+            if (!(g <= limit2)) continue;
+            const double fq = g / er2 + double(q) * q;  // the parabola's offset, in rows^2
+            columnF_[q] = g / er2;
             double from = -std::numeric_limits<double>::infinity();
             while (k >= 0) {
                 const int p = hullAt_[k];
-                from = ((f(q) + double(q) * q) - (f(p) + double(p) * p)) / (2.0 * (q - p));
-                if (from <= hullFrom_[k]) {
-                    --k;
-                    from = -std::numeric_limits<double>::infinity();
-                } else {
-                    break;
-                }
+                from = (fq - (columnF_[p] + double(p) * p)) / (2.0 * (q - p));
+                if (from > hullFrom_[k]) break;
+                --k;
+                from = -std::numeric_limits<double>::infinity();
             }
             ++k;
             hullAt_[k] = q;
@@ -118,7 +119,7 @@ void SolidColouring::transform(const std::uint8_t* rgba, Layer& layer) {
         for (int r = 0; r < height; ++r) {
             while (j < k && hullFrom_[j + 1] < r) ++j;
             const int q = hullAt_[j];
-            const double d2 = ((r - q) * (r - q) + f(q)) * er2;
+            const double d2 = ((r - q) * (r - q) + columnF_[q]) * er2;
             if (d2 > limit2) continue;
             const std::size_t p = static_cast<std::size_t>(r) * width + c;
             const int seedColumn = rowNearest_[static_cast<std::size_t>(q) * width + c];

@@ -67,6 +67,7 @@ private:
     std::vector<int> rowNearest_;
     std::vector<int> hullAt_;
     std::vector<double> hullFrom_;
+    std::vector<double> columnF_;  // per row of the column: the row distance^2 over er^2
     std::vector<std::uint8_t> rgba_, role_;
 };
 
