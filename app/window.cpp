@@ -223,6 +223,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     keepThinPartsAct_ = createSettingAction("keepThinPartsAct", tr("Keep Thin Parts"));
     keepThinPartsAct_->setStatusTip(tr("Also set every voxel the surface touches, so thin parts never vanish"));
     settingsMenu->addAction(keepThinPartsAct_);
+    createPrintAction(settingsMenu);
     keepThinPartsAct_->setChecked(QSettings().value("keepThinParts", false).toBool());
     request_.settings.conservative = keepThinPartsAct_->isChecked();
     connect(keepThinPartsAct_, &QAction::toggled, this, [this](bool on) {
