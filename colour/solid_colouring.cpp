@@ -30,8 +30,8 @@ WriteResult SolidColouring::begin(const VolumeInfo& info) {
 }
 
 void SolidColouring::forget(const Layer& layer) {
-    if (layer.slice < 0 || !layer.anySurface) return;
-    for (std::size_t p = 0; p < layer.distance2.size(); ++p) near_[p] -= layer.distance2[p] != kFar;
+    if (layer.slice < 0) return;
+    for (const Near& n : layer.near) --near_[n.pixel];
 }
 
 void SolidColouring::surfaceColours(int s, const std::uint8_t* rgba) {
@@ -39,10 +39,9 @@ void SolidColouring::surfaceColours(int s, const std::uint8_t* rgba) {
     // The slot's slice left the window when the one after it went out.
     forget(layer);
     layer.slice = s;
-    layer.anySurface = false;
+    layer.near.clear();
     if (rgba) transform(rgba, layer);
-    if (layer.anySurface)
-        for (std::size_t p = 0; p < layer.distance2.size(); ++p) near_[p] += layer.distance2[p] != kFar;
+    for (const Near& n : layer.near) ++near_[n.pixel];
     pending_ = s;
 }
 
@@ -83,11 +82,10 @@ void SolidColouring::transform(const std::uint8_t* rgba, Layer& layer) {
             }
         }
     }
-    layer.anySurface = false;
     if (!any) return;
-    layer.distance2.assign(pixels, kFar);
-    layer.colour.assign(pixels, 0);
-    layer.filled.resize(pixels);
+    distance2_.assign(pixels, kFar);
+    colour_.resize(pixels);
+    bool reached = false;
     // Down each column: the lower envelope of the parabolas
     // (r - q)^2 er^2 + rowDistance2(q) over the rows q that have one within
     // the depth (one farther can't bring any pixel within it).
@@ -124,11 +122,16 @@ void SolidColouring::transform(const std::uint8_t* rgba, Layer& layer) {
             const std::size_t p = static_cast<std::size_t>(r) * width + c;
             const int seedColumn = rowNearest_[static_cast<std::size_t>(q) * width + c];
             const std::uint8_t* seed = rgba + 4 * (static_cast<std::size_t>(q) * width + seedColumn);
-            layer.distance2[p] = static_cast<float>(d2);
-            layer.colour[p] = static_cast<std::uint32_t>(seed[0]) << 16 | static_cast<std::uint32_t>(seed[1]) << 8 | seed[2];
-            layer.anySurface = true;
+            distance2_[p] = static_cast<float>(d2);
+            colour_[p] = static_cast<std::uint32_t>(seed[0]) << 16 | static_cast<std::uint32_t>(seed[1]) << 8 | seed[2];
+            reached = true;
         }
     }
+    if (!reached) return;
+    // Kept in pixel order: emit() walks it beside the slice.
+    for (std::size_t p = 0; p < pixels; ++p)
+        if (distance2_[p] != kFar) layer.near.push_back({static_cast<std::uint32_t>(p), distance2_[p], colour_[p]});
+    layer.near.shrink_to_fit();
 }
 
 WriteResult SolidColouring::slice(int s, const std::uint8_t* rgba) {
@@ -144,6 +147,7 @@ WriteResult SolidColouring::slice(int s, const std::uint8_t* rgba) {
 WriteResult SolidColouring::emit(int s) {
     const Layer& here = layerOf(s);
     const std::size_t pixels = shape_.pixels();
+    cursor_.assign(window_.size(), 0);
     const double limit2 = depth_ * depth_;
     const double es2 = edges_[2] * edges_[2];
     for (std::size_t p = 0; p < pixels; ++p) {
@@ -162,12 +166,17 @@ WriteResult SolidColouring::emit(int s) {
             if (dz2 > best || dz2 > limit2) break;
             for (int k : {s - dz, s + dz}) {
                 if (k < 0 || k >= received_) continue;
-                const Layer& layer = layerOf(k);
-                if (layer.slice != k || !layer.anySurface) continue;
-                const double d2 = dz2 + layer.distance2[p];
+                const std::size_t slot = static_cast<std::size_t>(k) % window_.size();
+                const Layer& layer = window_[slot];
+                if (layer.slice != k) continue;
+                // Pixels come in order: each layer's cursor only moves on.
+                std::size_t& at = cursor_[slot];
+                while (at < layer.near.size() && layer.near[at].pixel < p) ++at;
+                if (at == layer.near.size() || layer.near[at].pixel != p) continue;
+                const double d2 = dz2 + layer.near[at].distance2;
                 if (d2 < best) {
                     best = d2;
-                    colour = layer.colour[p];
+                    colour = layer.near[at].colour;
                 }
                 if (dz == 0) break;
             }

@@ -17,10 +17,10 @@ namespace kubelmar {
 // At depth 0 only the touched voxels themselves are coloured.
 //
 // Streamed: slice s goes out once slice s + K has come in, K the depth in
-// slices; only the 2K + 1 slices around it are held (per pixel: the
-// squared in-slice distance to the nearest touched voxel, that voxel's
-// colour, and the occupancy), so memory is about 9 bytes a pixel times
-// 2K + 1. Each slice's in-slice distances are an exact 2D transform
+// slices; only the 2K + 1 slices around it are held: each slice's
+// occupancy (a byte a pixel) and, for the pixels within the depth of a
+// touched voxel in that slice only (the band along the surface), the
+// squared in-slice distance and that voxel's colour (12 bytes each). Each slice's in-slice distances are an exact 2D transform
 // (Felzenszwalb and Huttenlocher's lower envelope of parabolas, keeping
 // the nearest voxel); the slice axis is then searched directly, only for
 // pixels that have a touched voxel within the depth in some slice of the
@@ -40,12 +40,16 @@ public:
     void abort() override { next_.abort(); }
 
 private:
+    // A pixel within the depth of a touched voxel of its slice.
+    struct Near {
+        std::uint32_t pixel = 0;   // row * width + column
+        float distance2 = 0;       // in-slice, to the nearest touched voxel
+        std::uint32_t colour = 0;  // that voxel's colour, 0xRRGGBB
+    };
     struct Layer {
         int slice = -1;
-        bool anySurface = false;
-        std::vector<float> distance2;       // per pixel: in-slice, to the nearest touched voxel; inf: none within depth
-        std::vector<std::uint32_t> colour;  // per pixel: that voxel's colour, 0xRRGGBB
-        std::vector<std::uint8_t> filled;   // per pixel: the stack's occupancy
+        std::vector<Near> near;            // in pixel order
+        std::vector<std::uint8_t> filled;  // per pixel: the stack's occupancy
     };
     Layer& layerOf(int s) { return window_[static_cast<std::size_t>(s) % window_.size()]; }
     void transform(const std::uint8_t* rgba, Layer& layer);
@@ -68,6 +72,9 @@ private:
     std::vector<int> hullAt_;
     std::vector<double> hullFrom_;
     std::vector<double> columnF_;  // per row of the column: the row distance^2 over er^2
+    std::vector<float> distance2_;       // per pixel: the slice's transform (inf: beyond the depth)
+    std::vector<std::uint32_t> colour_;  // per pixel: the nearest touched voxel's colour
+    std::vector<std::size_t> cursor_;    // per window slot: the next Near entry emit() reads
     std::vector<std::uint8_t> rgba_, role_;
 };
 
