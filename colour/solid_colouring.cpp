@@ -159,9 +159,13 @@ WriteResult SolidColouring::emit(int s) {
         if (near_[p] == 0) continue;
         // The nearest layers first: once the slice distance alone is past
         // the best found, no farther layer can do better.
+        // near_ counts the window's layers with an entry here (at the end of
+        // the stack, perhaps a few more): once that many are seen, no other
+        // layer can offer one.
         double best = kFar;
         std::uint32_t colour = 0;
-        for (int dz = 0; dz <= reach_; ++dz) {
+        int seen = 0;
+        for (int dz = 0; dz <= reach_ && seen < near_[p]; ++dz) {
             const double dz2 = dz * dz * es2;
             if (dz2 > best || dz2 > limit2) break;
             for (int k : {s - dz, s + dz}) {
@@ -173,6 +177,7 @@ WriteResult SolidColouring::emit(int s) {
                 std::size_t& at = cursor_[slot];
                 while (at < layer.near.size() && layer.near[at].pixel < p) ++at;
                 if (at == layer.near.size() || layer.near[at].pixel != p) continue;
+                ++seen;
                 const double d2 = dz2 + layer.near[at].distance2;
                 if (d2 < best) {
                     best = d2;
