@@ -457,7 +457,9 @@ void Window::updateSaveStrip() {
     QStringList formats;
     for (const QAction* action : formatActs_)
         if (action->isChecked()) formats << action->text().section(QStringLiteral(" ("), 0, 0);
-    const std::string grid = kubelmar::describeGrid(request_.settings.grid, request_.settings.size);
+    std::string grid = kubelmar::describeGrid(request_.settings.grid, request_.settings.size);
+    if (const std::string print = kubelmar::describePrint(request_.settings.print); !print.empty())
+        grid += " · " + print;
     saveStrip_->setPlan(mode, QString::fromStdString(grid), formats);
 }
 

@@ -69,5 +69,6 @@ bool Window::applyPrint(const kubelmar::PrintOptions& options) {
         return false;
     }
     request_.settings.print = print;
+    updateSaveStrip();
     return true;
 }

@@ -2,10 +2,24 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 #include "colour/palette_file.h"
 
 namespace kubelmar {
+
+std::string describePrint(const PrintSettings& settings) {
+    if (!settings.active()) return {};
+    std::string text = "Print: " + (settings.palette.empty() ? std::string("own colours") : settings.palette.name);
+    if (!settings.palette.empty()) text += std::string(", ") + ditherName(settings.dither);
+    if (settings.colourDepth) {
+        std::ostringstream depth;
+        depth << *settings.colourDepth;
+        text += ", colour depth " + depth.str();
+    }
+    if (!settings.coreColour.empty()) text += ", core " + settings.coreColour;
+    return text;
+}
 
 bool resolvePrintOptions(const PrintOptions& options, VoxelMode mode, PrintSettings& settings, std::string* error) {
     auto fail = [&](const std::string& why) {

@@ -27,4 +27,10 @@ struct PrintOptions {
 // >= 0 or is given for the clipping mode (a shell has no inside).
 bool resolvePrintOptions(const PrintOptions& options, VoxelMode mode, PrintSettings& settings, std::string* error);
 
+// What a run prints, in a few words for the desktop program's save plan:
+// "" when printing is off, else "Print: cmyk, blue-noise, colour depth 6"
+// (the palette, the dither, the colour depth when set, the core when not
+// the default).
+std::string describePrint(const PrintSettings& settings);
+
 }  // namespace kubelmar

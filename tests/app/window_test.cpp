@@ -227,6 +227,7 @@ private slots:
         QCOMPARE(set.palette.materials.size(), std::size_t(6));
         QCOMPARE(set.dither, kubelmar::DitherMode::BlueNoise);
         QCOMPARE(*set.colourDepth, 6.0);
+        QVERIFY(window_->saveStrip()->planText().contains("Print: cmyk, blue-noise, colour depth 6, core clear"));
 
         window_ = std::make_unique<Window>(&dialogs_);
         QCOMPARE(window_->runRequest().settings.print.dither, kubelmar::DitherMode::BlueNoise);
