@@ -194,6 +194,9 @@ WriteResult SolidColouring::emit(int s) {
         o[2] = static_cast<std::uint8_t>(colour);
         o[3] = 255;
     }
+    // Its occupancy is not needed again: only the slices still to go out
+    // keep theirs.
+    std::vector<std::uint8_t>().swap(layerOf(s).filled);
     return next_.colouredSlice(s, rgba_.data(), role_.data());
 }
 

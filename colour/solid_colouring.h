@@ -17,10 +17,11 @@ namespace kubelmar {
 // At depth 0 only the touched voxels themselves are coloured.
 //
 // Streamed: slice s goes out once slice s + K has come in, K the depth in
-// slices; only the 2K + 1 slices around it are held: each slice's
-// occupancy (a byte a pixel) and, for the pixels within the depth of a
-// touched voxel in that slice only (the band along the surface), the
-// squared in-slice distance and that voxel's colour (12 bytes each). Each slice's in-slice distances are an exact 2D transform
+// slices; only the 2K + 1 slices around it are held: the occupancy of the
+// K + 1 not yet written (a byte a pixel) and, for the pixels within the
+// depth of a touched voxel in each slice only (the band along the
+// surface), the squared in-slice distance and that voxel's colour (12
+// bytes each). Each slice's in-slice distances are an exact 2D transform
 // (Felzenszwalb and Huttenlocher's lower envelope of parabolas, keeping
 // the nearest voxel); the slice axis is then searched directly, only for
 // pixels that have a touched voxel within the depth in some slice of the
