@@ -222,8 +222,6 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
     try {
         ensureMeshUploaded(settings.colour);
         runWarnings = uploadWarnings_;
-        // The conservative surface rides on the slices' way out, so each
-        // mode's own rule runs untouched.
         // Printing turns the slices into materials on the way out; a solid's
         // colour depth needs the surface's colours beside its slices.
         std::optional<PrintStage> printing;
@@ -234,6 +232,8 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
             if (settings.print.colourDepth && isSolidMode(settings.mode))
                 printed = &colouring.emplace(*printing, colourDepthInVoxels(settings.print));
         }
+        // The conservative surface (and the colours the colouring needs)
+        // ride on the slices' way out, so each mode's own rule runs untouched.
         std::optional<TouchedSurface> touched;
         if (settings.conservative || colouring)
             touched.emplace(*printed, mesh_, faces_, settings.colour, settings.conservative,
