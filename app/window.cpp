@@ -223,6 +223,7 @@ Window::Window(Dialogs* dialogs) : dialogs_(dialogs ? dialogs : &QtDialogs::shar
     keepThinPartsAct_ = createSettingAction("keepThinPartsAct", tr("Keep Thin Parts"));
     keepThinPartsAct_->setStatusTip(tr("Also set every voxel the surface touches, so thin parts never vanish"));
     settingsMenu->addAction(keepThinPartsAct_);
+    createPrintAction(settingsMenu);
     keepThinPartsAct_->setChecked(QSettings().value("keepThinParts", false).toBool());
     request_.settings.conservative = keepThinPartsAct_->isChecked();
     connect(keepThinPartsAct_, &QAction::toggled, this, [this](bool on) {
@@ -456,7 +457,9 @@ void Window::updateSaveStrip() {
     QStringList formats;
     for (const QAction* action : formatActs_)
         if (action->isChecked()) formats << action->text().section(QStringLiteral(" ("), 0, 0);
-    const std::string grid = kubelmar::gridSummary(request_.settings.grid, request_.settings.size);
+    std::string grid = kubelmar::gridSummary(request_.settings.grid, request_.settings.size);
+    if (const std::string print = kubelmar::describePrint(request_.settings.print); !print.empty())
+        grid += " · " + print;
     saveStrip_->setPlan(mode, QString::fromStdString(grid), formats);
 }
 

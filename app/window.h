@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "engine/run_settings.h"
+#include "colour/print_options.h"
 #include "engine/grid_options.h"
 #include "engine/runner.h"
 
@@ -91,6 +92,9 @@ private:
     void createGridAction(QMenu* settingsMenu);
     void chooseGrid();
     bool applyGrid(const kubelmar::GridOptions& options);
+    void createPrintAction(QMenu* settingsMenu);
+    void choosePrint();
+    bool applyPrint(const kubelmar::PrintOptions& options);
     // window_layout.cpp: the screen's room, fitting the window into it, and
     // where the Result panel goes.
     QRect screenRoom() const;
@@ -149,4 +153,5 @@ private:
     QAction* insideNonZeroAct_ = nullptr;
     QAction* keepThinPartsAct_ = nullptr;
     QAction* gridAct_ = nullptr;
+    QAction* printAct_ = nullptr;
 };

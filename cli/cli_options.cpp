@@ -2,10 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
 
+#include "colour/palette_file.h"
+#include "colour/print_options.h"
 #include "engine/grid_options.h"
 #include "formats/format_list.h"
 #include "mesh/load_limits.h"
@@ -34,6 +37,7 @@ struct RawValues {
     std::string maxMemory;
     GridOptions grid;
     bool crop = false;
+    PrintOptions print;
     std::vector<std::string> positional;
 };
 
@@ -98,7 +102,7 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "depth mode: 8-bit depth pictures, or the depth buffer itself (exact at every N)")
         ->check(CLI::IsMember({"byte", "full"}))
         ->type_name("PRECISION");
-    app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb")
+    app.add_option("--format", raw.formats, "comma-separated: png, binvox, nrrd, npy, vox, vdb, materials (one 1-bit stack per palette material)")
         ->type_name("LIST")
         ->check([](const std::string& list) { return parseFormatList(list).error; });
     app.add_flag("--crop", raw.crop, "the same as --grid box (kept for older scripts)");
@@ -142,6 +146,23 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
                    "overlapping closed shells come out solid; needs OpenGL 4.3)")
         ->check(CLI::IsMember({"parity", "nonzero"}))
         ->type_name("RULE");
+    app.add_option("--palette", raw.print.palette,
+                   "print: every filled voxel becomes one of these materials; a built-in palette (" +
+                       builtInPaletteNames() + ") or a palette file (FILE.json, see docs/printing.md)")
+        ->type_name("NAME|FILE");
+    app.add_option("--dither", raw.print.dither,
+                   "print: none (nearest material), diffusion (3D error diffusion) or blue-noise (ordered, "
+                   "a 3D blue-noise tile)")
+        ->type_name("METHOD")
+        ->default_str("none");
+    app.add_option("--colour-depth,--color-depth", raw.print.colourDepth,
+                   "print, solid modes: voxels within T voxels of the surface take its colour; deeper ones the "
+                   "core's")
+        ->type_name("T");
+    app.add_option("--core-colour,--core-color", raw.print.coreColour,
+                   "print: the material inside the colour depth; a palette material's name or 'clear'")
+        ->type_name("MATERIAL")
+        ->default_str("white");
     app.add_flag("--conservative", options.run.settings.conservative,
                  "also set every voxel the surface touches (exact triangle-box overlap): thin parts never vanish");
     auto* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress, result lines or warnings; errors only");
@@ -241,6 +262,10 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     if (raw.crop && raw.grid.grid == "cube") return fail("--crop: is --grid box, not --grid cube");
     if (raw.crop) raw.grid.grid = "box";
     if (std::string why; !resolveGridOptions(raw.grid, settings.grid, &why)) return fail(why);
+    if (std::string why; !resolvePrintOptions(raw.print, settings.mode, settings.print, &why)) return fail(why);
+    const auto& formats = options.run.output.formats;
+    if (settings.print.palette.empty() && std::find(formats.begin(), formats.end(), OutputFormat::Materials) != formats.end())
+        return fail("--format materials: needs a --palette whose materials it writes");
     if (!options.depthImages.empty() && settings.mode != VoxelMode::DepthBuffer)
         return fail("--depth-images: only the depth mode makes depth pictures (add -m depth)");
 

@@ -54,7 +54,10 @@ std::string runReportJson(const CliOptions& options, const RunReport& r, long pe
         << "    \"conservative\": " << (o.conservative ? "true" : "false") << ",\n"
         << "    \"formats\": " << jsonStringList(formats) << ",\n"
         << "    \"crop\": " << (o.grid.shape == GridShape::Box ? "true" : "false") << ",\n"
-        << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << "\n"
+        << "    \"depthImages\": " << jsonStringOrNull(options.depthImages) << ",\n"
+        << "    \"palette\": " << jsonStringOrNull(o.print.palette.name) << ",\n"
+        << "    \"dither\": " << jsonString(ditherName(o.print.dither)) << ",\n"
+        << "    \"colourDepth\": " << (o.print.colourDepth ? numberText(*o.print.colourDepth) : std::string("null")) << "\n"
         << "  },\n"
         << "  \"mesh\": {\"faces\": " << r.topology.faces << ", \"boundaryEdges\": " << r.topology.boundaryEdges
         << ", \"nonManifoldEdges\": " << r.topology.nonManifoldEdges

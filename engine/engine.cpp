@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "engine/framed_mesh.h"
+#include "colour/print_stage.h"
+#include "colour/solid_colouring.h"
 #include "voxel/slab_faces.h"
 #include "voxel/touched_surface.h"
 
@@ -237,14 +239,25 @@ VoxelizeResult Engine::voxelize(const RunSettings& requested, SliceConsumer& con
         // Measured on the prepared mesh, before it is placed.
         if (settings.mode == VoxelMode::Parity && settings.inside == InsideRule::NonZero) topology();
         const FramedMesh placed(mesh_, drawer_, placement);
-        // The conservative surface rides on the slices' way out, so each
-        // mode's own rule runs untouched.
+        // Printing turns the slices into materials on the way out; a solid's
+        // colour depth needs the surface's colours beside its slices.
+        std::optional<PrintStage> printing;
+        std::optional<SolidColouring> colouring;
+        SliceConsumer* printed = &consumer;
+        if (settings.print.active()) {
+            printed = &printing.emplace(consumer, settings.print);
+            if (settings.print.colourDepth && isSolidMode(settings.mode))
+                printed = &colouring.emplace(*printing, colourDepthInVoxels(settings.print, info));
+        }
+        // The conservative surface (and the colours the colouring needs)
+        // ride on the slices' way out, so each mode's own rule runs untouched.
         std::optional<TouchedSurface> touched;
         std::array<double, 3> unstretch = {1, 1, 1};
         for (int b = 0; b < 3 && !placement.identity; ++b) unstretch[b] = 1.0 / placement.stretch[b];
-        if (settings.conservative)
-            touched.emplace(consumer, mesh_, faces_, settings.colour, frame.dims, frameAxes, unstretch);
-        SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : consumer;
+        if (settings.conservative || colouring)
+            touched.emplace(*printed, mesh_, faces_, settings.colour, frame.dims, frameAxes, unstretch,
+                            settings.conservative, colouring ? &*colouring : nullptr);
+        SliceConsumer& out = touched ? static_cast<SliceConsumer&>(*touched) : *printed;
         const VoxelizeContext context{extensionLoader_, mesh_, drawer_, faces_, info, frame, out, progress, log(),
                                       runWarnings};
         if (settings.mode == VoxelMode::Clipping) {

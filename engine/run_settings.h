@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "colour/print_settings.h"
 #include "formats/output_request.h"
 #include "mesh/load_limits.h"
 #include "mesh/material.h"
@@ -75,6 +76,9 @@ struct RunSettings {
     // folder exists (relative paths against the working directory); empty:
     // never.
     std::string depthPictureDirectory;
+    // Materials, dithering and the solid's colour depth for printing;
+    // inactive by default.
+    PrintSettings print;
 };
 
 // Everything a run is asked to do, as one value both front ends fill in:

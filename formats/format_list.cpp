@@ -15,7 +15,8 @@ bool vdbAvailable() {
 namespace {
 
 constexpr OutputFormat kAllFormats[] = {OutputFormat::Png, OutputFormat::Binvox, OutputFormat::Nrrd,
-                                        OutputFormat::Npy, OutputFormat::Vox,  OutputFormat::Vdb};
+                                        OutputFormat::Npy, OutputFormat::Vox,  OutputFormat::Vdb,
+                                        OutputFormat::Materials};
 
 std::string validNames() {
     std::string names;
@@ -41,6 +42,7 @@ const char* formatName(OutputFormat format) {
         case OutputFormat::Npy: return "npy";
         case OutputFormat::Vox: return "vox";
         case OutputFormat::Vdb: return "vdb";
+        case OutputFormat::Materials: return "materials";
     }
     return "";
 }

@@ -7,7 +7,13 @@
 
 namespace kubelmar {
 
-enum class OutputFormat { Png, Binvox, Nrrd, Npy, Vox, Vdb };
+enum class OutputFormat { Png, Binvox, Nrrd, Npy, Vox, Vdb, Materials };
+
+// The exchange formats are one <stem>.<ext> file each; the PNG stack and the
+// per-material stacks (materials/<material>/slice...) are streamed stacks.
+inline bool isExchangeFormat(OutputFormat format) {
+    return format != OutputFormat::Png && format != OutputFormat::Materials;
+}
 
 // Every format, "vdb" included whether or not this build can write it.
 std::span<const OutputFormat> allFormats();

@@ -30,7 +30,8 @@ std::unique_ptr<WholeVolumeConsumer> makeFormatConsumer(const std::vector<Output
     for (OutputFormat format : formats) {
         const std::string path = formatFilePath(format, output);
         switch (format) {
-            case OutputFormat::Png: break;
+            case OutputFormat::Png:
+            case OutputFormat::Materials: break;
             case OutputFormat::Binvox: writers.push_back(std::make_unique<BinvoxWriter>(path)); break;
             case OutputFormat::Nrrd: writers.push_back(std::make_unique<NrrdWriter>(path)); break;
             case OutputFormat::Npy: writers.push_back(std::make_unique<NpyWriter>(path)); break;
@@ -48,14 +49,14 @@ bool isFormatFileName(std::string_view name, std::string_view stem) {
         return false;
     const std::string_view extension = name.substr(stem.size() + 1);
     for (OutputFormat format : allFormats())
-        if (format != OutputFormat::Png && extension == formatName(format)) return true;
+        if (isExchangeFormat(format) && extension == formatName(format)) return true;
     return false;
 }
 
 std::vector<std::string> formatFileNames(const std::vector<OutputFormat>& formats, const std::string& stem) {
     std::vector<std::string> names;
     for (OutputFormat format : formats)
-        if (format != OutputFormat::Png) names.push_back(stem + "." + formatName(format));
+        if (isExchangeFormat(format)) names.push_back(stem + "." + formatName(format));
     return names;
 }
 

@@ -57,6 +57,33 @@ IoResult writePngRGBA(CheckedFile& file, int width, int height, const std::uint8
     return file.finish();
 }
 
+IoResult writePngBits(CheckedFile& file, int width, int height, const std::uint8_t* bits) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, nullptr);
+        file.fail("out of memory");
+        return file.finish();
+    }
+    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        file.fail("PNG encoding failed");
+        return file.finish();
+    }
+    png_set_write_fn(png, &file, writeToFile, flushNothing);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 1, PNG_COLOR_TYPE_GRAY,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, Z_BEST_SPEED);
+    const std::size_t stride = (static_cast<std::size_t>(width) + 7) / 8;
+    for (int y = 0; y < height; ++y) rows[y] = const_cast<png_bytep>(bits + static_cast<std::size_t>(y) * stride);
+    png_write_info(png, info);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return file.finish();
+}
+
 bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba, std::string* error,
                   bool keepAlpha) {
     CheckedFile file;

@@ -15,6 +15,11 @@ namespace kubelmar {
 // Safe to call from several threads at once, each with its own file.
 IoResult writePngRGBA(CheckedFile& file, int width, int height, const std::uint8_t* rgba, bool keepAlpha = true);
 
+// Writes a 1-bit greyscale PNG: `bits` holds height rows of
+// (width + 7) / 8 bytes, top row first, the leftmost pixel in each byte's
+// highest bit; 1 is white. Returns the file's first failure.
+IoResult writePngBits(CheckedFile& file, int width, int height, const std::uint8_t* bits);
+
 // The same, written in place at `path`; false with the reason (naming
 // nothing but the cause) otherwise.
 bool writePngRGBA(const std::string& path, int width, int height, const std::uint8_t* rgba,

@@ -139,7 +139,7 @@ void VolumePreview::projectVoxel(int s, int r, int c, std::uint32_t word) {
 WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
     const int w = info_.width(), h = info_.height();
     if (s < 0 || s >= info_.slices()) return {};
-    const bool colour = info_.encoding == SliceEncoding::Colour;
+    const bool colour = encodingHasColour(info_.encoding);
     const bool keep = wantSlice(s) && keptBytes_ < options_.sliceBudget;
     const bool projected = s % step_ == 0;
     std::vector<std::uint32_t> runs;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/material_stack_writer.h"
 #include "formats/stack_files.h"
 
 namespace kubelmar {
@@ -19,7 +20,7 @@ WriteResult RunOutput::outsideNames(WriteResult result) const {
 
 WriteResult RunOutput::begin(const VolumeInfo& info) {
     const std::string stem = outputStem(request_.meshPath);
-    if (const IoResult opened = stage_.open(request_.directory, stackOwnedNames(stem)); !opened.ok)
+    if (const IoResult opened = stage_.open(request_.directory, stackOwnedNames(stem), isStackFolderName); !opened.ok)
         return writeFailure(opened.path, opened.reason);
 
     // Writers are made for each run: they write into the hidden folder.
@@ -32,6 +33,8 @@ WriteResult RunOutput::begin(const VolumeInfo& info) {
         png_ = std::make_unique<PngStackWriter>(dir);
         fan_->add(*png_);
     }
+    if (std::find(request_.formats.begin(), request_.formats.end(), OutputFormat::Materials) != request_.formats.end())
+        fan_->add(std::make_unique<MaterialStackWriter>(dir));
     std::unique_ptr<WholeVolumeConsumer> formats =
         makeFormatConsumer(request_.formats, FormatOutput{dir, stem, request_.crop});
     formats_ = formats.get();

@@ -25,6 +25,10 @@ std::vector<std::string> stackFileNames(const std::vector<OutputFormat>& formats
 // the <stem>.* names.
 bool isStackFileName(std::string_view name, std::string_view stem);
 
+// Whether `name` is a folder a stack writes whole (the per-material
+// stacks' "materials"): an earlier one is replaced or removed whole.
+bool isStackFolderName(std::string_view name);
+
 // isStackFileName for one stem, as OutputStage::open takes it.
 OwnedNames stackOwnedNames(std::string stem);
 

@@ -16,6 +16,8 @@ struct VolumeDescription {
     GridBox grid;              // what the exchange formats cover (cube or crop)
     bool cropped = false;
     std::uint64_t filledVoxels = 0;   // in the whole stack
+    // In the material encoding: voxels of each of info.palette's materials.
+    std::vector<std::uint64_t> materialVoxels;
     std::vector<std::string> files;   // names written into the output folder
     std::string programVersion;
 };
@@ -25,8 +27,10 @@ struct VolumeDescription {
 // voxelSize for cubic voxels, null otherwise), the stack's origin, slice
 // size and its slice / row / column axes as signed mesh axes ("-y"), how
 // empty and filled voxels are encoded, the exchange grid (dims, origin,
-// edges, first voxel in the run's grid), the filled count, the files and
-// the program version. Lengths in output units (file units times scale).
+// edges, first voxel in the run's grid), the filled count, in the material
+// encoding the palette (each material's name, sRGB or null, pixel and voxel
+// count), the files and the program version. Lengths in output units (file
+// units times scale).
 std::string volumeJsonText(const VolumeDescription& description);
 
 inline constexpr std::string_view kVolumeJsonName = "volume.json";
@@ -54,6 +58,7 @@ public:
 private:
     std::string directory_;
     VolumeDescription description_;
+    std::vector<std::uint32_t> materialWords_;  // each material's pixel as a 32-bit word
 };
 
 }  // namespace kubelmar

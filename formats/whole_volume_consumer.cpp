@@ -15,7 +15,7 @@ WriteResult WholeVolumeConsumer::begin(const VolumeInfo& info) {
     const GridBox box = crop_ ? croppedGrid(info) : fullGrid(info);
     for (const auto& writer : writers_)
         if (const std::string why = writer->refusal(box); !why.empty()) return writeFailure(writer->path(), why);
-    if (!volume_.allocate(box, info.encoding == SliceEncoding::Colour)) {
+    if (!volume_.allocate(box, encodingHasColour(info.encoding))) {
         const std::uint64_t mib = (GridVolume::bitBytes(box) + (1u << 20) - 1) >> 20;
         return writeFailure(firstPath, "not enough memory to hold a " + std::to_string(box.dims[0]) + " x " +
                                            std::to_string(box.dims[1]) + " x " + std::to_string(box.dims[2]) +
@@ -44,7 +44,7 @@ WriteResult WholeVolumeConsumer::slice(int s, const std::uint8_t* rgba) {
     if (s < slices.first || s >= slices.end) return {};
     const StackRun rows = stackRun(info_.rowAxis), columns = stackRun(info_.columnAxis);
     const std::int64_t sliceIndex = slices.indexAtFirst + (s - slices.first) * slices.step;
-    const bool colour = info_.encoding == SliceEncoding::Colour;
+    const bool colour = encodingHasColour(info_.encoding);
     for (int r = rows.first; r < rows.end; ++r) {
         std::int64_t index = sliceIndex + rows.indexAtFirst + (r - rows.first) * rows.step + columns.indexAtFirst;
         const std::uint8_t* pixel = rgba + (static_cast<std::size_t>(r) * width + columns.first) * 4;

@@ -101,6 +101,16 @@ IoResult recoverStage(const std::string& output, const std::string& stage) {
         for (const std::string& name : fresh) {
             struct stat info {};
             if (!lstatPath(stage + "/" + name, info)) continue;  // moved before the kill
+            // A folder can't be renamed over the old one of its name: that
+            // one goes into the stage's old folder first, as the commit does.
+            struct stat there {};
+            if (S_ISDIR(info.st_mode) && lstatPath(output + "/" + name, there) && S_ISDIR(there.st_mode)) {
+                const std::string oldFolder = stage + "/" + kOldFolder;
+                if (mkdir(oldFolder.c_str(), 0700) != 0 && errno != EEXIST)
+                    return IoResult::failure(oldFolder, fsx::reason(errno));
+                IoResult aside = moveFile(output + "/" + name, oldFolder + "/" + name);
+                if (!aside.ok) return aside;
+            }
             IoResult moved = moveFile(stage + "/" + name, output + "/" + name);
             if (!moved.ok) return moved;
         }
@@ -125,7 +135,7 @@ OutputStage::~OutputStage() { abort(); }
 
 std::string OutputStage::path(std::string_view name) const { return stage_ + "/" + std::string(name); }
 
-IoResult OutputStage::open(const std::string& outputDirectory, OwnedNames owned) {
+IoResult OutputStage::open(const std::string& outputDirectory, OwnedNames owned, OwnedNames ownedFolders) {
     abort();
     if (!owned) return IoResult::failure(outputDirectory, "no rule for which files a stack owns");
     std::string output = outputDirectory;
@@ -164,6 +174,7 @@ IoResult OutputStage::open(const std::string& outputDirectory, OwnedNames owned)
             output_ = output;
             stage_ = stage;
             owned_ = std::move(owned);
+            ownedFolders_ = std::move(ownedFolders);
             createdDirectories_ = std::move(created);
             return {};
         }
@@ -197,6 +208,7 @@ IoResult OutputStage::commit() {
         const std::string staged = path(fresh[i]);
         struct stat info {};
         if (!lstatPath(staged, info)) result = IoResult::failure(staged, fsx::reason(errno));
+        else if (S_ISDIR(info.st_mode) && ownedFolders_ && ownedFolders_(fresh[i])) continue;
         else if (!S_ISREG(info.st_mode)) result = IoResult::failure(staged, "not a regular file");
         else if (!owned_(fresh[i])) result = IoResult::failure(staged, "not a file name the stack owns");
     }
@@ -212,9 +224,13 @@ IoResult OutputStage::commit() {
     std::sort(fresh.begin(), fresh.end());
     for (const std::string& name : present) {
         if (!result.ok) break;
-        if (!owned_(name)) continue;
         const std::string target = output_ + "/" + name;
         struct stat info {};
+        if (ownedFolders_ && ownedFolders_(name) && lstatPath(target, info) && S_ISDIR(info.st_mode)) {
+            old.push_back(name);  // an owned folder goes whole, as a file does
+            continue;
+        }
+        if (!owned_(name)) continue;
         if (!lstatPath(target, info)) continue;  // vanished meanwhile
         const bool replaced = std::binary_search(fresh.begin(), fresh.end(), name);
         if (S_ISDIR(info.st_mode)) {
@@ -262,6 +278,7 @@ IoResult OutputStage::commit() {
     stage_.clear();
     output_.clear();
     owned_ = nullptr;
+    ownedFolders_ = nullptr;
     createdDirectories_.clear();
     return result;
 }

@@ -33,8 +33,11 @@ public:
 
     // Creates OUTDIR (and missing parents) if needed, finishes or removes the
     // hidden folders that killed runs left there, and makes a fresh one.
-    // `owned` decides which files of OUTDIR belong to a stack.
-    IoResult open(const std::string& outputDirectory, OwnedNames owned);
+    // `owned` decides which files of OUTDIR belong to a stack;
+    // `ownedFolders`, when given, which folders do: a stack may write such
+    // a folder (one level of plain files inside), and it replaces or
+    // removes one of the same name whole, as it does a file.
+    IoResult open(const std::string& outputDirectory, OwnedNames owned, OwnedNames ownedFolders = nullptr);
 
     bool isOpen() const { return !stage_.empty(); }
     // The hidden folder writers write into; empty when not open.
@@ -46,8 +49,8 @@ public:
     // Flushes the staged files to disk, moves each into OUTDIR and removes
     // the earlier stack's owned files that were not replaced. Fails, leaving
     // OUTDIR as it was, when a staged entry is not a regular file with an
-    // owned name, when a directory stands where a file goes, or on any
-    // file-system error. The stage is closed afterwards either way.
+    // owned name (or an owned folder), when a directory stands where a file
+    // goes, or on any file-system error. The stage is closed afterwards either way.
     IoResult commit();
 
     // Removes the hidden folder and everything in it; OUTDIR is as before
@@ -58,6 +61,7 @@ private:
     std::string output_;
     std::string stage_;
     OwnedNames owned_;
+    OwnedNames ownedFolders_;
     std::vector<std::string> createdDirectories_;  // by open(), outermost first
 };
 

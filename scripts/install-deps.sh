@@ -11,7 +11,7 @@ packages=(
   libpng-dev zlib1g-dev
   libopenvdb-dev libboost-iostreams-dev
   libstb-dev libassimp-dev
-  libcli11-dev
+  libcli11-dev nlohmann-json3-dev
   libgl-dev libopengl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   qt6-base-dev libqt6opengl6-dev
   xvfb xauth

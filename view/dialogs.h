@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "colour/print_options.h"
 #include "engine/grid_options.h"
 
 class QWidget;
@@ -28,4 +29,7 @@ public:
     // Settings > Grid...: the grid options, starting from `options`; false
     // when the user cancels. What it hands back resolves.
     virtual bool gridOptions(QWidget* parent, kubelmar::GridOptions& options) = 0;
+    // Settings > Print...: the print options, starting from `options`;
+    // false when the user cancels. What it hands back resolves.
+    virtual bool printOptions(QWidget* parent, kubelmar::PrintOptions& options) = 0;
 };

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "view/grid_dialog.h"
+#include "view/print_dialog.h"
 
 QtDialogs& QtDialogs::shared() {
     static QtDialogs dialogs;
@@ -33,6 +34,14 @@ void QtDialogs::warning(QWidget* parent, const QString& title, const QString& te
 bool QtDialogs::question(QWidget* parent, const QString& title, const QString& text) {
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool QtDialogs::printOptions(QWidget* parent, kubelmar::PrintOptions& options) {
+    PrintDialog dialog(parent);
+    dialog.setOptions(options);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    options = dialog.options();
+    return true;
 }
 
 bool QtDialogs::gridOptions(QWidget* parent, kubelmar::GridOptions& options) {

@@ -15,4 +15,5 @@ public:
     void warning(QWidget* parent, const QString& title, const QString& text) override;
     bool question(QWidget* parent, const QString& title, const QString& text) override;
     bool gridOptions(QWidget* parent, kubelmar::GridOptions& options) override;
+    bool printOptions(QWidget* parent, kubelmar::PrintOptions& options) override;
 };

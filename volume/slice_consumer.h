@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "volume/material_palette.h"
 #include "volume/voxel_mode.h"
 #include "volume/write_result.h"
 
@@ -23,7 +24,12 @@ struct SignedAxis {
 enum class SliceEncoding {
     Colour,     // opaque (R, G, B); an empty voxel is opaque black (0, 0, 0)
     Occupancy,  // filled: opaque white (255, 255, 255, 255); empty: (0, 0, 0, 0)
+    Material,   // filled: the voxel's material (materialPixel: alpha 255, or
+                // 128 for a clear one); empty: (0, 0, 0, 0)
 };
+
+// Whether the encoding's filled voxels carry a colour of their own.
+inline bool encodingHasColour(SliceEncoding encoding) { return encoding != SliceEncoding::Occupancy; }
 
 // The whole volume, told to a consumer before its first slice: the grid
 // (voxels and edge per mesh axis, origin, unit) and how the stack runs
@@ -61,6 +67,9 @@ struct VolumeInfo {
     // How the stack's slice, row (image row, 0 at the top) and column
     // indices run through the mesh's axes.
     SignedAxis sliceAxis, rowAxis, columnAxis;
+    // The materials of the material encoding, in their order; empty in the
+    // other encodings.
+    MaterialPalette palette;
 
     // Slices are width() x height() pixels; slices() of them.
     int width() const { return dims[columnAxis.axis]; }
@@ -100,7 +109,8 @@ public:
     virtual void abort() {}
 };
 
-// True when a slice pixel holds a voxel, in either encoding.
+// True when a slice pixel holds a voxel, in any encoding (the material
+// encoding marks voxels by alpha, as the occupancy encoding does).
 inline bool voxelFilled(const std::uint8_t* pixel, SliceEncoding encoding) {
     return encoding == SliceEncoding::Colour ? (pixel[0] | pixel[1] | pixel[2]) != 0 : pixel[3] != 0;
 }

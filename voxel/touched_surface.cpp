@@ -44,9 +44,11 @@ void clipToInterval(const std::vector<Point>& in, int axis, double lo, double hi
 
 TouchedSurface::TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
                                ColourSource colour, const std::array<int, 3>& frameDims,
-                               const std::array<SignedAxis, 3>& frameAxes, const std::array<double, 3>& unstretch)
+                               const std::array<SignedAxis, 3>& frameAxes, const std::array<double, 3>& unstretch,
+                               bool addVoxels, SurfaceColourSink* colours)
     : inner_(inner), mesh_(mesh), faces_(faces), colour_(colour), dims_(frameDims), axes_(frameAxes),
-      unstretch_(unstretch), stretched_(unstretch[0] != 1 || unstretch[1] != 1 || unstretch[2] != 1) {}
+      unstretch_(unstretch), stretched_(unstretch[0] != 1 || unstretch[1] != 1 || unstretch[2] != 1),
+      addVoxels_(addVoxels), sink_(colours) {}
 
 WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     info_ = info;
@@ -58,6 +60,9 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
     mine_.assign(pixels, 0);
     nearest_.assign(pixels, 0.0f);
     touched_.clear();
+    colours_.assign(sink_ ? pixels * 4 : 0, 0);
+    colourNearest_.assign(sink_ ? pixels : 0, 0.0f);
+    reported_.clear();
 
     // Each face's slices: the layers along the slice axis whose closed
     // extent meets the face's, one layer generous for rounding.
@@ -97,6 +102,7 @@ WriteResult TouchedSurface::begin(const VolumeInfo& info) {
 WriteResult TouchedSurface::slice(int s, const std::uint8_t* rgba) {
     std::memcpy(slice_.data(), rgba, slice_.size());
     touchSlice(s);
+    if (sink_) sink_->surfaceColours(s, colours_.data());
     return inner_.slice(s, slice_.data());
 }
 
@@ -107,6 +113,8 @@ void TouchedSurface::touchSlice(int s) {
     for (std::size_t i = startOf_[sIndex]; i < startOf_[sIndex + 1]; ++i) active_.push_back(byFirst_[i]);
     for (std::uint32_t p : touched_) mine_[p] = 0;
     touched_.clear();
+    for (std::uint32_t p : reported_) colours_[4 * static_cast<std::size_t>(p) + 3] = 0;
+    reported_.clear();
 
     const std::array<SignedAxis, 3>& axes = axes_;
     const std::array<int, 3>& dims = dims_;
@@ -163,13 +171,15 @@ void TouchedSurface::touchSlice(int s) {
             for (int columnLayer = columnFirst; columnLayer <= columnLast; ++columnLayer) {
                 const std::size_t pixel = static_cast<std::size_t>(row) * width + layer(axes[2], columnLayer);
                 std::uint8_t* p = &slice_[4 * pixel];
-                if (!mine_[pixel] && voxelFilled(p, info_.encoding)) continue;  // the mode's own voxel
+                // The mode's own voxels are left as they are.
+                const bool add = addVoxels_ && (mine_[pixel] || !voxelFilled(p, info_.encoding));
+                if (!add && !sink_) continue;
                 centre[a2] = low + (columnLayer + 0.5) * step[a2];
                 if (!triangleTouchesBox(centre, half, v[0], v[1], v[2])) continue;
-                if (!colour) {
+                if (add && !colour) {
                     std::memset(p, 255, 4);
                     ++added_;
-                    continue;
+                    if (!sink_) continue;
                 }
                 // The nearest touching face colours the voxel, nearest as
                 // the prepared mesh measures it (the frame may be stretched
@@ -192,6 +202,8 @@ void TouchedSurface::touchSlice(int s) {
                     const double d = w[0] * tri[0][k] + w[1] * tri[1][k] + w[2] * tri[2][k] - from[k];
                     d2 += d * d;
                 }
+                if (sink_) report(f, w, d2, pixel);
+                if (!add || !colour) continue;
                 if (mine_[pixel] && nearest_[pixel] <= d2) continue;
                 if (!mine_[pixel]) {
                     mine_[pixel] = 1;
@@ -204,6 +216,15 @@ void TouchedSurface::touchSlice(int s) {
             }
         }
     }
+}
+
+void TouchedSurface::report(std::uint32_t face, const double weights[3], double distance2, std::size_t pixel) {
+    std::uint8_t* c = &colours_[4 * pixel];
+    if (c[3] && colourNearest_[pixel] <= distance2) return;
+    if (!c[3]) reported_.push_back(static_cast<std::uint32_t>(pixel));
+    colourNearest_[pixel] = static_cast<float>(distance2);
+    colourAt(face, weights, c);
+    c[3] = 255;
 }
 
 void TouchedSurface::colourAt(std::uint32_t face, const double weights[3], std::uint8_t rgb[3]) const {

@@ -6,6 +6,7 @@
 
 #include "mesh/mesh.h"
 #include "volume/slice_consumer.h"
+#include "volume/surface_colour_sink.h"
 
 namespace kubelmar {
 
@@ -29,13 +30,19 @@ namespace kubelmar {
 // reach, so each slice tests only the faces that can touch it, clipped to
 // its layer and then to each row. Slices must come in order. "Nearest" is
 // measured in prepared mesh units, however the frame is stretched.
+//
+// With a colour sink it also tells the sink, before each slice, the colour
+// of every voxel the surface touches (the mode's own voxels and empty ones
+// too), found the same way; with addVoxels false it then leaves the slices
+// as the mode made them and only reports.
 class TouchedSurface final : public SliceConsumer {
 public:
     // `faces`: 3 vertex indices per face into the prepared mesh; `colour`:
     // the chain the clipping mode's colours follow. Both must outlive this.
     TouchedSurface(SliceConsumer& inner, const Mesh& mesh, const std::vector<std::uint32_t>& faces,
                    ColourSource colour, const std::array<int, 3>& frameDims, const std::array<SignedAxis, 3>& frameAxes,
-                   const std::array<double, 3>& unstretch = {1, 1, 1});
+                   const std::array<double, 3>& unstretch = {1, 1, 1}, bool addVoxels = true,
+                   SurfaceColourSink* colours = nullptr);
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
@@ -50,6 +57,9 @@ private:
     void touchSlice(int s);
     // The colour of face `face` at the point with barycentric `weights`.
     void colourAt(std::uint32_t face, const double weights[3], std::uint8_t rgb[3]) const;
+
+    // Keeps the nearest face's colour for the sink at `pixel`.
+    void report(std::uint32_t face, const double weights[3], double distance2, std::size_t pixel);
 
     SliceConsumer& inner_;
     const Mesh& mesh_;
@@ -72,6 +82,11 @@ private:
     std::vector<float> nearest_;       // per added pixel: squared distance of the face that coloured it
     std::vector<std::uint32_t> touched_;  // pixels of mine_ to reset
     std::uint64_t added_ = 0;
+    bool addVoxels_ = true;
+    SurfaceColourSink* sink_ = nullptr;
+    std::vector<std::uint8_t> colours_;         // for the sink: RGBA, alpha 255 where touched
+    std::vector<float> colourNearest_;          // per reported pixel: squared distance of its face
+    std::vector<std::uint32_t> reported_;       // pixels of colours_ to reset
 };
 
 }  // namespace kubelmar

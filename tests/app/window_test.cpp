@@ -27,6 +27,7 @@
 #include "tests/support/fake_dialogs.h"
 #include "view/gl_widget.h"
 #include "view/grid_dialog.h"
+#include "view/print_dialog.h"
 #include "view/save_strip.h"
 #include "view/result_panel.h"
 #include "formats/png_io.h"
@@ -72,7 +73,7 @@ private slots:
         dialogs_ = FakeDialogs();
         // Every test starts from the defaults.
         for (const char* key : {"outputFormats", "mode", "voxelSize", "recentFiles", "openFolder", "saveFolder",
-                                "batchFolder", "referencesOutside", "insideRule", "keepThinParts", "grid"})
+                                "batchFolder", "referencesOutside", "insideRule", "keepThinParts", "grid", "print"})
             QSettings().remove(key);
         window_ = std::make_unique<Window>(&dialogs_);
         window_->show();
@@ -105,7 +106,7 @@ private slots:
 
         const QList<QAction*> settings = menus[1]->menu()->actions();
         QCOMPARE(texts(settings), QStringList({"Mode:", "Inside Rule:", "Voxel Size:", "Grid...", "Output Formats",
-                                               "Full Depth Precision", "Keep Thin Parts"}));
+                                               "Full Depth Precision", "Keep Thin Parts", "Print..."}));
         QVERIFY(!settings[5]->isChecked());
         QVERIFY(!settings[6]->isChecked());
         QCOMPARE(texts(settings[1]->menu()->actions()), QStringList({"Parity (Even-Odd)", "Nonzero (Winding)"}));
@@ -209,6 +210,57 @@ private slots:
         QVERIFY(dialogs_.messages[0].text.contains("--voxel-size"));
         QCOMPARE(window_->runRequest().settings.grid.edge[2], 0.027);
         QCOMPARE(QSettings().value("grid/dpi").toString(), QString("600,300"));
+    }
+
+    // Settings > Print...: what the dialog hands back becomes the run's print
+    // settings and is remembered; a palette that won't load changes nothing.
+    void printDialogResultIsTheRunsPrintSettingsAndIsRemembered() {
+        QVERIFY(!window_->runRequest().settings.print.active());
+        kubelmar::PrintOptions print;
+        print.palette = "cmyk";
+        print.dither = "blue-noise";
+        print.colourDepth = "6";
+        print.coreColour = "clear";
+        dialogs_.print = print;
+        action("printAct")->trigger();
+        const kubelmar::PrintSettings& set = window_->runRequest().settings.print;
+        QCOMPARE(set.palette.materials.size(), std::size_t(6));
+        QCOMPARE(set.dither, kubelmar::DitherMode::BlueNoise);
+        QCOMPARE(*set.colourDepth, 6.0);
+        QVERIFY(window_->saveStrip()->planText().contains("Print: cmyk, blue-noise, colour depth 6, core clear"));
+
+        window_ = std::make_unique<Window>(&dialogs_);
+        QCOMPARE(window_->runRequest().settings.print.dither, kubelmar::DitherMode::BlueNoise);
+        dialogs_.print.reset();  // cancelled: nothing changes
+        action("printAct")->trigger();
+        QCOMPARE(dialogs_.printShown.coreColour, std::string("clear"));
+
+        kubelmar::PrintOptions bad;
+        bad.palette = "/nonexistent/inks.json";
+        dialogs_.print = bad;
+        action("printAct")->trigger();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(dialogs_.messages[0].text.contains("/nonexistent/inks.json"));
+        QCOMPARE(window_->runRequest().settings.print.dither, kubelmar::DitherMode::BlueNoise);
+        QCOMPARE(QSettings().value("print/palette").toString(), QString("cmyk"));
+    }
+
+    // The print dialog refuses OK with the reason while its fields don't resolve.
+    void printDialogNamesTheProblem() {
+        PrintDialog dialog;
+        kubelmar::PrintOptions o;
+        o.dither = "diffusion";
+        dialog.setOptions(o);
+        QVERIFY(dialog.problem().contains("--dither"));
+        o.palette = "rgb";
+        o.coreColour = "clear";
+        dialog.setOptions(o);
+        QVERIFY(dialog.problem().contains("no clear material"));
+        o.coreColour = "";
+        dialog.setOptions(o);
+        QVERIFY(dialog.problem().isEmpty());
+        QCOMPARE(dialog.options().palette, std::string("rgb"));
+        QCOMPARE(dialog.options().dither, std::string("diffusion"));
     }
 
     // The dialog's fields round-trip, a preset fills them, and OK is refused

@@ -39,6 +39,26 @@ TEST(CliOptions, ShortLongAndEqualsFormsAgree) {
     }
 }
 
+TEST(CliOptions, PrintOptionsResolveIntoThePrintSettings) {
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"-m", "depth", "--palette", "cmyk", "--dither", "blue-noise", "--colour-depth", "4",
+                       "--core-colour", "clear", "--format", "png,materials", "in.obj", "out"},
+                      o, &error))
+        << error;
+    const PrintSettings& print = o.run.settings.print;
+    EXPECT_EQ(print.palette.name, "cmyk");
+    EXPECT_EQ(print.dither, DitherMode::BlueNoise);
+    EXPECT_EQ(print.colourDepth, 4.0);
+    EXPECT_EQ(print.coreColour, "clear");
+    CliOptions plain;
+    ASSERT_TRUE(parse({"in.obj", "out"}, plain));
+    EXPECT_FALSE(plain.run.settings.print.active());
+    CliOptions bad;
+    EXPECT_FALSE(parse({"--format", "materials", "in.obj", "out"}, bad, &error));
+    EXPECT_NE(error.find("--format materials: needs a --palette"), std::string::npos) << error;
+}
+
 TEST(CliOptions, BatchOptions) {
     CliOptions b;
     ASSERT_TRUE(parse({"-b", "dir", "-j", "3", "--recursive", "--skip-existing", "--shard", "2/5", "-o", "root"}, b));

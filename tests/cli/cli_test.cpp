@@ -91,6 +91,25 @@ TEST(Cli, ArgumentMistakesAreOneLineAndStatusTwo) {
     EXPECT_EQ(lineCount(version.out), 1);
 }
 
+// A palette is read and checked with the other arguments, before OpenGL
+// starts: a bad one is one line naming the file, status 2, nothing written.
+TEST(Cli, ABadPaletteIsOneLineNamingTheFileAndStatusTwo) {
+    const std::string noEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json";
+    const auto dir = tempDir("palette");
+    writeFile(dir / "broken.json", "{\"materials\": [{\"name\": \"a\", \"srgb\": [0, 300, 0]}]}");
+    for (const std::string& palette : {(dir / "broken.json").string(), (dir / "absent.json").string()}) {
+        const CliRun run = runCli("-m parity --palette " + shellQuote(palette) + " " + shellQuote(kBunny) + " " +
+                                      shellQuote(dir / "out"),
+                                  noEgl);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(lineCount(run.err), 1) << run.err;
+        EXPECT_NE(run.err.find(palette + ": "), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out"));
+    }
+    EXPECT_EQ(runCli("--dither diffusion " + shellQuote(kBunny) + " " + shellQuote(dir / "out")).status, 2);
+    EXPECT_EQ(runCli("--palette rgb --colour-depth 2 " + shellQuote(kBunny) + " " + shellQuote(dir / "out")).status, 2);
+}
+
 TEST(Cli, AFailedLoadIsOneErrorLineNamingTheFile) {
     const auto dir = tempDir("cli");
     CliRun run = runCli(shellQuote(dir / "absent.obj") + " " + shellQuote(dir / "out"));

@@ -9,6 +9,7 @@ kubelmar_test_program(kubelmar_engine_tests gl
     engine/nonzero_test.cpp
     engine/conservative_test.cpp
     engine/grid_test.cpp
+    engine/print_test.cpp
   LIBS kubelmar_batch kubelmar_engine)
 # These check whole stacks voxel by voxel (pixel hashes over 1024^3 stacks,
 # exact CPU answers): optimised even under the sanitizers, or they take

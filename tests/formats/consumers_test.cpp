@@ -76,7 +76,7 @@ TEST(FormatList, ParsesKnownNamesOnceInOrder) {
 TEST(FormatList, UnknownOrEmptyNameIsNamedWithTheValidOnes) {
     const FormatList unknown = parseFormatList("png,stl");
     EXPECT_FALSE(unknown.ok);
-    EXPECT_EQ(unknown.error, "unknown format \"stl\" (valid: png, binvox, nrrd, npy, vox, vdb)");
+    EXPECT_EQ(unknown.error, "unknown format \"stl\" (valid: png, binvox, nrrd, npy, vox, vdb, materials)");
     EXPECT_TRUE(unknown.formats.empty());
     EXPECT_FALSE(parseFormatList("png,,npy").ok);
     EXPECT_FALSE(parseFormatList("").ok);

@@ -11,6 +11,7 @@ kubelmar_test_program(kubelmar_formats_tests core
     formats/png_stack_writer_test.cpp
     formats/stack_files_test.cpp
     formats/run_output_test.cpp
+    formats/material_stack_test.cpp
   LIBS kubelmar_formats ZLIB::ZLIB)
 if(KUBELMAR_FORMATS_OPENVDB)
   list(APPEND CMAKE_MODULE_PATH /usr/lib/x86_64-linux-gnu/cmake/OpenVDB /usr/lib/cmake/OpenVDB

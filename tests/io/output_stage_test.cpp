@@ -226,6 +226,52 @@ TEST_F(OutputStageTest, CommitInterruptedByAKillIsFinishedByTheNextOpen) {
     EXPECT_TRUE(fs::exists(out_ / "readme.txt"));
 }
 
+// The per-material stacks are a folder the stack owns: replaced whole, removed
+// by a run without it, and a folder of another name is never touched; a
+// kill before the old folder moved out is finished by the next open.
+TEST_F(OutputStageTest, AnOwnedFolderIsReplacedWholeAndOthersAreLeft) {
+    writeOldStack(2);
+    fs::create_directories(out_ / "materials" / "cyan");
+    writeFile(out_ / "materials" / "cyan" / slice(0), "old cyan");
+    fs::create_directories(out_ / "materialsx");
+    writeFile(out_ / "materialsx" / "keep", "mine");
+    auto open = [&](OutputStage& stage) {
+        return stage.open(out_.string(), kubelmar::stackOwnedNames("bunny"), kubelmar::isStackFolderName);
+    };
+    OutputStage stage;
+    ASSERT_TRUE(open(stage).ok);
+    fs::create_directories(stage.path("materials/red"));
+    writeFile(stage.path("materials/red/" + slice(0)), "new red");
+    ASSERT_TRUE(stage.commit().ok);
+    EXPECT_EQ(readFile(out_ / "materials" / "red" / slice(0)), "new red");
+    EXPECT_FALSE(fs::exists(out_ / "materials" / "cyan"));
+    EXPECT_EQ(readFile(out_ / "materialsx" / "keep"), "mine");
+
+    // A folder the rule does not own still fails the commit.
+    ASSERT_TRUE(open(stage).ok);
+    fs::create_directories(stage.path("extra"));
+    EXPECT_FALSE(stage.commit().ok);
+    EXPECT_EQ(readFile(out_ / "materials" / "red" / slice(0)), "new red");
+
+    ASSERT_TRUE(open(stage).ok);
+    writeFile(stage.path(slice(0)), "plain");
+    ASSERT_TRUE(stage.commit().ok);
+    EXPECT_FALSE(fs::exists(out_ / "materials"));
+    EXPECT_EQ(readFile(out_ / "materialsx" / "keep"), "mine");
+
+    // Killed right after the record was written: nothing moved yet.
+    fs::create_directories(out_ / "materials" / "old");
+    const fs::path stale = out_ / (".kubelmar-tmp-" + std::to_string(deadPid()) + "-0");
+    fs::create_directories(stale / "materials" / "new");
+    writeFile(stale / "materials" / "new" / slice(0), "new");
+    writeFile(stale / ".commit", std::string("materials") + '\0' + '\0' + "materials" + '\0');
+    ASSERT_TRUE(open(stage).ok);
+    stage.abort();
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_EQ(readFile(out_ / "materials" / "new" / slice(0)), "new");
+    EXPECT_FALSE(fs::exists(out_ / "materials" / "old"));
+}
+
 // A full disk, on a small tmpfs of its own (needs root; skipped otherwise).
 class FullDiskTest : public OutputStageTest {
 protected:

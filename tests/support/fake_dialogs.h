@@ -51,4 +51,13 @@ public:
         options = *grid;
         return true;
     }
+    // The Print dialog likewise, with `print` and `printShown`.
+    std::optional<kubelmar::PrintOptions> print;
+    kubelmar::PrintOptions printShown;
+    bool printOptions(QWidget*, kubelmar::PrintOptions& options) override {
+        printShown = options;
+        if (!print) return false;
+        options = *print;
+        return true;
+    }
 };
