@@ -55,7 +55,7 @@ Capture print(const MaterialPalette& palette, DitherMode dither, int n, const So
     Capture capture;
     PrintStage stage(capture, settings);
     VolumeInfo info;
-    info.size = n;
+    setCubeGrid(info, n, 1.0f);
     info.encoding = encoding;
     EXPECT_TRUE(stage.begin(info).ok);
     std::vector<std::uint8_t> slice(4 * static_cast<std::size_t>(n) * n);

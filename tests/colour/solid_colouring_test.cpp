@@ -77,7 +77,7 @@ void colourSolid(const Volume& v, double depth, Capture& out) {
     PrintStage print(out, PrintSettings{});  // no palette: the colours themselves, core white
     SolidColouring colouring(print, depth);
     VolumeInfo info;
-    info.size = v.n;
+    setCubeGrid(info, v.n, 1.0f);
     info.encoding = SliceEncoding::Occupancy;
     ASSERT_TRUE(colouring.begin(info).ok);
     const int n = v.n;
@@ -159,7 +159,7 @@ TEST(SolidColouring, NoSurfaceMeansAllCore) {
     PrintStage print(out, PrintSettings{});
     SolidColouring colouring(print, 3);
     VolumeInfo info;
-    info.size = 4;
+    setCubeGrid(info, 4, 1.0f);
     info.encoding = SliceEncoding::Occupancy;
     ASSERT_TRUE(colouring.begin(info).ok);
     std::vector<std::uint8_t> full(4 * 16, 255);
