@@ -75,6 +75,10 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
 // and its pixels in pixels_ when drawn (no face can reach an undrawn slab).
 template <typename Use>
 void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
+    if (bandActive_) {
+        drawBand(context, slab, first, count, use);
+        return;
+    }
     for (int j = 0; j < count; ++j) {
         placeSlab(slab, first + j);
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
@@ -96,6 +100,48 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
     }
 }
 
+// The same for a band of slabs drawn in one pass (SlabBand); a slab the band
+// can't vouch for is drawn again on its own. The band's faces are all its
+// slabs' faces in face order: a face drawn into a slab it doesn't reach is
+// clipped away whole, so each slab's picture is the one its own faces give.
+template <typename Use>
+void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
+    bandFaces_.clear();
+    bool any = false;
+    for (int j = 0; j < count; ++j) {
+        slabFaces_.advanceTo(first + j);
+        rects_[j] = slabFaces_.coverage(slab.axis);
+        if (rects_[j].width == 0) continue;
+        any = true;
+        const std::vector<std::uint32_t>& faces = slabFaces_.activeFaces();
+        bandFaces_.insert(bandFaces_.end(), faces.begin(), faces.end());
+    }
+    if (any) {
+        std::sort(bandFaces_.begin(), bandFaces_.end());
+        bandFaces_.erase(std::unique(bandFaces_.begin(), bandFaces_.end()), bandFaces_.end());
+        bandIndices_.resize(bandFaces_.size() * 3);
+        for (std::size_t i = 0; i < bandFaces_.size(); ++i)
+            std::copy_n(&context.faces[3 * static_cast<std::size_t>(bandFaces_[i])], 3, &bandIndices_[3 * i]);
+        band_.draw(context, slab, first, count, rects_.data(), bandIndices_.data(), bandIndices_.size());
+        stats_.bandSlabs += count;
+    }
+    for (int j = 0; j < count; ++j) {
+        rect_ = rects_[j];
+        const bool drawn = rect_.width != 0;
+        if (drawn && band_.needsRedo(j)) {
+            ++stats_.redrawn;
+            placeSlab(slab, first + j);
+            targets_[0].bind();
+            renderClipSlab(context, slab, bandIndices_.data(), bandIndices_.size(), rect_);
+            targets_[0].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
+            targets_[0].unbind();
+        } else if (drawn) {
+            band_.readLayer(j, rect_, pixels_);
+        }
+        if (!use(first + j, drawn)) return;
+    }
+}
+
 void ClipVoxelizer::keepSurface(int axis, int k, int n) {
     forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
         const int py = n - 1 - y;  // image row, 0 at the top
@@ -107,14 +153,19 @@ void ClipVoxelizer::keepSurface(int axis, int k, int n) {
 
 WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int n = context.info.size;
-    // Fewer targets in flight at large N: each holds 8 bytes a pixel.
-    const int batch = n > 2048 ? 2 : kSlabBatch;
-    for (int j = 0; j < batch; ++j) {
+    stats_ = BandStats();
+    bandActive_ = bandsEnabled_ && SlabBand::usable(n, context.drawer) && band_.prepare(context.loader, n, nullptr);
+    // Fewer targets in flight at large N: each holds 8 bytes a pixel. A band
+    // keeps one for the slabs it hands back.
+    const int batch = bandActive_ ? band_.layers() : n > 2048 ? 2 : kSlabBatch;
+    const int targets = bandActive_ ? 1 : batch;
+    rects_.resize(static_cast<std::size_t>(batch));
+    for (int j = 0; j < targets; ++j) {
         if (targets_[j].size() != n && !targets_[j].create(context.loader, n))
             return runFailure("no usable OpenGL render target of " + std::to_string(n) + " x " +
                               std::to_string(n) + " pixels");
     }
-    for (int j = batch; j < kSlabBatch; ++j) targets_[j].release();
+    for (int j = targets; j < kSlabBatch; ++j) targets_[j].release();
     SlabState slab;
     stored_.reset(n);
     for (int axis : {1, 2}) {

@@ -5,6 +5,7 @@
 
 #include "gl/render_target.h"
 #include "voxel/grid_fit.h"
+#include "voxel/slab_band.h"
 #include "voxel/slab_faces.h"
 #include "voxel/surface_voxels.h"
 #include "voxel/voxelize_context.h"
@@ -33,20 +34,41 @@ public:
                         std::size_t count, const SlabFaces::Rect& rect);
     void releaseGL() {
         for (RenderTarget& target : targets_) target.release();
+        band_.release();
     }
     void abandonGL() {
         for (RenderTarget& target : targets_) target.abandon();
+        band_.abandon();
     }
+
+    // Bands of slabs in one pass where the GL allows (on by default); off,
+    // every slab is drawn on its own. Both give the same pixels.
+    void setBandsEnabled(bool on) { bandsEnabled_ = on; }
+    // What the last run did: slabs drawn in bands, and those of them that
+    // had to be drawn again on their own (see SlabBand).
+    struct BandStats {
+        int bandSlabs = 0;
+        int redrawn = 0;
+    };
+    BandStats bandStats() const { return stats_; }
 
 private:
     static constexpr int kSlabBatch = 4;  // slabs drawn before the first is read back
 
     template <typename Use>
     void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
+    template <typename Use>
+    void drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
     void keepSurface(int axis, int k, int n);
 
     RenderTarget targets_[kSlabBatch];
-    SlabFaces::Rect rects_[kSlabBatch];
+    std::vector<SlabFaces::Rect> rects_;  // per slab of the batch
+    SlabBand band_;
+    bool bandsEnabled_ = true;
+    bool bandActive_ = false;  // this run draws bands
+    BandStats stats_;
+    std::vector<std::uint32_t> bandFaces_;    // face numbers of a band, ascending
+    std::vector<std::uint32_t> bandIndices_;  // their vertex indices, 3 per face
     SlabFaces slabFaces_;
     SurfaceVoxels stored_;
     SlabFaces::Rect rect_;
