@@ -100,43 +100,38 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
     }
 }
 
-// The same for a band of slabs drawn in one pass (SlabBand); a slab the band
-// can't vouch for is drawn again on its own. The band's faces are all its
-// slabs' faces in face order: a face drawn into a slab it doesn't reach is
-// clipped away whole, so each slab's picture is the one its own faces give.
+// The same for a band of slabs sent to one layered target (SlabBand). The
+// slabs' faces and rectangles come first, so that every layer is cleared
+// before any slab is drawn; a view the band can't copy exactly sends the
+// slabs one by one through a target of their own.
 template <typename Use>
 void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
-    bandFaces_.clear();
-    bool any = false;
     for (int j = 0; j < count; ++j) {
-        slabFaces_.advanceTo(first + j);
+        const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
         rects_[j] = slabFaces_.coverage(slab.axis);
-        if (rects_[j].width == 0) continue;
-        any = true;
-        const std::vector<std::uint32_t>& faces = slabFaces_.activeFaces();
-        bandFaces_.insert(bandFaces_.end(), faces.begin(), faces.end());
+        if (rects_[j].width != 0) layerIndices_[j] = indices;
     }
-    if (any) {
-        std::sort(bandFaces_.begin(), bandFaces_.end());
-        bandFaces_.erase(std::unique(bandFaces_.begin(), bandFaces_.end()), bandFaces_.end());
-        bandIndices_.resize(bandFaces_.size() * 3);
-        for (std::size_t i = 0; i < bandFaces_.size(); ++i)
-            std::copy_n(&context.faces[3 * static_cast<std::size_t>(bandFaces_[i])], 3, &bandIndices_[3 * i]);
-        band_.draw(context, slab, first, count, rects_.data(), bandIndices_.data(), bandIndices_.size());
+    const bool banded = band_.begin(slab, count, rects_.data());
+    if (banded) {
+        for (int j = 0; j < count; ++j) {
+            if (rects_[j].width == 0) continue;
+            placeSlab(slab, first + j);
+            band_.drawSlab(context, slab, j, layerIndices_[j].data(), layerIndices_[j].size());
+        }
+        band_.end();
         stats_.bandSlabs += count;
     }
     for (int j = 0; j < count; ++j) {
         rect_ = rects_[j];
         const bool drawn = rect_.width != 0;
-        if (drawn && band_.needsRedo(j)) {
-            ++stats_.redrawn;
+        if (drawn && banded) {
+            band_.readLayer(j, rect_, pixels_);
+        } else if (drawn) {
             placeSlab(slab, first + j);
             targets_[0].bind();
-            renderClipSlab(context, slab, bandIndices_.data(), bandIndices_.size(), rect_);
+            renderClipSlab(context, slab, layerIndices_[j].data(), layerIndices_[j].size(), rect_);
             targets_[0].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
             targets_[0].unbind();
-        } else if (drawn) {
-            band_.readLayer(j, rect_, pixels_);
         }
         if (!use(first + j, drawn)) return;
     }
@@ -154,12 +149,13 @@ void ClipVoxelizer::keepSurface(int axis, int k, int n) {
 WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int n = context.info.size;
     stats_ = BandStats();
-    bandActive_ = bandsEnabled_ && SlabBand::usable(n, context.drawer) && band_.prepare(context.loader, n, nullptr);
+    bandActive_ = bandsEnabled_ && band_.prepare(context.loader, n, context.drawer, nullptr);
     // Fewer targets in flight at large N: each holds 8 bytes a pixel. A band
     // keeps one for the slabs it hands back.
     const int batch = bandActive_ ? band_.layers() : n > 2048 ? 2 : kSlabBatch;
     const int targets = bandActive_ ? 1 : batch;
     rects_.resize(static_cast<std::size_t>(batch));
+    layerIndices_.resize(static_cast<std::size_t>(batch));
     for (int j = 0; j < targets; ++j) {
         if (targets_[j].size() != n && !targets_[j].create(context.loader, n))
             return runFailure("no usable OpenGL render target of " + std::to_string(n) + " x " +

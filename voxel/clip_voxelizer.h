@@ -44,11 +44,9 @@ public:
     // Bands of slabs in one pass where the GL allows (on by default); off,
     // every slab is drawn on its own. Both give the same pixels.
     void setBandsEnabled(bool on) { bandsEnabled_ = on; }
-    // What the last run did: slabs drawn in bands, and those of them that
-    // had to be drawn again on their own (see SlabBand).
+    // What the last run did: slabs drawn in bands.
     struct BandStats {
         int bandSlabs = 0;
-        int redrawn = 0;
     };
     BandStats bandStats() const { return stats_; }
 
@@ -67,8 +65,7 @@ private:
     bool bandsEnabled_ = true;
     bool bandActive_ = false;  // this run draws bands
     BandStats stats_;
-    std::vector<std::uint32_t> bandFaces_;    // face numbers of a band, ascending
-    std::vector<std::uint32_t> bandIndices_;  // their vertex indices, 3 per face
+    std::vector<std::vector<std::uint32_t>> layerIndices_;  // per slab of a band: its faces, 3 indices each
     SlabFaces slabFaces_;
     SurfaceVoxels stored_;
     SlabFaces::Rect rect_;

@@ -23,8 +23,6 @@ public:
     // Moves to slab k (k = 0, 1, ... in order) and returns its faces' vertex
     // indices, 3 per face, in face order.
     const std::vector<std::uint32_t>& advanceTo(int k);
-    // The current slab's face numbers (positions in the face list), ascending.
-    const std::vector<std::uint32_t>& activeFaces() const { return active_; }
 
     // The window rectangle (pixels of an N x N picture, bottom row first)
     // that the current slab's faces can cover, one pixel generous on each
