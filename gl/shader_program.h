@@ -23,7 +23,9 @@ public:
                const char* fragmentOutput, std::string* error) {
         return build(loader, vertexSource, nullptr, fragmentSource, fragmentOutput, error);
     }
-    // The same with a geometry shader between the two (none when null).
+    // The same with a geometry shader between the two (none when null). A
+    // null fragment source leaves fragments to the fixed-function stage
+    // (compatibility profiles).
     bool build(GL_Ext_Loader& loader, const char* vertexSource, const char* geometrySource,
                const char* fragmentSource, const char* fragmentOutput, std::string* error);
     void release();

@@ -117,6 +117,9 @@ void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, in
             if (rects_[j].width == 0) continue;
             placeSlab(slab, first + j);
             band_.drawSlab(context, slab, j, layerIndices_[j].data(), layerIndices_[j].size());
+            // Hands what is drawn so far to the rasterizer's threads, so that
+            // they work while the next slabs are sent.
+            if (j % kSlabsPerFlush == kSlabsPerFlush - 1) glFlush();
         }
         band_.end();
         stats_.bandSlabs += count;

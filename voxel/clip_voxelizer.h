@@ -52,6 +52,7 @@ public:
 
 private:
     static constexpr int kSlabBatch = 4;  // slabs drawn before the first is read back
+    static constexpr int kSlabsPerFlush = 4;  // in a band
 
     template <typename Use>
     void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
