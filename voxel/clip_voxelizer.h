@@ -41,9 +41,14 @@ public:
         band_.abandon();
     }
 
-    // Bands of slabs in one pass where the GL allows (on by default); off,
-    // every slab is drawn on its own. Both give the same pixels.
-    void setBandsEnabled(bool on) { bandsEnabled_ = on; }
+    // Bands of slabs in one pass where the GL allows and they are proven
+    // (on by default; `anyGL`: on every GL that allows them, for comparing
+    // both ways on a new GL); off, every slab is drawn on its own. Both give
+    // the same pixels.
+    void setBandsEnabled(bool on, bool anyGL = false) {
+        bandsEnabled_ = on;
+        bandsOnAnyGL_ = anyGL;
+    }
     // What the last run did: slabs drawn in bands.
     struct BandStats {
         int bandSlabs = 0;
@@ -64,6 +69,7 @@ private:
     std::vector<SlabFaces::Rect> rects_;  // per slab of the batch
     SlabBand band_;
     bool bandsEnabled_ = true;
+    bool bandsOnAnyGL_ = false;
     bool bandActive_ = false;  // this run draws bands
     BandStats stats_;
     std::vector<std::vector<std::uint32_t>> layerIndices_;  // per slab of a band: its faces, 3 indices each

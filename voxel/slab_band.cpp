@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "mesh/mesh_frame.h"
 #include "voxel/axis_views.h"
@@ -55,8 +56,17 @@ int SlabBand::layersFor(int size) {
     return std::clamp(static_cast<int>(kBandBytes / perLayer), 1, kMaxLayers);
 }
 
-bool SlabBand::prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, std::string* why) {
+bool SlabBand::provenOnThisGL() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return renderer && std::strncmp(renderer, "llvmpipe", 8) == 0;
+}
+
+bool SlabBand::prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, bool anyGL, std::string* why) {
     loader_ = &loader;
+    if (!anyGL && !provenOnThisGL()) {
+        if (why) *why = "bands are compared with slab by slab on llvmpipe only";
+        return false;
+    }
     if (!LayeredTarget::supported(loader)) {
         if (why) *why = "no layered render targets (GL 4.4)";
         return false;

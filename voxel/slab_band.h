@@ -37,10 +37,15 @@ public:
     // a pixel), at most 32.
     static int layersFor(int size);
 
+    // The argument above rests on how Mesa's software rasterizer clips;
+    // other GLs have not been compared (bench/clip_compare.cpp does that)
+    // and draw slab by slab unless `anyGL` is set. Context current.
+    static bool provenOnThisGL();
+
     // Builds the shader and the target for N = `size`; context current.
-    // False (with the reason) when the GL can't: the caller draws slab by
-    // slab.
-    bool prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, std::string* why);
+    // False (with the reason) when the GL can't, or is not one where bands
+    // are proven and `anyGL` is not set: the caller draws slab by slab.
+    bool prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, bool anyGL, std::string* why);
     int layers() const { return target_.layers(); }
     void release();
     void abandon();

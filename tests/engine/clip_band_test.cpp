@@ -90,9 +90,10 @@ struct Voxelized {
     int bandSlabs = 0;
 };
 
-Voxelized voxelize(EngineFixture& f, int n, bool bands) {
+// Bands on every GL that can draw them unless `anyGL` is false.
+Voxelized voxelize(EngineFixture& f, int n, bool bands, bool anyGL = true) {
     f.settings.size = n;
-    f.engine.clipVoxelizer().setBandsEnabled(bands);
+    f.engine.clipVoxelizer().setBandsEnabled(bands, anyGL);
     Stack stack;
     NullProgress none;
     Voxelized run;
@@ -155,6 +156,10 @@ TEST(ClipBands, BandsAreUsedWhereTheGLHasThem) {
     ASSERT_FALSE(bands.bytes.empty());
     GL_Ext_Loader& loader = f.engine.extensionLoader();
     if (!LayeredTarget::supported(loader)) GTEST_SKIP() << "no layered targets on this GL";
+    // By default only where they are proven.
+    const Voxelized byDefault = voxelize(f, 32, true, false);
+    if (SlabBand::provenOnThisGL()) EXPECT_EQ(byDefault.bandSlabs, bands.bandSlabs);
+    else EXPECT_EQ(byDefault.bandSlabs, 0);
     // A sphere reaches every slab but the outermost ones of each pass.
     EXPECT_GE(bands.bandSlabs, 3 * (32 - 2));
 }
