@@ -153,6 +153,7 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int n = context.info.size;
     stats_ = BandStats();
     bandActive_ = bandsEnabled_ && band_.prepare(context.loader, n, context.drawer, bandsOnAnyGL_, nullptr);
+    if (!bandActive_) band_.release();  // its arrays are large
     // Fewer targets in flight at large N: each holds 8 bytes a pixel. A band
     // keeps one for the slabs it hands back.
     const int batch = bandActive_ ? band_.layers() : n > 2048 ? 2 : kSlabBatch;
