@@ -189,8 +189,12 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         slabFaces_.build(context.mesh.positions, context.faces, slab);
         slice_.resize(static_cast<std::size_t>(n) * n);
         WriteResult written;
-        for (int k = 0; k < n && written.ok; k += batch) {
-            drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
+        // Shorter bands here: each slab becomes a slice to encode, and the
+        // encoders work while the next band is drawn only if slices reach
+        // them a few at a time.
+        const int xyBatch = bandActive_ ? std::min(batch, kXYBand) : batch;
+        for (int k = 0; k < n && written.ok; k += xyBatch) {
+            drawSlabs(context, slab, k, std::min(xyBatch, n - k), [&](int slabIndex, bool drawn) {
                 step.setValue(slabIndex);
                 std::fill(slice_.begin(), slice_.end(), opaqueBlack());
                 auto* rgba = reinterpret_cast<std::uint8_t*>(slice_.data());

@@ -58,6 +58,7 @@ public:
 private:
     static constexpr int kSlabBatch = 4;  // slabs drawn before the first is read back
     static constexpr int kSlabsPerFlush = 4;  // in a band
+    static constexpr int kXYBand = 8;         // slabs a band in the pass that writes slices
 
     template <typename Use>
     void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
