@@ -119,6 +119,11 @@ public:
     VoxelizeResult voxelize(const RunSettings& settings, SliceConsumer& consumer, Progress& progress,
                             Diagnostics* warnings = nullptr);
 
+    // The clipping mode's drawer: whether it draws slabs in bands, and what
+    // its last run did (for tests and benchmarks that set both ways side
+    // by side).
+    ClipVoxelizer& clipVoxelizer() { return clipVoxelizer_; }
+
 private:
 
     void ensureMeshUploaded(ColourSource colour);

@@ -114,6 +114,7 @@ bool GL_Ext_Loader::load_GLextension(const GLProcResolver& resolve) {
 #define KUBELMAR_FETCH_OPTIONAL(name, type) name = reinterpret_cast<type>(resolve(#name));
     KUBELMAR_GL_INTEGER_TARGET_PROCS(KUBELMAR_FETCH_OPTIONAL)
     KUBELMAR_GL_STORAGE_BUFFER_PROCS(KUBELMAR_FETCH_OPTIONAL)
+    KUBELMAR_GL_LAYERED_PROCS(KUBELMAR_FETCH_OPTIONAL)
 #undef KUBELMAR_FETCH_OPTIONAL
 #undef KUBELMAR_FETCH
     return true;

@@ -104,6 +104,16 @@ namespace kubelmar {
     X(glMapBufferRange, PFNGLMAPBUFFERRANGEPROC)                      \
     X(glMemoryBarrier, PFNGLMEMORYBARRIERPROC)
 
+// GL 1.2 / 3.2 / 4.4 entry points for a layered render target (a 2D texture
+// array drawn through by a geometry shader, cleared and read a layer at a
+// time); fetched when
+// present, never required (the clipping mode draws slab by slab without).
+#define KUBELMAR_GL_LAYERED_PROCS(X)                                  \
+    X(glTexImage3D, PFNGLTEXIMAGE3DPROC)                              \
+    X(glFramebufferTexture, PFNGLFRAMEBUFFERTEXTUREPROC)              \
+    X(glFramebufferTextureLayer, PFNGLFRAMEBUFFERTEXTURELAYERPROC)    \
+    X(glClearTexSubImage, PFNGLCLEARTEXSUBIMAGEPROC)
+
 // The GL entry points beyond 1.1 that the voxelization needs, looked up by
 // name in the current context. Every line of the report goes to `out`.
 class GL_Ext_Loader {
@@ -140,6 +150,7 @@ public:
     KUBELMAR_GL_MULTITEXTURE_PROCS(KUBELMAR_DECLARE)
     KUBELMAR_GL_INTEGER_TARGET_PROCS(KUBELMAR_DECLARE)  // null where the GL lacks them
     KUBELMAR_GL_STORAGE_BUFFER_PROCS(KUBELMAR_DECLARE)  // null where the GL lacks them
+    KUBELMAR_GL_LAYERED_PROCS(KUBELMAR_DECLARE)         // null where the GL lacks them
 #undef KUBELMAR_DECLARE
 
 private:

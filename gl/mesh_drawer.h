@@ -41,6 +41,8 @@ public:
     // Forgets the GL names without a GL call (their context is gone).
     void abandon();
     bool uploaded() const { return uploaded_; }
+    // True when some face draws a texture (see upload).
+    bool textured() const { return texCoordBuffer_ != 0; }
 
     // Draws every face as GL_TRIANGLES. Leaves the vertex, normal, colour and
     // texture-coordinate arrays disabled and no buffer bound; for a textured

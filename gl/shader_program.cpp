@@ -23,6 +23,13 @@ std::string firstLogLine(GL_Ext_Loader& loader, GLhandleARB object, const char* 
 
 GLhandleARB compile(GL_Ext_Loader& loader, GLenum type, const char* source, std::string* error) {
     GLhandleARB shader = loader.glCreateShaderObjectARB(type);
+    if (!shader) {
+        // A stage this GL doesn't know (a geometry shader before GL 3.2).
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        if (error) *error = "the GL has no shader stage " + std::to_string(type);
+        return 0;
+    }
     loader.glShaderSourceARB(shader, 1, &source, nullptr);
     loader.glCompileShaderARB(shader);
     GLint ok = 0;
@@ -35,30 +42,40 @@ GLhandleARB compile(GL_Ext_Loader& loader, GLenum type, const char* source, std:
 
 }  // namespace
 
-bool ShaderProgram::build(GL_Ext_Loader& loader, const char* vertexSource, const char* fragmentSource,
-                          const char* fragmentOutput, std::string* error) {
+bool ShaderProgram::build(GL_Ext_Loader& loader, const char* vertexSource, const char* geometrySource,
+                          const char* fragmentSource, const char* fragmentOutput, std::string* error) {
     release();
     if (!loader.shaderObjectsSupported || !loader.glCreateProgramObjectARB) {
         if (error) *error = "no shader objects (GL_ARB_shader_objects)";
         return false;
     }
     loader_ = &loader;
-    const GLhandleARB vertex = compile(loader, GL_VERTEX_SHADER_ARB, vertexSource, error);
-    if (!vertex) return false;
-    const GLhandleARB fragment = compile(loader, GL_FRAGMENT_SHADER_ARB, fragmentSource, error);
-    if (!fragment) {
-        loader.glDeleteObjectARB(vertex);
-        return false;
+    struct Stage {
+        GLenum type;
+        const char* source;
+    };
+    const Stage stages[3] = {{GL_VERTEX_SHADER_ARB, vertexSource},
+                             {GL_GEOMETRY_SHADER, geometrySource},
+                             {GL_FRAGMENT_SHADER_ARB, fragmentSource}};
+    GLhandleARB shaders[3] = {0, 0, 0};
+    bool compiled = true;
+    for (int i = 0; i < 3 && compiled; ++i) {
+        if (!stages[i].source) continue;
+        shaders[i] = compile(loader, stages[i].type, stages[i].source, error);
+        compiled = shaders[i] != 0;
     }
-    program_ = loader.glCreateProgramObjectARB();
-    loader.glAttachObjectARB(program_, vertex);
-    loader.glAttachObjectARB(program_, fragment);
-    if (fragmentOutput && loader.glBindFragDataLocation)
-        loader.glBindFragDataLocation(program_, 0, fragmentOutput);
-    loader.glLinkProgramARB(program_);
+    if (compiled) {
+        program_ = loader.glCreateProgramObjectARB();
+        for (GLhandleARB shader : shaders)
+            if (shader) loader.glAttachObjectARB(program_, shader);
+        if (fragmentOutput && loader.glBindFragDataLocation)
+            loader.glBindFragDataLocation(program_, 0, fragmentOutput);
+        loader.glLinkProgramARB(program_);
+    }
     // The shaders live on inside the program until it is deleted.
-    loader.glDeleteObjectARB(vertex);
-    loader.glDeleteObjectARB(fragment);
+    for (GLhandleARB shader : shaders)
+        if (shader) loader.glDeleteObjectARB(shader);
+    if (!compiled) return false;
     GLint ok = 0;
     loader.glGetObjectParameterivARB(program_, GL_OBJECT_LINK_STATUS_ARB, &ok);
     if (!ok) {

@@ -6,8 +6,8 @@
 
 namespace kubelmar {
 
-// A linked vertex + fragment program made through the ARB shader-object
-// entry points. Owns the program object; release() with its context current.
+// A linked vertex (+ geometry) + fragment program made through the ARB
+// shader-object entry points. Owns the program object; release() with its context current.
 class ShaderProgram {
 public:
     ShaderProgram() = default;
@@ -20,7 +20,14 @@ public:
     // glBindFragDataLocation). False with the first line of the compiler's
     // or linker's log in *error.
     bool build(GL_Ext_Loader& loader, const char* vertexSource, const char* fragmentSource,
-               const char* fragmentOutput, std::string* error);
+               const char* fragmentOutput, std::string* error) {
+        return build(loader, vertexSource, nullptr, fragmentSource, fragmentOutput, error);
+    }
+    // The same with a geometry shader between the two (none when null). A
+    // null fragment source leaves fragments to the fixed-function stage
+    // (compatibility profiles).
+    bool build(GL_Ext_Loader& loader, const char* vertexSource, const char* geometrySource,
+               const char* fragmentSource, const char* fragmentOutput, std::string* error);
     void release();
     // Forgets the GL name without a GL call (its context is gone).
     void abandon() { program_ = 0; loader_ = nullptr; }

@@ -74,6 +74,10 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
 // and its pixels in pixels_ when drawn (no face can reach an undrawn slab).
 template <typename Use>
 void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
+    if (bandActive_) {
+        drawBand(context, slab, first, count, use);
+        return;
+    }
     for (int j = 0; j < count; ++j) {
         placeSlab(slab, first + j);
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
@@ -90,6 +94,46 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
             targets_[j].bind();
             targets_[j].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
             targets_[j].unbind();
+        }
+        if (!use(first + j, drawn)) return;
+    }
+}
+
+// The same for a band of slabs sent to one layered target (SlabBand). The
+// slabs' faces and rectangles come first, so that every layer is cleared
+// before any slab is drawn; a view the band can't copy exactly sends the
+// slabs one by one through a target of their own.
+template <typename Use>
+void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
+    for (int j = 0; j < count; ++j) {
+        const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
+        rects_[j] = slabFaces_.coverage(slab.axis);
+        if (rects_[j].width != 0) layerIndices_[j] = indices;
+    }
+    const bool banded = band_.begin(slab, count, rects_.data());
+    if (banded) {
+        for (int j = 0; j < count; ++j) {
+            if (rects_[j].width == 0) continue;
+            placeSlab(slab, first + j);
+            band_.drawSlab(context, slab, j, layerIndices_[j].data(), layerIndices_[j].size());
+            // Hands what is drawn so far to the rasterizer's threads, so that
+            // they work while the next slabs are sent.
+            if (j % kSlabsPerFlush == kSlabsPerFlush - 1) glFlush();
+        }
+        band_.end();
+        stats_.bandSlabs += count;
+    }
+    for (int j = 0; j < count; ++j) {
+        rect_ = rects_[j];
+        const bool drawn = rect_.width != 0;
+        if (drawn && banded) {
+            band_.readLayer(j, rect_, pixels_);
+        } else if (drawn) {
+            placeSlab(slab, first + j);
+            targets_[0].bind();
+            renderClipSlab(context, slab, layerIndices_[j].data(), layerIndices_[j].size(), rect_);
+            targets_[0].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
+            targets_[0].unbind();
         }
         if (!use(first + j, drawn)) return;
     }
@@ -113,14 +157,23 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     const int nx = frame.dims[0], ny = frame.dims[1], nz = frame.dims[2];
     // Every pass's picture fits: XY is nx x nz, XZ nx x ny, YZ nz x ny.
     const int width = std::max(nx, nz), height = std::max(ny, nz);
-    // Fewer targets in flight for large pictures: each holds 8 bytes a pixel.
-    const int batch = std::max(width, height) > 2048 ? 2 : kSlabBatch;
-    for (int j = 0; j < batch; ++j) {
+    stats_ = BandStats();
+    // Bands are square layered targets under the cube's view; any other
+    // grid sends its slabs one at a time.
+    bandActive_ = frame.cube && bandsEnabled_ && band_.prepare(context.loader, nx, context.drawer, bandsOnAnyGL_, nullptr);
+    if (!bandActive_) band_.release();  // its arrays are large
+    // Fewer targets in flight for large pictures: each holds 8 bytes a
+    // pixel. A band keeps one for the slabs it hands back.
+    const int batch = bandActive_ ? band_.layers() : std::max(width, height) > 2048 ? 2 : kSlabBatch;
+    const int targets = bandActive_ ? 1 : batch;
+    rects_.resize(static_cast<std::size_t>(batch));
+    layerIndices_.resize(static_cast<std::size_t>(batch));
+    for (int j = 0; j < targets; ++j) {
         if (!targets_[j].hasSize(width, height) && !targets_[j].create(context.loader, width, height))
             return runFailure("no usable OpenGL render target of " + std::to_string(width) + " x " +
                               std::to_string(height) + " pixels");
     }
-    for (int j = batch; j < kSlabBatch; ++j) targets_[j].release();
+    for (int j = targets; j < kSlabBatch; ++j) targets_[j].release();
     SlabState slab;
     // Output slices run down y: ny of them, nz x nx pixels.
     stored_.reset(ny, nz);
@@ -147,8 +200,12 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         slabFaces_.build(context.mesh.positions, context.faces, slab);
         slice_.resize(static_cast<std::size_t>(nz) * nx);
         WriteResult written;
-        for (int k = 0; k < n && written.ok; k += batch) {
-            drawSlabs(context, slab, k, std::min(batch, n - k), [&](int slabIndex, bool drawn) {
+        // Shorter bands here: each slab becomes a slice to encode, and the
+        // encoders work while the next band is drawn only if slices reach
+        // them a few at a time.
+        const int xyBatch = bandActive_ ? std::min(batch, kXYBand) : batch;
+        for (int k = 0; k < n && written.ok; k += xyBatch) {
+            drawSlabs(context, slab, k, std::min(xyBatch, n - k), [&](int slabIndex, bool drawn) {
                 step.setValue(slabIndex);
                 std::fill(slice_.begin(), slice_.end(), opaqueBlack());
                 auto* rgba = reinterpret_cast<std::uint8_t*>(slice_.data());

@@ -5,6 +5,7 @@
 
 #include "gl/render_target.h"
 #include "voxel/grid_fit.h"
+#include "voxel/slab_band.h"
 #include "voxel/slab_faces.h"
 #include "voxel/surface_voxels.h"
 #include "voxel/voxelize_context.h"
@@ -35,20 +36,46 @@ public:
                         std::size_t count, const SlabFaces::Rect& rect);
     void releaseGL() {
         for (RenderTarget& target : targets_) target.release();
+        band_.release();
     }
     void abandonGL() {
         for (RenderTarget& target : targets_) target.abandon();
+        band_.abandon();
     }
+
+    // Bands of slabs in one pass where the GL allows and they are proven
+    // (on by default; `anyGL`: on every GL that allows them, for comparing
+    // both ways on a new GL); off, every slab is drawn on its own. Both give
+    // the same pixels.
+    void setBandsEnabled(bool on, bool anyGL = false) {
+        bandsEnabled_ = on;
+        bandsOnAnyGL_ = anyGL;
+    }
+    // What the last run did: slabs drawn in bands.
+    struct BandStats {
+        int bandSlabs = 0;
+    };
+    BandStats bandStats() const { return stats_; }
 
 private:
     static constexpr int kSlabBatch = 4;  // slabs drawn before the first is read back
+    static constexpr int kSlabsPerFlush = 4;  // in a band
+    static constexpr int kXYBand = 8;         // slabs a band in the pass that writes slices
 
     template <typename Use>
     void drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
+    template <typename Use>
+    void drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use);
     void keepSurface(const SlabState& slab, int k);
 
     RenderTarget targets_[kSlabBatch];
-    SlabFaces::Rect rects_[kSlabBatch];
+    std::vector<SlabFaces::Rect> rects_;  // per slab of the batch
+    SlabBand band_;
+    bool bandsEnabled_ = true;
+    bool bandsOnAnyGL_ = false;
+    bool bandActive_ = false;  // this run draws bands
+    BandStats stats_;
+    std::vector<std::vector<std::uint32_t>> layerIndices_;  // per slab of a band: its faces, 3 indices each
     SlabFaces slabFaces_;
     SurfaceVoxels stored_;
     SlabFaces::Rect rect_;

@@ -11,6 +11,13 @@ namespace kubelmar {
 
 namespace {
 
+// Mesh units. The GL decides which side of a slab's plane a vertex lies on
+// from rounded single-precision products: its error stays below 1e-4 units
+// in the prepared cube (|coordinates| <= 1024, the axis views' rotations off
+// by 4.4e-8), and the plane itself is rounded to a float (6e-5 units). Far
+// below a voxel (0.5 units at N = 4096).
+constexpr double kSlabMargin = 0.01;
+
 float slabAxisValue(const Float3& p, int axis) { return axis == 0 ? p.y : axis == 1 ? p.z : p.x; }
 
 // Eye x and y of a mesh point in each pass's view: XY (x, -z), XZ (x, -y),
@@ -75,9 +82,11 @@ void SlabFaces::build(const std::vector<Float3>& positions, const std::vector<st
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
-        // Slab k covers [half - (k+1) step, half - k step].
-        const double first = std::floor((slab.half - hi) / slab.gridStep) - 1;
-        const double last = std::floor((slab.half - lo) / slab.gridStep) + 1;
+        // Slab k covers [half - (k+1) step, half - k step]. A face farther
+        // than kSlabMargin beyond a slab's plane is clipped away whole, so
+        // it is listed only for the slabs its extent comes within that of.
+        const double first = std::floor((slab.half - hi - kSlabMargin) / slab.gridStep);
+        const double last = std::floor((slab.half - lo + kSlabMargin) / slab.gridStep);
         firstSlab_[f] = static_cast<std::uint32_t>(std::clamp(first, 0.0, n - 1.0));
         lastSlab_[f] = static_cast<std::uint32_t>(std::clamp(last, 0.0, n - 1.0));
         ++startOf_[firstSlab_[f] + 1];

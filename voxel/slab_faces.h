@@ -11,9 +11,10 @@ namespace kubelmar {
 // Faces the clipping mode draws for one slab after another, without ever
 // holding a list per slab: faces are sorted by the first slab they may reach
 // and an active list (kept in face order) gains and loses faces as the slab
-// moves down the axis. A slab's faces are the same as the grouping by slab
-// gives (generous by one slab on each side; the clip planes decide) and come
-// in face order, so the picture is the one a full draw gives.
+// moves down the axis. A slab's faces are those whose extent along the axis
+// comes within a hundredth of a mesh unit of it (the clip planes cut the
+// rest away whole; they decide) and come in face order, so the picture is
+// the one a full draw gives.
 class SlabFaces {
 public:
     // `faceIndices` holds 3 vertex indices per face (face order); positions

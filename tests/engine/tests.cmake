@@ -10,6 +10,8 @@ kubelmar_test_program(kubelmar_engine_tests gl
     engine/conservative_test.cpp
     engine/grid_test.cpp
     engine/print_test.cpp
+    engine/clip_band_test.cpp
+    support/test_images.cpp
   LIBS kubelmar_batch kubelmar_engine)
 # These check whole stacks voxel by voxel (pixel hashes over 1024^3 stacks,
 # exact CPU answers): optimised even under the sanitizers, or they take
