@@ -156,8 +156,8 @@ void describe(CLI::App& app, CliOptions& options, RawValues& raw) {
         ->type_name("METHOD")
         ->default_str("none");
     app.add_option("--colour-depth,--color-depth", raw.print.colourDepth,
-                   "print, solid modes: voxels within T voxels of the surface take its colour; deeper ones the "
-                   "core's")
+                   "print, solid modes: voxels within T of the surface take its colour, deeper ones the core's; "
+                   "T in voxels, or with --units a length in that unit")
         ->type_name("T");
     app.add_option("--core-colour,--core-color", raw.print.coreColour,
                    "print: the material inside the colour depth; a palette material's name or 'clear'")

@@ -1,5 +1,6 @@
 #include "colour/print_options.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -39,11 +40,13 @@ bool resolvePrintOptions(const PrintOptions& options, VoxelMode mode, PrintSetti
         resolved.dither = *dither;
     }
     if (!options.colourDepth.empty()) {
-        const char* text = options.colourDepth.c_str();
-        char* end = nullptr;
-        const double depth = std::strtod(text, &end);
-        if (end == text || *end != '\0' || !std::isfinite(depth) || depth < 0)
-            return fail("--colour-depth: '" + options.colourDepth + "' is not a number of voxels >= 0");
+        // Locale-free: the desktop program runs under the user's locale.
+        const std::string& text = options.colourDepth;
+        double depth = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), depth);
+        if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(depth) || depth < 0)
+            return fail("--colour-depth: '" + options.colourDepth +
+                        "' is not a depth >= 0 (voxels, or a length in the unit --units names)");
         if (!isSolidMode(mode))
             return fail("--colour-depth: the clipping mode makes a shell with no inside (use -m depth or -m parity)");
         resolved.colourDepth = depth;

@@ -99,8 +99,8 @@ TEST(PrintOptions, ContradictionsAreRefusedBeforeAnyRun) {
     refused({"", "diffusion", "", ""}, VoxelMode::Parity, "needs a --palette");
     refused({"cmyk", "ordered", "", ""}, VoxelMode::Parity, "is not none, diffusion or blue-noise");
     refused({"cmyk", "", "3", ""}, VoxelMode::Clipping, "no inside");
-    refused({"cmyk", "", "-1", ""}, VoxelMode::Parity, "not a number of voxels >= 0");
-    refused({"cmyk", "", "3mm", ""}, VoxelMode::Parity, "not a number of voxels >= 0");
+    refused({"cmyk", "", "-1", ""}, VoxelMode::Parity, "is not a depth >= 0");
+    refused({"cmyk", "", "3mm", ""}, VoxelMode::Parity, "is not a depth >= 0");
     refused({"rgb", "", "3", "clear"}, VoxelMode::Parity, "has no clear material");
     refused({"rgb", "", "3", "cyan"}, VoxelMode::Parity, "no material of that name");
     refused({"", "", "3", "black"}, VoxelMode::Parity, "needs a --palette");
