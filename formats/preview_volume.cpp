@@ -154,8 +154,14 @@ WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
             std::uint32_t word = kBlack;
             if (voxelFilled(p, info_.encoding)) {
                 word = colour ? packPixel(p[0], p[1], p[2]) : packPixel(255, 255, 255);
+                // Sampled voxels fill the projections' insides. A run's two
+                // ends are projected on every row of every slice, so that a
+                // surface one voxel thin (a shell, a sheet) between the
+                // samples still shows, without holes.
                 if (projectRow)
                     for (int k = (c + step_ - 1) / step_ * step_; k < end; k += step_) projectVoxel(s, r, k, word);
+                projectVoxel(s, r, c, word);
+                if (end - 1 != c) projectVoxel(s, r, end - 1, word);
             }
             if (keep) {
                 const std::uint32_t length = std::uint32_t(end - c);

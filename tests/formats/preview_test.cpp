@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(, PreviewLayouts,
 
 // Past 512 voxels a side only every other slice, row and column is
 // projected, each onto the pixel of its voxel index halved.
-TEST(VolumePreview, LargeVolumesProjectEveryOtherVoxel) {
+TEST(VolumePreview, LargeVolumesProjectIntoBlocksOfVoxels) {
     constexpr int n = 513;
     VolumePreview preview;
     ASSERT_TRUE(feed(preview, volumeInfo(Layout::Clipping, SliceEncoding::Colour, n), lShape()).ok);
@@ -94,9 +94,35 @@ TEST(VolumePreview, LargeVolumesProjectEveryOtherVoxel) {
     for (int i = 0; i < p * p; ++i)
         if (front[4 * std::size_t(i)] | front[4 * std::size_t(i) + 1] | front[4 * std::size_t(i) + 2])
             lit.emplace_back(i / p, i % p);
-    // Voxels (0,0,0), (2,0,0) and (0,2,0) have even stack indices in this
-    // layout; the others fall between samples.
+    // Blocks of 2 x 2 voxels: (0..1, 0..1) at the bottom left, x = 2 beside
+    // it, y = 2 above it.
     EXPECT_EQ(lit, (std::vector<std::pair<int, int>>{{255, 0}, {256, 0}, {256, 1}}));
+}
+
+// A sheet one voxel thin on a slice between the samples, and a diagonal
+// line one voxel wide across it, still show whole in a projection that
+// takes a voxel in three along each axis.
+TEST(VolumePreview, ThinSurfacesBetweenTheSamplesLeaveNoHoles) {
+    VolumeInfo info = volumeInfo(Layout::Clipping, SliceEncoding::Colour, 1030);
+    info.dims = {1030, 2, 1030};  // two slices (y), 1030 x 1030 each
+    VoxelSet voxels;
+    for (int i = 0; i < 1030; ++i) voxels.insert({i, 0, 1029 - i, 0xFFFFFF});  // slice 1: y = 0
+    VolumePreview preview;
+    ASSERT_TRUE(feed(preview, info, voxels).ok);
+    ASSERT_EQ(preview.projectionSize(), 344);  // ceil(1030 / 3)
+    const std::vector<std::uint8_t> top = preview.projection(PreviewView::Top);
+    int lit = 0;
+    for (int row = 0; row < 344; ++row)
+        for (int column = 0; column < 344; ++column) {
+            const bool on = top[4 * (std::size_t(row) * 344 + column)] != 0;
+            lit += on;
+            // Top view: column x / 3, row z / 3; the line meets blocks on
+            // and just beside the diagonal.
+            if (std::abs(row - (343 - column)) > 1) {
+                EXPECT_FALSE(on) << row << " " << column;
+            }
+        }
+    EXPECT_GE(lit, 344);
 }
 
 // Records the slices as streamed, opaque (an empty occupancy voxel black).
