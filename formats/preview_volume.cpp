@@ -141,12 +141,17 @@ WriteResult VolumePreview::slice(int s, const std::uint8_t* rgba) {
     if (s < 0 || s >= info_.slices()) return {};
     const bool colour = encodingHasColour(info_.encoding);
     const bool keep = wantSlice(s) && keptBytes_ < options_.sliceBudget;
-    const bool projected = s % step_ == 0;
+    // A solid's sampled voxels stand for their block: what lies between the
+    // samples is inside the same solid, within a block of the surface. The
+    // clipping mode's shell has nothing behind a skipped voxel, so every
+    // row and slice of it is projected (a shell's voxels are few).
+    const bool shell = info_.mode == VoxelMode::Clipping;
+    const bool projected = shell || s % step_ == 0;
     std::vector<std::uint32_t> runs;
 
     for (int r = 0; r < h; ++r) {
         const std::uint8_t* row = rgba + 4 * std::size_t(r) * std::size_t(w);
-        const bool projectRow = projected && r % step_ == 0;
+        const bool projectRow = projected && (shell || r % step_ == 0);
         // Runs of one pixel value: a slice is mostly long runs of empty.
         for (int c = 0; c < w;) {
             const int end = runEnd(row, c, w);

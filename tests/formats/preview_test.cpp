@@ -99,30 +99,38 @@ TEST(VolumePreview, LargeVolumesProjectIntoBlocksOfVoxels) {
     EXPECT_EQ(lit, (std::vector<std::pair<int, int>>{{255, 0}, {256, 0}, {256, 1}}));
 }
 
-// A sheet one voxel thin on a slice between the samples, and a diagonal
-// line one voxel wide across it, still show whole in a projection that
-// takes a voxel in three along each axis.
+// A line one voxel wide on a slice between the samples shows whole in a
+// projection that takes a voxel in three along each axis: in the clipping
+// mode's shell every voxel is projected, in the solids a run's two ends.
 TEST(VolumePreview, ThinSurfacesBetweenTheSamplesLeaveNoHoles) {
-    VolumeInfo info = volumeInfo(Layout::Clipping, SliceEncoding::Colour, 1030);
-    info.dims = {1030, 2, 1030};  // two slices (y), 1030 x 1030 each
-    VoxelSet voxels;
-    for (int i = 0; i < 1030; ++i) voxels.insert({i, 0, 1029 - i, 0xFFFFFF});  // slice 1: y = 0
-    VolumePreview preview;
-    ASSERT_TRUE(feed(preview, info, voxels).ok);
-    ASSERT_EQ(preview.projectionSize(), 344);  // ceil(1030 / 3)
-    const std::vector<std::uint8_t> top = preview.projection(PreviewView::Top);
-    int lit = 0;
-    for (int row = 0; row < 344; ++row)
-        for (int column = 0; column < 344; ++column) {
-            const bool on = top[4 * (std::size_t(row) * 344 + column)] != 0;
-            lit += on;
-            // Top view: column x / 3, row z / 3; the line meets blocks on
-            // and just beside the diagonal.
-            if (std::abs(row - (343 - column)) > 1) {
-                EXPECT_FALSE(on) << row << " " << column;
+    for (Layout layout : {Layout::Clipping, Layout::Depth}) {
+        const bool clipping = layout == Layout::Clipping;
+        VolumeInfo info = volumeInfo(layout, clipping ? SliceEncoding::Colour : SliceEncoding::Occupancy, 1030);
+        // Two slices of 1030 x 1030; the line lies on the second, across
+        // x and the other in-slice axis (z for the clipping mode's slices
+        // along y, y for the depth mode's along z).
+        info.dims = clipping ? std::array<int, 3>{1030, 2, 1030} : std::array<int, 3>{1030, 1030, 2};
+        VoxelSet voxels;
+        for (int i = 0; i < 1030; ++i)
+            voxels.insert(clipping ? Voxel{i, 0, 1029 - i, 0xFFFFFF} : Voxel{i, 1029 - i, 1, 0xFFFFFF});
+        VolumePreview preview;
+        ASSERT_TRUE(feed(preview, info, voxels).ok);
+        ASSERT_EQ(preview.projectionSize(), 344);  // ceil(1030 / 3)
+        // Seen across the slices: the top view (rows z / 3) or the front
+        // view (rows from the top, 343 - y / 3); columns x / 3 in both.
+        const std::vector<std::uint8_t> view = preview.projection(clipping ? PreviewView::Top : PreviewView::Front);
+        int lit = 0;
+        for (int row = 0; row < 344; ++row)
+            for (int column = 0; column < 344; ++column) {
+                const bool on = view[4 * (std::size_t(row) * 344 + column)] != 0;
+                lit += on;
+                const int diagonal = clipping ? 343 - column : column;
+                if (std::abs(row - diagonal) > 1) {
+                    EXPECT_FALSE(on) << row << " " << column;
+                }
             }
-        }
-    EXPECT_GE(lit, 344);
+        EXPECT_GE(lit, 344) << (clipping ? "clipping" : "depth");
+    }
 }
 
 // Records the slices as streamed, opaque (an empty occupancy voxel black).
