@@ -9,6 +9,8 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "volume/progress.h"
+#include "bench/bench_support.h"
 #include "gl/egl_context.h"
 
 namespace {
@@ -51,13 +53,6 @@ private:
     kubelmar::VolumeInfo info_;
 };
 
-class Quiet final : public kubelmar::Progress {
-public:
-    void begin(const std::string&, int) override {}
-    void setValue(int) override {}
-    void end() override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,24 +63,14 @@ int main(int argc, char** argv) {
     const int n = std::atoi(argv[2]);
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     const int votes = argc > 4 ? std::atoi(argv[4]) : 1;
-    std::string error;
-    auto context = kubelmar::HeadlessGLContext::create(&error);
-    if (!context) {
-        std::fprintf(stderr, "no GL context: %s\n", error.c_str());
-        return 1;
-    }
-    kubelmar::Engine engine;
-    if (!engine.initializeGL(context->resolver(), 512, 512)) return 1;
-    const kubelmar::MeshLoadResult loaded = engine.loadMesh(argv[1]);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "Error loading %s: %s\n", argv[1], loaded.errorText().c_str());
-        return 1;
-    }
+    kubelmar::bench::BenchGL gl;
+    if (!kubelmar::bench::startBenchGL(gl) || !kubelmar::bench::loadBenchMesh(gl.engine, argv[1])) return 1;
+    kubelmar::Engine& engine = gl.engine;
     double best[2] = {1e30, 1e30};
     std::uint64_t hash[2] = {0, 0};
     long long filled[2] = {0, 0};
     Hash hashes[2];
-    Quiet quiet;
+    kubelmar::NullProgress quiet;
     // One unmeasured run each first, hashed: buffers and programs are made
     // once.
     for (int r = -1; r < rounds; ++r) {

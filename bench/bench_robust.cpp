@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "volume/progress.h"
+#include "bench/bench_support.h"
 #include "gl/egl_context.h"
 #include "voxel/triangle_box.h"
 
@@ -46,13 +48,6 @@ public:
 
 private:
     kubelmar::VolumeInfo info_;
-};
-
-class Quiet final : public kubelmar::Progress {
-public:
-    void begin(const std::string&, int) override {}
-    void setValue(int) override {}
-    void end() override {}
 };
 
 // Cells the prepared mesh touches, in the clipping stack's order (slice
@@ -95,19 +90,10 @@ int main(int argc, char** argv) {
     }
     const int n = std::atoi(argv[2]);
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    std::string error;
-    auto context = kubelmar::HeadlessGLContext::create(&error);
-    if (!context) {
-        std::fprintf(stderr, "no GL context: %s\n", error.c_str());
-        return 1;
-    }
-    kubelmar::Engine engine;
-    if (!engine.initializeGL(context->resolver(), 512, 512)) return 1;
-    const kubelmar::MeshLoadResult loaded = engine.loadMesh(argv[1]);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "Error loading %s: %s\n", argv[1], loaded.errorText().c_str());
-        return 1;
-    }
+    kubelmar::bench::BenchGL gl;
+    if (!kubelmar::bench::startBenchGL(gl) || !kubelmar::bench::loadBenchMesh(gl.engine, argv[1])) return 1;
+    kubelmar::Engine& engine = gl.engine;
+    const auto& context = gl.context;
     std::printf("%s: %d faces, N=%d, %d rounds; %s\n", argv[1], engine.mesh().faceCount, n, rounds,
                 context->description().c_str());
 
@@ -128,7 +114,7 @@ int main(int argc, char** argv) {
     // The stacks are compared at moderate N only: four of them are held.
     const bool compare = n <= 400;
     for (Keep& k : kept) k.store = compare;
-    Quiet quiet;
+    kubelmar::NullProgress quiet;
     for (int r = 0; r < rounds; ++r) {
         for (int i = 0; i < 4; ++i) {
             const Variant& v = variants[i];

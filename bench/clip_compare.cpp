@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "volume/progress.h"
+#include "bench/bench_support.h"
 #include "gl/egl_context.h"
 
 namespace {
@@ -54,13 +56,6 @@ public:
     kubelmar::WriteResult end() override { return {}; }
 };
 
-class Quiet final : public kubelmar::Progress {
-public:
-    void begin(const std::string&, int) override {}
-    void setValue(int) override {}
-    void end() override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,25 +69,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s MESH N [N ...]\n", argv[0]);
         return 2;
     }
-    std::string error;
-    std::unique_ptr<kubelmar::HeadlessGLContext> context = kubelmar::HeadlessGLContext::create(&error);
-    if (!context) {
-        std::fprintf(stderr, "no OpenGL context: %s\n", error.c_str());
-        return 1;
-    }
-    kubelmar::Engine engine;
-    if (!engine.initializeGL(context->resolver(), 64, 64)) return 1;
-    const kubelmar::MeshLoadResult loaded = engine.loadMesh(argv[1]);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "%s\n", loaded.errorText().c_str());
-        return 1;
-    }
+    kubelmar::bench::BenchGL gl;
+    if (!kubelmar::bench::startBenchGL(gl) || !kubelmar::bench::loadBenchMesh(gl.engine, argv[1])) return 1;
+    kubelmar::Engine& engine = gl.engine;
     if (only >= 0) {
         kubelmar::RunSettings settings;
         settings.mode = kubelmar::VoxelMode::Clipping;
         settings.size = std::atoi(argv[2]);
         engine.clipVoxelizer().setBandsEnabled(only == 1, true);
-        Quiet quiet;
+        kubelmar::NullProgress quiet;
         Discard discard;
         const auto start = Clock::now();
         const kubelmar::VoxelizeResult result = engine.voxelize(settings, discard, quiet);
@@ -108,7 +93,7 @@ int main(int argc, char** argv) {
         settings.size = std::atoi(argv[a]);
         const std::size_t n = static_cast<std::size_t>(settings.size);
         Keeper slab, band;
-        Quiet quiet;
+        kubelmar::NullProgress quiet;
         double best[2] = {1e9, 1e9};
         kubelmar::ClipVoxelizer::BandStats stats;
         const int rounds = n >= 1024 ? 1 : 2;

@@ -19,7 +19,8 @@ constexpr double kBandBytes = 256.0 * 1024 * 1024;
 // No fragment shader: fragments (vertex colour, or a texture under
 // GL_REPLACE) go through the fixed-function stage as they do slab by slab.
 // `toEye` is the inverse projection's diagonal (powers of two).
-const char* const kVertexShader = R"(#version 400 compatibility
+std::string vertexShader(bool textured) {
+    return std::string(R"(#version 400 compatibility
 #extension GL_ARB_shader_viewport_layer_array : require
 uniform int layer;
 uniform vec4 toEye;
@@ -27,22 +28,9 @@ void main() {
     gl_Position = ftransform();
     gl_ClipVertex = gl_Position * toEye;
     gl_FrontColor = gl_Color;
-    gl_Layer = layer;
+)") + (textured ? "    gl_TexCoord[0] = gl_MultiTexCoord0;\n" : "") +
+           "    gl_Layer = layer;\n}\n";
 }
-)";
-
-const char* const kTexturedVertexShader = R"(#version 400 compatibility
-#extension GL_ARB_shader_viewport_layer_array : require
-uniform int layer;
-uniform vec4 toEye;
-void main() {
-    gl_Position = ftransform();
-    gl_ClipVertex = gl_Position * toEye;
-    gl_FrontColor = gl_Color;
-    gl_TexCoord[0] = gl_MultiTexCoord0;
-    gl_Layer = layer;
-}
-)";
 
 bool powerOfTwo(float v) {
     int exponent = 0;
@@ -75,7 +63,7 @@ bool SlabBand::prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer
     // an untextured one sends what the fixed-function stage would.
     if (!program_.built() || textured_ != drawer.textured()) {
         textured_ = drawer.textured();
-        if (!program_.build(loader, textured_ ? kTexturedVertexShader : kVertexShader, nullptr, nullptr, nullptr,
+        if (!program_.build(loader, vertexShader(textured_).c_str(), nullptr, nullptr, nullptr,
                             why))
             return false;
         layerAt_ = program_.uniform("layer");
