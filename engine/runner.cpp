@@ -23,11 +23,16 @@ public:
     WriteResult begin(const VolumeInfo& info) override {
         encoding_ = info.encoding;
         pixels_ = info.slicePixels();
+        width_ = info.width();
         return inner_.begin(info);
     }
     WriteResult slice(int s, const std::uint8_t* rgba) override {
         filled_ += countFilledVoxels(rgba, pixels_, encoding_);
         return inner_.slice(s, rgba);
+    }
+    WriteResult sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) override {
+        filled_ += countFilledVoxels(rgba, width_, rows, encoding_);
+        return inner_.sliceWithRows(s, rgba, rows);
     }
     WriteResult end() override {
         const WriteResult result = inner_.end();
@@ -42,6 +47,7 @@ private:
     SliceConsumer& inner_;
     SliceEncoding encoding_ = SliceEncoding::Colour;
     std::size_t pixels_ = 0;
+    int width_ = 0;
     std::uint64_t filled_ = 0;
     int files_ = 0;
 };

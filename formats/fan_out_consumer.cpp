@@ -31,6 +31,15 @@ WriteResult FanOutConsumer::slice(int s, const std::uint8_t* rgba) {
     return {};
 }
 
+WriteResult FanOutConsumer::sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
+    if (stopped_) return {};
+    for (SliceConsumer* consumer : consumers_) {
+        WriteResult result = consumer->sliceWithRows(s, rgba, rows);
+        if (!result.ok) return stop(std::move(result));
+    }
+    return {};
+}
+
 WriteResult FanOutConsumer::end() {
     if (stopped_) return {};
     WriteResult total;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "formats/slice_png_encoder.h"
 #include "io/checked_file.h"
@@ -90,18 +91,23 @@ void PngStackWriter::work() {
             queue_.pop_front();
             changed_.notify_all();
             if (stopping_) {
-                spare_.push_back(std::move(job.pixels));
+                spare_.push_back(std::move(job));
                 continue;
             }
             ++busy_;
         }
         const std::string path = sliceFileName(directory_, job.slice);
-        encodeSlicePng(job.pixels.data(), width, height, png);
+        UniformRows uniform;
+        if (!job.emptyRows.empty()) {
+            uniform.flags = job.emptyRows.data();
+            uniform.pixel = emptyVoxelPixel(info_.encoding);
+        }
+        encodeSlicePng(job.pixels.data(), width, height, uniform, png);
         // The whole file is in memory: no buffer to copy it through.
         const IoResult written = writeWholeFile(path, png.data(), png.size());
         std::lock_guard<std::mutex> lock(mutex_);
         --busy_;
-        spare_.push_back(std::move(job.pixels));
+        spare_.push_back(std::move(job));
         if (written.ok) {
             ++written_;
         } else {
@@ -127,6 +133,28 @@ WriteResult PngStackWriter::failure() const {
 
 WriteResult PngStackWriter::slice(int s, const std::uint8_t* rgba) {
     const std::size_t bytes = info_.slicePixels() * 4;
+    return queue(s, [&](Job& job) {
+        job.pixels.assign(rgba, rgba + bytes);
+        job.emptyRows.clear();
+    });
+}
+
+WriteResult PngStackWriter::sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
+    const std::size_t rowBytes = static_cast<std::size_t>(info_.width()) * 4;
+    const int height = info_.height();
+    return queue(s, [&](Job& job) {
+        job.pixels.resize(rowBytes * static_cast<std::size_t>(height));
+        job.emptyRows.resize(static_cast<std::size_t>(height));
+        for (int r = 0; r < height; ++r) {
+            const bool empty = rows.empty(r);
+            job.emptyRows[static_cast<std::size_t>(r)] = empty;
+            if (!empty) std::memcpy(job.pixels.data() + r * rowBytes, rgba + r * rowBytes, rowBytes);
+        }
+    });
+}
+
+template <typename Fill>
+WriteResult PngStackWriter::queue(int s, Fill fill) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return queue_.size() < maxQueued_ || stopping_; });
     if (stopping_) {
@@ -135,15 +163,16 @@ WriteResult PngStackWriter::slice(int s, const std::uint8_t* rgba) {
         changed_.wait(lock, [&] { return busy_ == 0; });
         return failure();
     }
-    std::vector<std::uint8_t> pixels;
+    Job job;
     if (!spare_.empty()) {
-        pixels = std::move(spare_.back());
+        job = std::move(spare_.back());
         spare_.pop_back();
     }
     lock.unlock();
-    pixels.assign(rgba, rgba + bytes);
+    job.slice = s;
+    fill(job);
     lock.lock();
-    queue_.push_back({s, std::move(pixels)});
+    queue_.push_back(std::move(job));
     changed_.notify_all();
     return {};
 }

@@ -59,6 +59,9 @@ public:
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
+    // Copies only the rows that hold voxels; the encoder takes the others as
+    // empty without reading them.
+    WriteResult sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) override;
     WriteResult end() override;
     void abort() override;
 
@@ -66,7 +69,11 @@ private:
     struct Job {
         int slice = 0;
         std::vector<std::uint8_t> pixels;
+        std::vector<std::uint8_t> emptyRows;  // a flag per row, or none: every row was copied
     };
+    // Queues a slice once `fill` has copied it into a job's buffers.
+    template <typename Fill>
+    WriteResult queue(int s, Fill fill);
     // The lowest failed slice so far.
     struct Failure {
         int slice = std::numeric_limits<int>::max();
@@ -83,7 +90,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> queue_;
-    std::vector<std::vector<std::uint8_t>> spare_;  // buffers to reuse
+    std::vector<Job> spare_;  // buffers to reuse
     std::size_t maxQueued_ = 0;
     bool closing_ = false;
     bool stopping_ = false;  // a slice failed or the run was aborted: queued slices are dropped

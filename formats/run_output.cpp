@@ -52,6 +52,11 @@ WriteResult RunOutput::slice(int s, const std::uint8_t* rgba) {
     return written.ok ? written : outsideNames(written);
 }
 
+WriteResult RunOutput::sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
+    WriteResult written = fan_->sliceWithRows(s, rgba, rows);
+    return written.ok ? written : outsideNames(written);
+}
+
 WriteResult RunOutput::end() {
     WriteResult ended = outsideNames(fan_->end());
     if (!ended.ok) {

@@ -206,6 +206,11 @@ void putChunk(std::vector<std::uint8_t>& png, const char type[4], const std::uin
 }  // namespace
 
 void encodeSlicePng(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& png) {
+    encodeSlicePng(rgba, width, height, UniformRows{}, png);
+}
+
+void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const UniformRows& uniform,
+                    std::vector<std::uint8_t>& png) {
     static_assert(std::endian::native == std::endian::little, "matchLength reads words little-endian");
     // The image data is each row as a filter byte (0, none) and its pixels.
     // Tokens stay within a row: position q of row y is its filter byte at
@@ -243,9 +248,46 @@ void encodeSlicePng(const std::uint8_t* rgba, int width, int height, std::vector
 
     Adler adler;
     static constexpr std::uint8_t kFilterNone = 0;
+    // A uniform row stands in for the rows the flags name; what it adds to
+    // the checksum (from s1 = s2 = 0: its byte sum, and its bytes weighted
+    // stride .. 1) is worked out once.
+    std::vector<std::uint8_t> uniformRow;
+    Adler uniformSums;
+    if (uniform.flags) {
+        uniformRow.resize(static_cast<std::size_t>(rowBytes));
+        for (int x = 0; x < width; ++x) std::memcpy(uniformRow.data() + 4 * x, uniform.pixel.data(), 4);
+        uniformSums.s1 = 0;
+        adlerAdd(uniformSums, &kFilterNone, 1);
+        adlerAdd(uniformSums, uniformRow.data(), uniformRow.size());
+    }
+    auto isUniform = [&](int y) { return uniform.flags && uniform.flags[y] != 0; };
+    auto rowAt = [&](int y) {
+        return isUniform(y) ? uniformRow.data() : rgba + static_cast<std::size_t>(y) * rowBytes;
+    };
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = rgba + static_cast<std::size_t>(y) * rowBytes;
-        const std::uint8_t* above = y > 0 ? row - rowBytes : nullptr;
+        const std::uint8_t* row = rowAt(y);
+        const std::uint8_t* above = y > 0 ? rowAt(y - 1) : nullptr;
+        if (y > 0 && isUniform(y) && isUniform(y - 1) && rowDistance && width >= 64) {
+            // The tokens the loop below finds for a row equal to the one
+            // above and made of one pixel: a match one row up, then runs
+            // one pixel back (literals for the last byte or two).
+            constexpr std::uint64_t kModulus = 65521;
+            adler.s2 = (adler.s2 + static_cast<std::uint64_t>(stride) % kModulus * adler.s1 + uniformSums.s2) % kModulus;
+            adler.s1 = (adler.s1 + uniformSums.s1) % kModulus;
+            const int up = std::min(kMaxMatch, stride);
+            putMatch(up, rowDistance);
+            for (int q = up - 1; q < rowBytes;) {
+                const int run = std::min(kMaxMatch, rowBytes - q);
+                if (run < 3) {
+                    codes.literal.put(out, row[q]);
+                    ++q;
+                } else {
+                    putMatch(run, 4);
+                    q += run;
+                }
+            }
+            continue;
+        }
         adlerAdd(adler, &kFilterNone, 1);
         adlerAdd(adler, row, static_cast<std::size_t>(rowBytes));
         // The filter byte starts a match with the row above when it can.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -15,5 +16,17 @@ namespace kubelmar {
 // time, and writes them with one Huffman table chosen for them, so a run of
 // one pixel costs two bits per 258 bytes. Any PNG reader decodes the result.
 void encodeSlicePng(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& png);
+
+// Rows of a slice known to hold one pixel value throughout (the empty
+// voxel's), so that the encoder neither reads nor checksums them byte by
+// byte: row y is such a row when flags[y] != 0, and its bytes in `rgba` are
+// then never read. The file is the same, byte for byte, as the one the
+// whole picture gives.
+struct UniformRows {
+    const std::uint8_t* flags = nullptr;
+    std::array<std::uint8_t, 4> pixel{};
+};
+void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const UniformRows& uniform,
+                    std::vector<std::uint8_t>& png);
 
 }  // namespace kubelmar

@@ -159,6 +159,13 @@ WriteResult VolumeJsonConsumer::slice(int, const std::uint8_t* rgba) {
     return {};
 }
 
+WriteResult VolumeJsonConsumer::sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
+    // Materials are tallied over the whole slice.
+    if (description_.info.encoding == SliceEncoding::Material) return slice(s, rgba);
+    description_.filledVoxels += countFilledVoxels(rgba, description_.info.width(), rows, description_.info.encoding);
+    return {};
+}
+
 WriteResult VolumeJsonConsumer::end() {
     std::string path = directory_;
     if (!path.empty() && path.back() != '/') path += '/';

@@ -53,6 +53,7 @@ public:
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
+    WriteResult sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) override;
     WriteResult end() override;
 
 private:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "volume/material_palette.h"
+#include "volume/slice_rows.h"
 #include "volume/voxel_mode.h"
 #include "volume/write_result.h"
 
@@ -27,6 +28,12 @@ enum class SliceEncoding {
     Material,   // filled: the voxel's material (materialPixel: alpha 255, or
                 // 128 for a clear one); empty: (0, 0, 0, 0)
 };
+
+// The pixel of an empty voxel in the encoding, R, G, B, A.
+inline std::array<std::uint8_t, 4> emptyVoxelPixel(SliceEncoding encoding) {
+    if (encoding == SliceEncoding::Colour) return {0, 0, 0, 255};
+    return {0, 0, 0, 0};
+}
 
 // Whether the encoding's filled voxels carry a colour of their own.
 inline bool encodingHasColour(SliceEncoding encoding) { return encoding != SliceEncoding::Occupancy; }
@@ -101,6 +108,13 @@ public:
     // height()), image row r (0 at the top) and column c at 4 * (r * W + c). The buffer is the engine's and
     // is reused once slice() returns: copy what must outlive the call.
     virtual WriteResult slice(int s, const std::uint8_t* rgba) = 0;
+    // The same slice with its rows' spans (`rows.height()` == H): pixels
+    // outside them are the encoding's empty pixel. A consumer that can skip
+    // empty rows overrides this; the others get slice().
+    virtual WriteResult sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
+        (void)rows;
+        return slice(s, rgba);
+    }
     // All slices were delivered: finish and close every file, checking each
     // write. filesWritten counts the files this consumer completed.
     virtual WriteResult end() = 0;
@@ -127,6 +141,19 @@ inline std::uint32_t countFilledVoxels(const std::uint8_t* rgba, std::size_t pix
         std::uint32_t word;
         std::memcpy(&word, rgba + 4 * p, 4);
         filled += (word & mask) != 0;
+    }
+    return filled;
+}
+
+// The same count for a slice of rows `width` pixels whose rows' spans are
+// known: only the spans are read.
+inline std::uint64_t countFilledVoxels(const std::uint8_t* rgba, int width, const SliceRows& rows,
+                                       SliceEncoding encoding) {
+    std::uint64_t filled = 0;
+    for (int r = 0; r < rows.height(); ++r) {
+        if (rows.empty(r)) continue;
+        const std::size_t at = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + rows.first(r);
+        filled += countFilledVoxels(rgba + 4 * at, static_cast<std::size_t>(rows.end(r) - rows.first(r)), encoding);
     }
     return filled;
 }

@@ -198,7 +198,11 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         fitGrid(slab, context.mesh, frame, 0, context.log);
         const int n = ny;
         slabFaces_.build(context.mesh.positions, context.faces, slab);
-        slice_.resize(static_cast<std::size_t>(nz) * nx);
+        // Slices are nx rows of nz pixels. Only the rows' spans the last
+        // slice marked are cleared for the next: at large N most rows stay
+        // empty from slice to slice.
+        slice_.assign(static_cast<std::size_t>(nz) * nx, opaqueBlack());
+        sliceRows_.reset(nx);
         WriteResult written;
         // Shorter bands here: each slab becomes a slice to encode, and the
         // encoders work while the next band is drawn only if slices reach
@@ -207,18 +211,24 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
         for (int k = 0; k < n && written.ok; k += xyBatch) {
             drawSlabs(context, slab, k, std::min(xyBatch, n - k), [&](int slabIndex, bool drawn) {
                 step.setValue(slabIndex);
-                std::fill(slice_.begin(), slice_.end(), opaqueBlack());
+                for (int r = 0; r < nx; ++r) {
+                    if (sliceRows_.empty(r)) continue;
+                    const auto row = slice_.begin() + static_cast<std::ptrdiff_t>(r) * nz;
+                    std::fill(row + sliceRows_.first(r), row + sliceRows_.end(r), opaqueBlack());
+                }
+                sliceRows_.reset(nx);
                 auto* rgba = reinterpret_cast<std::uint8_t*>(slice_.data());
                 if (drawn) {
                     // The XY picture is the slice transposed: window column x
                     // is the slice row, image row (from the top) the column.
                     forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
                         std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * nz + (nz - 1 - y)), p, 3);
+                        sliceRows_.mark(x, nz - 1 - y);
                     });
                 }
-                stored_.paint(slabIndex, rgba);
+                stored_.paint(slabIndex, rgba, sliceRows_);
                 stored_.release(slabIndex);
-                written = context.consumer.slice(slabIndex, rgba);
+                written = context.consumer.sliceWithRows(slabIndex, rgba, sliceRows_);
                 return written.ok;
             });
         }

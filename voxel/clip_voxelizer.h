@@ -81,6 +81,7 @@ private:
     SlabFaces::Rect rect_;
     std::vector<std::uint8_t> pixels_;  // the last read rectangle, bottom row first
     std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
+    SliceRows sliceRows_;               // the spans of slice_ that may hold voxels
 };
 
 }  // namespace kubelmar

@@ -17,6 +17,18 @@ void SurfaceVoxels::paint(int slice, std::uint8_t* rgba) const {
     }
 }
 
+void SurfaceVoxels::paint(int slice, std::uint8_t* rgba, SliceRows& rows) const {
+    const auto width = static_cast<std::uint64_t>(width_);
+    for (const std::uint64_t entry : slices_[slice]) {
+        const std::uint64_t place = entry >> 24;
+        std::uint8_t* p = rgba + 4 * place;
+        p[0] = static_cast<std::uint8_t>(entry >> 16);
+        p[1] = static_cast<std::uint8_t>(entry >> 8);
+        p[2] = static_cast<std::uint8_t>(entry);
+        rows.mark(static_cast<int>(place / width), static_cast<int>(place % width));
+    }
+}
+
 void SurfaceVoxels::release(int slice) { std::vector<std::uint64_t>().swap(slices_[slice]); }
 
 std::size_t SurfaceVoxels::count() const {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "volume/slice_rows.h"
+
 namespace kubelmar {
 
 // The surface voxels two slicing passes drew, kept per output slice in the
@@ -20,6 +22,8 @@ public:
     // Paints slice s's entries, in the order they were added, over an
     // W x H RGBA picture (row 0 at the top); each stays opaque.
     void paint(int slice, std::uint8_t* rgba) const;
+    // The same, marking each painted voxel's row and column in `rows`.
+    void paint(int slice, std::uint8_t* rgba, SliceRows& rows) const;
     // Frees slice s once it is written.
     void release(int slice);
     std::size_t count() const;
