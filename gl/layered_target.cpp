@@ -80,6 +80,10 @@ void LayeredTarget::clearLayer(int layer, int x, int y, int width, int height) {
 
 void LayeredTarget::readLayer(int layer, int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) {
     rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    readLayer(layer, x, y, width, height, rgba.data());
+}
+
+void LayeredTarget::readLayer(int layer, int x, int y, int width, int height, std::uint8_t* rgba) {
     FramebufferBinding during;
     during.bind(*loader_, readFramebuffer_);
     if (layer != readLayer_) {
@@ -90,7 +94,7 @@ void LayeredTarget::readLayer(int layer, int x, int y, int width, int height, st
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
     during.restore(*loader_);
 }

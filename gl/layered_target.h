@@ -47,6 +47,8 @@ public:
     // of `layer` as RGBA bytes, rows of `width` pixels, bottom row first.
     // Binds its own read framebuffer for the call and restores the binding.
     void readLayer(int layer, int x, int y, int width, int height, std::vector<std::uint8_t>& rgba);
+    // The same into width x height x 4 bytes at `rgba`.
+    void readLayer(int layer, int x, int y, int width, int height, std::uint8_t* rgba);
 
 private:
     GL_Ext_Loader* loader_ = nullptr;

@@ -67,12 +67,16 @@ void RenderTarget::unbind() { binding_.restore(*loader_); }
 void RenderTarget::readPixels(std::vector<std::uint8_t>& rgba) const { readPixels(0, 0, width_, height_, rgba); }
 
 void RenderTarget::readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const {
-    assert(format_ == Format::ColourDepth);
     rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    readPixels(x, y, width, height, rgba.data());
+}
+
+void RenderTarget::readPixels(int x, int y, int width, int height, std::uint8_t* rgba) const {
+    assert(format_ == Format::ColourDepth);
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
 }
 

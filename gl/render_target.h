@@ -57,6 +57,8 @@ public:
     // ColourDepth: reads the window rectangle (x, y) .. (x + width - 1,
     // y + height - 1) the same way, rows of `width` pixels, bottom row first.
     void readPixels(int x, int y, int width, int height, std::vector<std::uint8_t>& rgba) const;
+    // The same into width x height x 4 bytes at `rgba`.
+    void readPixels(int x, int y, int width, int height, std::uint8_t* rgba) const;
 
     // Integer: sets every pixel of the bound target (within the scissor box
     // when that test is on) to (0, 0, 0, 0).

@@ -15,13 +15,13 @@ namespace {
 
 constexpr std::uint64_t kColourBits = 0x00FFFFFF00FFFFFFull;  // RGB of two RGBA pixels
 
-// Calls `mark(x, y, pixel)` for every pixel of the read rectangle whose grey
+// Calls `mark(x, y, pixel)` for every pixel of a read rectangle whose grey
 // level is not 0 (x, y: window pixel, bottom row 0). Most of a slab is
 // background, so four pixels are tested at once.
 template <typename Mark>
-void forEachDrawn(const std::vector<std::uint8_t>& pixels, const SlabFaces::Rect& rect, Mark mark) {
+void forEachDrawn(const std::uint8_t* pixels, const SlabFaces::Rect& rect, Mark mark) {
     for (int j = 0; j < rect.height; ++j) {
-        const std::uint8_t* line = pixels.data() + static_cast<std::size_t>(j) * rect.width * 4;
+        const std::uint8_t* line = pixels + static_cast<std::size_t>(j) * rect.width * 4;
         for (int i = 0; i < rect.width; i += 4) {
             const int last = std::min(i + 4, rect.width);
             if (last == i + 4) {
@@ -36,6 +36,16 @@ void forEachDrawn(const std::vector<std::uint8_t>& pixels, const SlabFaces::Rect
                 mark(rect.x + q, rect.y + j, p);
             }
         }
+    }
+}
+
+// The same over every part of a slab's cover, read one after another.
+template <typename Mark>
+void forEachDrawn(const std::vector<std::uint8_t>& pixels, const SlabFaces::Cover& cover, Mark mark) {
+    const std::uint8_t* at = pixels.data();
+    for (const SlabFaces::Rect& part : cover.parts) {
+        forEachDrawn(at, part, mark);
+        at += static_cast<std::size_t>(part.width) * part.height * 4;
     }
 }
 
@@ -67,10 +77,22 @@ void ClipVoxelizer::renderClipSlab(const VoxelizeContext& context, const SlabSta
     glDisable(GL_SCISSOR_TEST);
 }
 
+template <typename ReadPart>
+void ClipVoxelizer::readCover(int j, ReadPart read) {
+    const SlabFaces::Cover& cover = covers_[static_cast<std::size_t>(j)];
+    pixels_.resize(cover.pixels() * 4);
+    std::uint8_t* at = pixels_.data();
+    for (const SlabFaces::Rect& part : cover.parts) {
+        read(part, at);
+        at += static_cast<std::size_t>(part.width) * part.height * 4;
+    }
+    cover_ = &cover;
+}
+
 // Draws the slabs `first` .. `first + count - 1` of the current pass, each
 // into a target of its own, before reading any back: llvmpipe rasterizes a
 // slab while the next one is drawn instead of stopping at every read. Then
-// hands each slab in order to `use(k, drawn)`, with its rectangle in rect_
+// hands each slab in order to `use(k, drawn)`, with its cover in cover_
 // and its pixels in pixels_ when drawn (no face can reach an undrawn slab).
 template <typename Use>
 void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
@@ -81,18 +103,19 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
     for (int j = 0; j < count; ++j) {
         placeSlab(slab, first + j);
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
-        rects_[j] = slabFaces_.coverage(slab.axis);
-        if (rects_[j].width == 0) continue;
+        slabFaces_.coverage(slab.axis, covers_[j]);
+        if (covers_[j].empty()) continue;
         targets_[j].bind();
-        renderClipSlab(context, slab, indices.data(), indices.size(), rects_[j]);
+        renderClipSlab(context, slab, indices.data(), indices.size(), covers_[j].all);
         targets_[j].unbind();
     }
     for (int j = 0; j < count; ++j) {
-        rect_ = rects_[j];
-        const bool drawn = rect_.width != 0;
+        const bool drawn = !covers_[j].empty();
         if (drawn) {
             targets_[j].bind();
-            targets_[j].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
+            readCover(j, [&](const SlabFaces::Rect& r, std::uint8_t* to) {
+                targets_[j].readPixels(r.x, r.y, r.width, r.height, to);
+            });
             targets_[j].unbind();
         }
         if (!use(first + j, drawn)) return;
@@ -107,13 +130,13 @@ template <typename Use>
 void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
     for (int j = 0; j < count; ++j) {
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
-        rects_[j] = slabFaces_.coverage(slab.axis);
-        if (rects_[j].width != 0) layerIndices_[j] = indices;
+        slabFaces_.coverage(slab.axis, covers_[j]);
+        if (!covers_[j].empty()) layerIndices_[j] = indices;
     }
-    const bool banded = band_.begin(slab, count, rects_.data());
+    const bool banded = band_.begin(slab, count, covers_.data());
     if (banded) {
         for (int j = 0; j < count; ++j) {
-            if (rects_[j].width == 0) continue;
+            if (covers_[j].empty()) continue;
             placeSlab(slab, first + j);
             band_.drawSlab(context, slab, j, layerIndices_[j].data(), layerIndices_[j].size());
             // Hands what is drawn so far to the rasterizer's threads, so that
@@ -124,15 +147,16 @@ void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, in
         stats_.bandSlabs += count;
     }
     for (int j = 0; j < count; ++j) {
-        rect_ = rects_[j];
-        const bool drawn = rect_.width != 0;
+        const bool drawn = !covers_[j].empty();
         if (drawn && banded) {
-            band_.readLayer(j, rect_, pixels_);
+            readCover(j, [&](const SlabFaces::Rect& r, std::uint8_t* to) { band_.readLayer(j, r, to); });
         } else if (drawn) {
             placeSlab(slab, first + j);
             targets_[0].bind();
-            renderClipSlab(context, slab, layerIndices_[j].data(), layerIndices_[j].size(), rect_);
-            targets_[0].readPixels(rect_.x, rect_.y, rect_.width, rect_.height, pixels_);
+            renderClipSlab(context, slab, layerIndices_[j].data(), layerIndices_[j].size(), covers_[j].all);
+            readCover(j, [&](const SlabFaces::Rect& r, std::uint8_t* to) {
+                targets_[0].readPixels(r.x, r.y, r.width, r.height, to);
+            });
             targets_[0].unbind();
         }
         if (!use(first + j, drawn)) return;
@@ -144,7 +168,7 @@ void ClipVoxelizer::keepSurface(const SlabState& slab, int k) {
     // (ny-1-Ly, Lx, Lz). XZ: window (x, y) is cell (x, y) on layer z =
     // nz-1-k; YZ: window (x, y) is cell (z, y) = (x, y) on layer x = nx-1-k.
     const int axis = slab.axis, h = slab.height, last = slab.size - 1;
-    forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
+    forEachDrawn(pixels_, *cover_, [&](int x, int y, const std::uint8_t* p) {
         const int py = h - 1 - y;  // image row, 0 at the top
         const std::uint32_t rgb = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
         if (axis == 1) stored_.add(h - 1 - py, x, last - k, rgb);
@@ -166,7 +190,7 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     // pixel. A band keeps one for the slabs it hands back.
     const int batch = bandActive_ ? band_.layers() : std::max(width, height) > 2048 ? 2 : kSlabBatch;
     const int targets = bandActive_ ? 1 : batch;
-    rects_.resize(static_cast<std::size_t>(batch));
+    covers_.resize(static_cast<std::size_t>(batch));
     layerIndices_.resize(static_cast<std::size_t>(batch));
     for (int j = 0; j < targets; ++j) {
         if (!targets_[j].hasSize(width, height) && !targets_[j].create(context.loader, width, height))
@@ -221,7 +245,7 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
                 if (drawn) {
                     // The XY picture is the slice transposed: window column x
                     // is the slice row, image row (from the top) the column.
-                    forEachDrawn(pixels_, rect_, [&](int x, int y, const std::uint8_t* p) {
+                    forEachDrawn(pixels_, *cover_, [&](int x, int y, const std::uint8_t* p) {
                         std::memcpy(rgba + 4 * (static_cast<std::size_t>(x) * nz + (nz - 1 - y)), p, 3);
                         sliceRows_.mark(x, nz - 1 - y);
                     });

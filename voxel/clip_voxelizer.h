@@ -69,7 +69,7 @@ private:
     void keepSurface(const SlabState& slab, int k);
 
     RenderTarget targets_[kSlabBatch];
-    std::vector<SlabFaces::Rect> rects_;  // per slab of the batch
+    std::vector<SlabFaces::Cover> covers_;  // per slab of the batch
     SlabBand band_;
     bool bandsEnabled_ = true;
     bool bandsOnAnyGL_ = false;
@@ -78,8 +78,13 @@ private:
     std::vector<std::vector<std::uint32_t>> layerIndices_;  // per slab of a band: its faces, 3 indices each
     SlabFaces slabFaces_;
     SurfaceVoxels stored_;
-    SlabFaces::Rect rect_;
-    std::vector<std::uint8_t> pixels_;  // the last read rectangle, bottom row first
+    // Reads the parts of covers_[j] into pixels_, each part's rows bottom
+    // first, the parts one after another.
+    template <typename ReadPart>
+    void readCover(int j, ReadPart read);
+
+    const SlabFaces::Cover* cover_ = nullptr;  // the slab last read
+    std::vector<std::uint8_t> pixels_;         // its parts' pixels
     std::vector<std::uint32_t> slice_;  // one output slice, RGBA bytes in memory order
     SliceRows sliceRows_;               // the spans of slice_ that may hold voxels
 };

@@ -87,13 +87,14 @@ void SlabBand::abandon() {
     loader_ = nullptr;
 }
 
-bool SlabBand::begin(const SlabState& slab, int count, const SlabFaces::Rect* rects) {
+bool SlabBand::begin(const SlabState& slab, int count, const SlabFaces::Cover* covers) {
     SlabFaces::Rect all;
     int x1 = 0, y1 = 0;
     for (int j = 0; j < count; ++j) {
-        const SlabFaces::Rect& r = rects[j];
+        const SlabFaces::Rect& r = covers[j].all;
         if (r.width == 0) continue;
-        target_.clearLayer(j, r.x, r.y, r.width, r.height);
+        for (const SlabFaces::Rect& part : covers[j].parts)
+            target_.clearLayer(j, part.x, part.y, part.width, part.height);
         if (all.width == 0) {
             all.x = r.x;
             all.y = r.y;

@@ -50,11 +50,11 @@ public:
     void release();
     void abandon();
 
-    // Starts a band of `count` slabs: clears layer j within rects[j] (window
-    // pixels; nothing when empty), binds the target and sets the pass's view
+    // Starts a band of `count` slabs: clears layer j within covers[j]'s
+    // parts (window pixels; nothing when empty), binds the target and sets the pass's view
     // for slab.axis. False when the view's projection is not one whose
     // inverse is exact (nothing is then bound): draw those slabs one by one.
-    bool begin(const SlabState& slab, int count, const SlabFaces::Rect* rects);
+    bool begin(const SlabState& slab, int count, const SlabFaces::Cover* covers);
     // Draws the slab as `slab` is placed into layer j with `indices` (3 per
     // face, face order).
     void drawSlab(const VoxelizeContext& context, const SlabState& slab, int j, const std::uint32_t* indices,
@@ -62,8 +62,9 @@ public:
     // Ends the band: clip planes, scissor test and program off, the target
     // unbound. Lighting stays off.
     void end();
-    // Reads a rectangle of layer j (see LayeredTarget::readLayer).
-    void readLayer(int j, const SlabFaces::Rect& rect, std::vector<std::uint8_t>& rgba) {
+    // Reads a rectangle of layer j into width x height x 4 bytes at `rgba`
+    // (see LayeredTarget::readLayer).
+    void readLayer(int j, const SlabFaces::Rect& rect, std::uint8_t* rgba) {
         target_.readLayer(j, rect.x, rect.y, rect.width, rect.height, rgba);
     }
 

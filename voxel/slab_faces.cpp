@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 
 #include "mesh/mesh_frame.h"
@@ -113,6 +114,78 @@ const std::vector<std::uint32_t>& SlabFaces::advanceTo(int k) {
     for (std::size_t i = 0; i < active_.size(); ++i)
         std::copy_n(&all[3 * static_cast<std::size_t>(active_[i])], 3, &indices_[3 * i]);
     return indices_;
+}
+
+std::size_t SlabFaces::Cover::pixels() const {
+    std::size_t total = 0;
+    for (const Rect& r : parts) total += static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height);
+    return total;
+}
+
+void SlabFaces::coverage(int pass, Cover& cover) const {
+    cover.all = Rect();
+    cover.parts.clear();
+    if (indices_.empty()) return;
+    // Bands of rows: about 32 a picture, at least 16 rows each (a read or a
+    // clear has a cost of its own).
+    const int bandRows = std::max(16, (height_ + 31) / 32);
+    const int bands = (height_ + bandRows - 1) / bandRows;
+    bandX0_.assign(static_cast<std::size_t>(bands), std::numeric_limits<int>::max());
+    bandX1_.assign(static_cast<std::size_t>(bands), -1);
+    bandY0_.assign(static_cast<std::size_t>(bands), std::numeric_limits<int>::max());
+    bandY1_.assign(static_cast<std::size_t>(bands), -1);
+    const double perPixelX = width_ / static_cast<double>(kFrameSide);
+    const double perPixelY = height_ / static_cast<double>(kFrameSide);
+    const double half = kFrameHalfSide;
+    auto pixel = [&](float e, double perPixel) { return static_cast<int>(std::floor((e + half) * perPixel)); };
+    for (std::size_t f = 0; f < indices_.size(); f += 3) {
+        float x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+        for (int c = 0; c < 3; ++c) {
+            float ex, ey;
+            eyeXY((*positions_)[indices_[f + c]], pass, ex, ey);
+            x0 = std::min(x0, ex);
+            x1 = std::max(x1, ex);
+            y0 = std::min(y0, ey);
+            y1 = std::max(y1, ey);
+        }
+        const int px0 = std::max(0, pixel(x0, perPixelX) - 1), px1 = std::min(width_ - 1, pixel(x1, perPixelX) + 1);
+        const int py0 = std::max(0, pixel(y0, perPixelY) - 1), py1 = std::min(height_ - 1, pixel(y1, perPixelY) + 1);
+        if (px0 > px1 || py0 > py1) continue;
+        for (int b = py0 / bandRows; b <= py1 / bandRows; ++b) {
+            const auto i = static_cast<std::size_t>(b);
+            bandX0_[i] = std::min(bandX0_[i], px0);
+            bandX1_[i] = std::max(bandX1_[i], px1);
+            bandY0_[i] = std::min(bandY0_[i], std::max(py0, b * bandRows));
+            bandY1_[i] = std::max(bandY1_[i], std::min(py1, b * bandRows + bandRows - 1));
+        }
+    }
+    int ax0 = width_, ay0 = height_, ax1 = -1, ay1 = -1;
+    for (std::size_t b = 0; b < bandX0_.size(); ++b) {
+        if (bandX1_[b] < 0) continue;
+        const Rect band{bandX0_[b], bandY0_[b], bandX1_[b] - bandX0_[b] + 1, bandY1_[b] - bandY0_[b] + 1};
+        ax0 = std::min(ax0, band.x);
+        ax1 = std::max(ax1, band.x + band.width - 1);
+        ay0 = std::min(ay0, band.y);
+        ay1 = std::max(ay1, band.y + band.height - 1);
+        // A band that follows the last part on the next row and barely
+        // widens it joins it: fewer, larger reads.
+        if (!cover.parts.empty()) {
+            Rect& last = cover.parts.back();
+            const int x0 = std::min(last.x, band.x), x1 = std::max(last.x + last.width, band.x + band.width);
+            const std::size_t joined = static_cast<std::size_t>(x1 - x0) * (band.y + band.height - last.y);
+            const std::size_t apart = static_cast<std::size_t>(last.width) * last.height +
+                                      static_cast<std::size_t>(band.width) * band.height;
+            if (last.y + last.height == band.y && 8 * joined <= 9 * apart) {
+                last.x = x0;
+                last.width = x1 - x0;
+                last.height = band.y + band.height - last.y;
+                continue;
+            }
+        }
+        cover.parts.push_back(band);
+    }
+    if (cover.parts.empty()) return;
+    cover.all = Rect{ax0, ay0, ax1 - ax0 + 1, ay1 - ay0 + 1};
 }
 
 SlabFaces::Rect SlabFaces::coverage(int pass) const {

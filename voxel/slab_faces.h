@@ -33,6 +33,20 @@ public:
     };
     Rect coverage(int pass) const;
 
+    // The same coverage in finer parts: disjoint rectangles, each a run of
+    // rows, that together hold every pixel the slab's faces can cover (each
+    // face's own rectangle, one pixel generous), inside `all`. A slab cuts
+    // the surface along thin curves, and its faces' common rectangle is
+    // mostly pixels no face reaches: clearing and reading only the parts
+    // saves most of each slab's memory traffic at large N.
+    struct Cover {
+        Rect all;
+        std::vector<Rect> parts;
+        bool empty() const { return all.width == 0; }
+        std::size_t pixels() const;
+    };
+    void coverage(int pass, Cover& cover) const;
+
 private:
     const std::vector<Float3>* positions_ = nullptr;
     const std::vector<std::uint32_t>* faceIndices_ = nullptr;
@@ -43,6 +57,7 @@ private:
     std::vector<std::size_t> startOf_;                 // N + 1 offsets into byFirst_
     std::vector<std::uint32_t> active_, merged_;       // face numbers, ascending
     std::vector<std::uint32_t> indices_;
+    mutable std::vector<int> bandX0_, bandX1_, bandY0_, bandY1_;  // coverage's scratch, per band of rows
 };
 
 // The faces worth drawing: exact repeats of a face (same three vertex indices

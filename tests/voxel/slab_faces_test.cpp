@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "voxel/slab_faces.h"
@@ -16,6 +18,18 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
     std::vector<std::uint32_t> faces;
     for (int f = 0; f < 400; ++f)
         for (int k = 0; k < 3; ++k) faces.push_back(random() % positions.size());
+    // And small ones, a few voxels across, scattered: their slabs' parts
+    // are far smaller than the common rectangle.
+    std::uniform_real_distribution<float> offset(-60, 60);
+    for (int f = 0; f < 100; ++f) {
+        const Float3 centre{coordinate(random), coordinate(random), coordinate(random)};
+        for (int k = 0; k < 3; ++k) {
+            faces.push_back(static_cast<std::uint32_t>(positions.size()));
+            positions.push_back(Float3{std::clamp(centre.x + offset(random), -1024.0f, 1024.0f),
+                                       std::clamp(centre.y + offset(random), -1024.0f, 1024.0f),
+                                       std::clamp(centre.z + offset(random), -1024.0f, 1024.0f)});
+        }
+    }
     const int n = 37;
     for (int axis = 0; axis < 3; ++axis) {
         SlabState slab;
@@ -45,6 +59,35 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
             const SlabFaces::Rect rect = slabs.coverage(axis);
             if (!expected.empty()) {
                 EXPECT_GT(rect.width * rect.height, 0);
+            }
+            // The parts: disjoint, inside the common rectangle, and holding
+            // the pixel under every vertex of the slab's faces.
+            SlabFaces::Cover cover;
+            slabs.coverage(axis, cover);
+            EXPECT_EQ(cover.empty(), expected.empty());
+            EXPECT_EQ(cover.all.x, rect.x);
+            EXPECT_EQ(cover.all.y, rect.y);
+            EXPECT_EQ(cover.all.width, rect.width);
+            EXPECT_EQ(cover.all.height, rect.height);
+            auto inside = [](const SlabFaces::Rect& r, int x, int y) {
+                return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+            };
+            std::vector<int> owner(std::size_t(n) * n, -1);
+            for (std::size_t p = 0; p < cover.parts.size(); ++p) {
+                const SlabFaces::Rect& part = cover.parts[p];
+                for (int y = part.y; y < part.y + part.height; ++y)
+                    for (int x = part.x; x < part.x + part.width; ++x) {
+                        ASSERT_TRUE(inside(rect, x, y));
+                        ASSERT_EQ(owner[std::size_t(y) * n + x], -1) << "parts overlap at " << x << ", " << y;
+                        owner[std::size_t(y) * n + x] = static_cast<int>(p);
+                    }
+            }
+            for (std::uint32_t v : expected) {
+                const Float3& q = positions[v];
+                const float ex = axis == 2 ? q.z : q.x, ey = axis == 0 ? -q.z : axis == 1 ? -q.y : q.y;
+                const int x = std::clamp(static_cast<int>(std::floor((ex + 1024) * n / 2048.0)), 0, n - 1);
+                const int y = std::clamp(static_cast<int>(std::floor((ey + 1024) * n / 2048.0)), 0, n - 1);
+                EXPECT_GE(owner[std::size_t(y) * n + x], 0) << "vertex " << v << " of slab " << k;
             }
         }
     }
