@@ -1,6 +1,8 @@
 #include "formats/png_stack_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -97,12 +99,12 @@ void PngStackWriter::work() {
             ++busy_;
         }
         const std::string path = sliceFileName(directory_, job.slice);
-        UniformRows uniform;
-        if (!job.emptyRows.empty()) {
-            uniform.flags = job.emptyRows.data();
-            uniform.pixel = emptyVoxelPixel(info_.encoding);
+        KnownRows known;
+        if (job.spansKnown) {
+            known.rows = &job.rows;
+            known.pixel = emptyVoxelPixel(info_.encoding);
         }
-        encodeSlicePng(job.pixels.data(), width, height, uniform, png);
+        encodeSlicePng(job.pixels.data(), width, height, known, png);
         // The whole file is in memory: no buffer to copy it through.
         const IoResult written = writeWholeFile(path, png.data(), png.size());
         std::lock_guard<std::mutex> lock(mutex_);
@@ -135,21 +137,39 @@ WriteResult PngStackWriter::slice(int s, const std::uint8_t* rgba) {
     const std::size_t bytes = info_.slicePixels() * 4;
     return queue(s, [&](Job& job) {
         job.pixels.assign(rgba, rgba + bytes);
-        job.emptyRows.clear();
+        job.spansKnown = false;
     });
 }
 
 WriteResult PngStackWriter::sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) {
-    const std::size_t rowBytes = static_cast<std::size_t>(info_.width()) * 4;
+    const std::size_t width = static_cast<std::size_t>(info_.width());
     const int height = info_.height();
+    assert(rows.height() == height);
     return queue(s, [&](Job& job) {
-        job.pixels.resize(rowBytes * static_cast<std::size_t>(height));
-        job.emptyRows.resize(static_cast<std::size_t>(height));
-        for (int r = 0; r < height; ++r) {
-            const bool empty = rows.empty(r);
-            job.emptyRows[static_cast<std::size_t>(r)] = empty;
-            if (!empty) std::memcpy(job.pixels.data() + r * rowBytes, rgba + r * rowBytes, rowBytes);
+        const std::array<std::uint8_t, 4> empty = emptyVoxelPixel(info_.encoding);
+        auto fill = [&](std::size_t first, std::size_t count) {
+            std::uint8_t* at = job.pixels.data() + 4 * first;
+            for (std::size_t p = 0; p < count; ++p) std::memcpy(at + 4 * p, empty.data(), 4);
+        };
+        // A buffer that held a whole slice, or none, is filled with the empty
+        // pixel; one that held spans is cleared where they were.
+        const std::size_t pixels = width * static_cast<std::size_t>(height);
+        if (!job.spansKnown || job.rows.height() != height || job.pixels.size() != 4 * pixels) {
+            job.pixels.resize(4 * pixels);
+            fill(0, pixels);
+        } else {
+            for (int r = 0; r < height; ++r)
+                if (!job.rows.empty(r))
+                    fill(r * width + static_cast<std::size_t>(job.rows.first(r)),
+                         static_cast<std::size_t>(job.rows.end(r) - job.rows.first(r)));
         }
+        for (int r = 0; r < height; ++r) {
+            if (rows.empty(r)) continue;
+            const std::size_t at = 4 * (r * width + static_cast<std::size_t>(rows.first(r)));
+            std::memcpy(job.pixels.data() + at, rgba + at, 4 * static_cast<std::size_t>(rows.end(r) - rows.first(r)));
+        }
+        job.rows = rows;
+        job.spansKnown = true;
     });
 }
 

@@ -59,8 +59,8 @@ public:
 
     WriteResult begin(const VolumeInfo& info) override;
     WriteResult slice(int s, const std::uint8_t* rgba) override;
-    // Copies only the rows that hold voxels; the encoder takes the others as
-    // empty without reading them.
+    // Copies only the rows' spans (the job's buffer keeps the empty pixel
+    // elsewhere); the encoder reads little beyond them.
     WriteResult sliceWithRows(int s, const std::uint8_t* rgba, const SliceRows& rows) override;
     WriteResult end() override;
     void abort() override;
@@ -69,7 +69,8 @@ private:
     struct Job {
         int slice = 0;
         std::vector<std::uint8_t> pixels;
-        std::vector<std::uint8_t> emptyRows;  // a flag per row, or none: every row was copied
+        SliceRows rows;         // the spans copied into pixels, outside which it holds the empty pixel
+        bool spansKnown = false;  // false: pixels is a whole slice as given
     };
     // Queues a slice once `fill` has copied it into a job's buffers.
     template <typename Fill>

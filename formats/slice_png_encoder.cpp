@@ -190,6 +190,21 @@ void adlerAdd(Adler& a, const std::uint8_t* p, std::size_t n) {
     else adlerUpdate(a, p, n);
 }
 
+// Adds `length` bytes repeating the four at `pattern` (pattern[0] first) to
+// the checksum: byte i is pattern[i % 4] and is weighted length - i in s2.
+void adlerAddRepeat(Adler& a, const std::uint8_t* pattern, int length) {
+    constexpr std::uint64_t kModulus = 65521;
+    const auto l = static_cast<std::uint64_t>(length);
+    std::uint64_t sum = 0, weighted = 0;
+    for (std::uint64_t r = 0; r < 4 && r < l; ++r) {
+        const std::uint64_t count = (l - r + 3) / 4;  // i = r, r + 4, ... below length
+        sum += count * pattern[r];
+        weighted += pattern[r] * (count * (l - r) - 2 * count * (count - 1));
+    }
+    a.s2 = (a.s2 + l * a.s1 + weighted) % kModulus;
+    a.s1 = (a.s1 + sum) % kModulus;
+}
+
 void putUint32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
@@ -206,10 +221,10 @@ void putChunk(std::vector<std::uint8_t>& png, const char type[4], const std::uin
 }  // namespace
 
 void encodeSlicePng(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& png) {
-    encodeSlicePng(rgba, width, height, UniformRows{}, png);
+    encodeSlicePng(rgba, width, height, KnownRows{}, png);
 }
 
-void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const UniformRows& uniform,
+void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const KnownRows& known,
                     std::vector<std::uint8_t>& png) {
     static_assert(std::endian::native == std::endian::little, "matchLength reads words little-endian");
     // The image data is each row as a filter byte (0, none) and its pixels.
@@ -248,19 +263,20 @@ void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const Unifo
 
     Adler adler;
     static constexpr std::uint8_t kFilterNone = 0;
-    // A uniform row stands in for the rows the flags name; what it adds to
-    // the checksum (from s1 = s2 = 0: its byte sum, and its bytes weighted
+    // A uniform row stands in for the empty rows; what it adds to the
+    // checksum (from s1 = s2 = 0: its byte sum, and its bytes weighted
     // stride .. 1) is worked out once.
+    const SliceRows* spans = known.rows;
     std::vector<std::uint8_t> uniformRow;
     Adler uniformSums;
-    if (uniform.flags) {
+    if (spans) {
         uniformRow.resize(static_cast<std::size_t>(rowBytes));
-        for (int x = 0; x < width; ++x) std::memcpy(uniformRow.data() + 4 * x, uniform.pixel.data(), 4);
+        for (int x = 0; x < width; ++x) std::memcpy(uniformRow.data() + 4 * x, known.pixel.data(), 4);
         uniformSums.s1 = 0;
         adlerAdd(uniformSums, &kFilterNone, 1);
         adlerAdd(uniformSums, uniformRow.data(), uniformRow.size());
     }
-    auto isUniform = [&](int y) { return uniform.flags && uniform.flags[y] != 0; };
+    auto isUniform = [&](int y) { return spans && spans->empty(y); };
     auto rowAt = [&](int y) {
         return isUniform(y) ? uniformRow.data() : rgba + static_cast<std::size_t>(y) * rowBytes;
     };
@@ -289,7 +305,12 @@ void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const Unifo
             continue;
         }
         adlerAdd(adler, &kFilterNone, 1);
-        adlerAdd(adler, row, static_cast<std::size_t>(rowBytes));
+        int summed = 0;  // pixel bytes of the row in the checksum so far
+        // The row's bytes [0, spanFirst) and [spanEnd, rowBytes) repeat the
+        // known pixel: a run one pixel back that starts a pixel or more
+        // inside them reaches their end without a look.
+        const int spanFirst = !spans ? 0 : isUniform(y) ? rowBytes : 4 * spans->first(y);
+        const int spanEnd = !spans ? 0 : isUniform(y) ? rowBytes : 4 * spans->end(y);
         // The filter byte starts a match with the row above when it can.
         int q = 0;  // next pixel byte
         const int up = above && rowDistance ? 1 + matchLength(row, above, std::min(kMaxMatch, stride) - 1) : 0;
@@ -303,7 +324,8 @@ void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const Unifo
             const int limit = std::min(kMaxMatch, rowBytes - q);
             int best = 0, bestDistance = 0;
             if (q >= 4) {
-                best = matchLength(row + q, row + q - 4, limit);
+                const bool known = (q + limit <= spanFirst) || (q - 4 >= spanEnd && spanEnd > spanFirst);
+                best = known ? limit : matchLength(row + q, row + q - 4, limit);
                 bestDistance = 4;
             }
             if (above && rowDistance && best < limit) {
@@ -319,8 +341,16 @@ void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const Unifo
                 continue;
             }
             putMatch(best, bestDistance);
+            if (bestDistance == 4) {
+                // Runs of one pixel are most of a slice's bytes: their sums
+                // in closed form.
+                adlerAdd(adler, row + summed, static_cast<std::size_t>(q - summed));
+                adlerAddRepeat(adler, row + q - 4, best);
+                summed = q + best;
+            }
             q += best;
         }
+        adlerAdd(adler, row + summed, static_cast<std::size_t>(rowBytes - summed));
     }
     codes.literal.put(out, 256);
     out.flushByte();

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "volume/slice_rows.h"
+
 namespace kubelmar {
 
 // Encodes an 8-bit RGBA image (width x height pixels, top row first, 4 bytes
@@ -17,16 +19,16 @@ namespace kubelmar {
 // one pixel costs two bits per 258 bytes. Any PNG reader decodes the result.
 void encodeSlicePng(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& png);
 
-// Rows of a slice known to hold one pixel value throughout (the empty
-// voxel's), so that the encoder neither reads nor checksums them byte by
-// byte: row y is such a row when flags[y] != 0, and its bytes in `rgba` are
-// then never read. The file is the same, byte for byte, as the one the
-// whole picture gives.
-struct UniformRows {
-    const std::uint8_t* flags = nullptr;
+// What the caller knows of the slice's rows (see SliceRows): outside each
+// row's span every pixel is `pixel`. The encoder then reads an empty row not
+// at all (its bytes in `rgba` may be anything) and a row with voxels only
+// about its span (the rest of such a row must hold `pixel`). The file is the
+// same, byte for byte, as the one the whole picture gives.
+struct KnownRows {
+    const SliceRows* rows = nullptr;
     std::array<std::uint8_t, 4> pixel{};
 };
-void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const UniformRows& uniform,
+void encodeSlicePng(const std::uint8_t* rgba, int width, int height, const KnownRows& known,
                     std::vector<std::uint8_t>& png);
 
 }  // namespace kubelmar
