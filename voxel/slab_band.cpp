@@ -13,8 +13,8 @@ namespace kubelmar {
 
 namespace {
 
-constexpr int kMaxLayers = 32;
-constexpr double kBandBytes = 256.0 * 1024 * 1024;
+constexpr int kMaxLayers = 8;
+constexpr double kBandBytes = 128.0 * 1024 * 1024;
 
 // No fragment shader: fragments (vertex colour, or a texture under
 // GL_REPLACE) go through the fixed-function stage as they do slab by slab.
