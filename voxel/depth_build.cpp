@@ -98,8 +98,21 @@ void OccupancyBuilder::arrange(const std::array<std::vector<std::int16_t>, 6>& l
 }
 
 void OccupancyBuilder::buildSlice(int i, std::uint8_t* rgba) const {
+    SliceRows rows;
+    buildSlice(i, rgba, rows);
+}
+
+void OccupancyBuilder::buildSlice(int i, std::uint8_t* rgba, SliceRows& rows) const {
     const int nx = dims_[0], ny = dims_[1];
-    std::memset(rgba, 0, static_cast<std::size_t>(nx) * ny * 4);
+    if (rows.height() != ny) {
+        std::memset(rgba, 0, static_cast<std::size_t>(nx) * ny * 4);
+    } else {
+        for (int j = 0; j < ny; ++j)
+            if (!rows.empty(j))
+                std::memset(rgba + 4 * (static_cast<std::size_t>(j) * nx + rows.first(j)), 0,
+                            4 * static_cast<std::size_t>(rows.end(j) - rows.first(j)));
+    }
+    rows.reset(ny);
     const std::int16_t* jl = &jLow_[static_cast<std::size_t>(i) * nx];
     const std::int16_t* jh = &jHigh_[static_cast<std::size_t>(i) * nx];
     const std::int16_t si = static_cast<std::int16_t>(i);
@@ -107,6 +120,8 @@ void OccupancyBuilder::buildSlice(int i, std::uint8_t* rgba) const {
         const std::size_t ij = static_cast<std::size_t>(i) * ny + j;
         const int kFirst = kFirst_[ij], kLast = kLast_[ij];
         if (kFirst > kLast) continue;
+        rows.mark(j, kFirst);
+        rows.mark(j, kLast);
         const std::int16_t* il = &iLow_[static_cast<std::size_t>(j) * nx];
         const std::int16_t* ih = &iHigh_[static_cast<std::size_t>(j) * nx];
         const std::int16_t sj = static_cast<std::int16_t>(j);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "volume/slice_rows.h"
+
 namespace kubelmar {
 
 // One depth picture as read back: W x H grey levels, top row first,
@@ -41,6 +43,10 @@ public:
     // Slice i as occupancy pixels: nx x ny RGBA, (255, 255, 255, 255) filled,
     // (0, 0, 0, 0) empty, row j at the top first.
     void buildSlice(int i, std::uint8_t* rgba) const;
+    // The same into a buffer that holds the slice built before it with
+    // these `rows` (a fresh SliceRows: any buffer), clearing only the spans
+    // that slice marked; `rows` then holds this slice's spans.
+    void buildSlice(int i, std::uint8_t* rgba, SliceRows& rows) const;
     int size() const { return dims_[0]; }
     const std::array<int, 3>& dims() const { return dims_; }
 

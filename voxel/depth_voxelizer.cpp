@@ -213,10 +213,11 @@ WriteResult DepthVoxelizer::buildVoxelsFromDepthBuffers(const VoxelizeContext& c
     if (!begun.ok) return begun;
     std::vector<std::uint32_t> slice(static_cast<std::size_t>(dims_[0]) * dims_[1]);
     auto* rgba = reinterpret_cast<std::uint8_t*>(slice.data());
+    SliceRows rows;
     for (int i = 0; i < n; ++i) {
         step.setValue(i);
-        builder.buildSlice(i, rgba);
-        WriteResult written = context.consumer.slice(i, rgba);
+        builder.buildSlice(i, rgba, rows);
+        WriteResult written = context.consumer.sliceWithRows(i, rgba, rows);
         if (!written.ok) return written;
     }
     return context.consumer.end();

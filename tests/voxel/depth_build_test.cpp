@@ -11,13 +11,21 @@ namespace {
 // Occupancy bytes (1 filled) of every slice the builder makes, slice-major.
 std::vector<std::uint8_t> buildAll(const OccupancyBuilder& builder) {
     const int n = builder.size();
-    std::vector<std::uint8_t> out(std::size_t(n) * n * n), rgba(std::size_t(n) * n * 4);
+    std::vector<std::uint8_t> out(std::size_t(n) * n * n), rgba(std::size_t(n) * n * 4), reused(rgba.size());
+    SliceRows rows;
     for (int i = 0; i < n; ++i) {
         builder.buildSlice(i, rgba.data());
+        // One buffer through all slices, cleared only where the last one's
+        // spans were, gives the same slices; every voxel is in its row's span.
+        builder.buildSlice(i, reused.data(), rows);
+        EXPECT_TRUE(reused == rgba) << "slice " << i;
         for (int p = 0; p < n * n; ++p) {
             const std::uint8_t* q = &rgba[4 * p];
             EXPECT_TRUE((q[0] & q[1] & q[2] & q[3]) == 255 || (q[0] | q[1] | q[2] | q[3]) == 0);
             out[std::size_t(i) * n * n + p] = q[3] != 0;
+            if (q[3]) {
+                EXPECT_TRUE(p % n >= rows.first(p / n) && p % n < rows.end(p / n)) << "slice " << i;
+            }
         }
     }
     return out;
