@@ -103,7 +103,7 @@ void ClipVoxelizer::drawSlabs(const VoxelizeContext& context, SlabState& slab, i
     for (int j = 0; j < count; ++j) {
         placeSlab(slab, first + j);
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
-        slabFaces_.coverage(slab.axis, covers_[j]);
+        slabFaces_.coverage(slab.axis, covers_[j], coverRows_);
         if (covers_[j].empty()) continue;
         targets_[j].bind();
         renderClipSlab(context, slab, indices.data(), indices.size(), covers_[j].all);
@@ -130,7 +130,7 @@ template <typename Use>
 void ClipVoxelizer::drawBand(const VoxelizeContext& context, SlabState& slab, int first, int count, Use use) {
     for (int j = 0; j < count; ++j) {
         const std::vector<std::uint32_t>& indices = slabFaces_.advanceTo(first + j);
-        slabFaces_.coverage(slab.axis, covers_[j]);
+        slabFaces_.coverage(slab.axis, covers_[j], coverRows_);
         if (!covers_[j].empty()) layerIndices_[j] = indices;
     }
     const bool banded = band_.begin(slab, count, covers_.data());
@@ -185,6 +185,10 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     // Bands are square layered targets under the cube's view; any other
     // grid sends its slabs one at a time.
     bandActive_ = frame.cube && bandsEnabled_ && band_.prepare(context.loader, nx, context.drawer, bandsOnAnyGL_, nullptr);
+    // On llvmpipe a read is a copy out of memory the CPU holds, and reading
+    // a slab in many small parts saves most of it; a GPU's reads are
+    // transfers with a cost per call, and read each slab's rectangle whole.
+    coverRows_ = SlabBand::provenOnThisGL() ? 0 : std::max(width, height);
     if (!bandActive_) band_.release();  // its arrays are large
     // Fewer targets in flight for large pictures: each holds 8 bytes a
     // pixel. A band keeps one for the slabs it hands back.

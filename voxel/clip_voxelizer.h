@@ -70,6 +70,7 @@ private:
 
     RenderTarget targets_[kSlabBatch];
     std::vector<SlabFaces::Cover> covers_;  // per slab of the batch
+    int coverRows_ = 0;                     // rows a band of a cover's parts (SlabFaces::coverage)
     SlabBand band_;
     bool bandsEnabled_ = true;
     bool bandsOnAnyGL_ = false;

@@ -122,13 +122,12 @@ std::size_t SlabFaces::Cover::pixels() const {
     return total;
 }
 
-void SlabFaces::coverage(int pass, Cover& cover) const {
+void SlabFaces::coverage(int pass, Cover& cover, int bandRows) const {
     cover.all = Rect();
     cover.parts.clear();
     if (indices_.empty()) return;
-    // Bands of rows: about 32 a picture, at least 16 rows each (a read or a
-    // clear has a cost of its own).
-    const int bandRows = std::max(16, (height_ + 31) / 32);
+    // A read or a clear has a cost of its own: at least 16 rows a band.
+    if (bandRows <= 0) bandRows = std::max(16, (height_ + 31) / 32);
     const int bands = (height_ + bandRows - 1) / bandRows;
     bandX0_.assign(static_cast<std::size_t>(bands), std::numeric_limits<int>::max());
     bandX1_.assign(static_cast<std::size_t>(bands), -1);

@@ -38,14 +38,16 @@ public:
     // face's own rectangle, one pixel generous), inside `all`. A slab cuts
     // the surface along thin curves, and its faces' common rectangle is
     // mostly pixels no face reaches: clearing and reading only the parts
-    // saves most of each slab's memory traffic at large N.
+    // saves most of each slab's memory traffic at large N. Parts run over
+    // bands of `bandRows` rows (0: about 32 bands a picture, at least 16
+    // rows each); a band as tall as the picture gives the one rectangle.
     struct Cover {
         Rect all;
         std::vector<Rect> parts;
         bool empty() const { return all.width == 0; }
         std::size_t pixels() const;
     };
-    void coverage(int pass, Cover& cover) const;
+    void coverage(int pass, Cover& cover, int bandRows = 0) const;
 
 private:
     const std::vector<Float3>* positions_ = nullptr;

@@ -82,6 +82,13 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
                         owner[std::size_t(y) * n + x] = static_cast<int>(p);
                     }
             }
+            // Bands as tall as the picture: the common rectangle alone.
+            SlabFaces::Cover whole;
+            slabs.coverage(axis, whole, n);
+            ASSERT_EQ(whole.parts.size(), expected.empty() ? 0u : 1u);
+            if (!expected.empty()) {
+                EXPECT_EQ(whole.pixels(), std::size_t(rect.width) * rect.height);
+            }
             for (std::uint32_t v : expected) {
                 const Float3& q = positions[v];
                 const float ex = axis == 2 ? q.z : q.x, ey = axis == 0 ? -q.z : axis == 1 ? -q.y : q.y;
