@@ -5,6 +5,8 @@
 //
 //   kubelmar_clip_compare MESH N [N ...]
 //   kubelmar_clip_compare --slab|--band MESH N   (one way, timed alone)
+//   --box before the mesh: the mesh's box grid (its largest side N voxels)
+//   instead of the N^3 cube.
 //
 // Prints per N the time of each way (interleaved: slab, band, slab, band;
 // the best of two), the slabs drawn in bands and the slices that differ.
@@ -29,14 +31,15 @@ using Clock = std::chrono::steady_clock;
 class Keeper final : public kubelmar::SliceConsumer {
 public:
     kubelmar::WriteResult begin(const kubelmar::VolumeInfo& info) override {
-        n_ = static_cast<std::size_t>(info.size);
-        slices.assign(n_, {});
+        pixels_ = info.slicePixels();
+        width = static_cast<std::size_t>(info.width());
+        slices.assign(static_cast<std::size_t>(info.slices()), {});
         return {};
     }
     kubelmar::WriteResult slice(int s, const std::uint8_t* rgba) override {
         auto& drawn = slices[static_cast<std::size_t>(s)];
         drawn.clear();
-        for (std::size_t p = 0; p < n_ * n_; ++p) {
+        for (std::size_t p = 0; p < pixels_; ++p) {
             const std::uint32_t rgb = rgba[4 * p] << 16 | rgba[4 * p + 1] << 8 | rgba[4 * p + 2];
             if (rgb) drawn.push_back(static_cast<std::uint64_t>(p) << 32 | rgb);
         }
@@ -44,9 +47,10 @@ public:
     }
     kubelmar::WriteResult end() override { return {}; }
     std::vector<std::vector<std::uint64_t>> slices;
+    std::size_t width = 0;  // pixels a slice row
 
 private:
-    std::size_t n_ = 0;
+    std::size_t pixels_ = 0;
 };
 
 class Discard final : public kubelmar::SliceConsumer {
@@ -60,11 +64,16 @@ public:
 
 int main(int argc, char** argv) {
     int only = -1;  // both ways
-    if (argc > 1 && (std::strcmp(argv[1], "--slab") == 0 || std::strcmp(argv[1], "--band") == 0)) {
-        only = std::strcmp(argv[1], "--band") == 0;
+    bool box = false;
+    while (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) {
+        if (std::strcmp(argv[1], "--box") == 0) box = true;
+        else if (std::strcmp(argv[1], "--slab") == 0 || std::strcmp(argv[1], "--band") == 0)
+            only = std::strcmp(argv[1], "--band") == 0;
+        else break;
         ++argv;
         --argc;
     }
+    const auto gridShape = box ? kubelmar::GridShape::Box : kubelmar::GridShape::Cube;
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s MESH N [N ...]\n", argv[0]);
         return 2;
@@ -76,6 +85,7 @@ int main(int argc, char** argv) {
         kubelmar::RunSettings settings;
         settings.mode = kubelmar::VoxelMode::Clipping;
         settings.size = std::atoi(argv[2]);
+        settings.grid.shape = gridShape;
         engine.clipVoxelizer().setBandsEnabled(only == 1, true);
         kubelmar::NullProgress quiet;
         Discard discard;
@@ -91,6 +101,7 @@ int main(int argc, char** argv) {
         kubelmar::RunSettings settings;
         settings.mode = kubelmar::VoxelMode::Clipping;
         settings.size = std::atoi(argv[a]);
+        settings.grid.shape = gridShape;
         const std::size_t n = static_cast<std::size_t>(settings.size);
         Keeper slab, band;
         kubelmar::NullProgress quiet;
@@ -113,7 +124,7 @@ int main(int argc, char** argv) {
         }
         int differing = 0;
         std::size_t pixels = 0;
-        for (std::size_t s = 0; s < n; ++s) {
+        for (std::size_t s = 0; s < slab.slices.size() && s < band.slices.size(); ++s) {
             const auto& x = slab.slices[s];
             const auto& y = band.slices[s];
             if (x == y) continue;
@@ -129,7 +140,8 @@ int main(int argc, char** argv) {
                 if (cx == cy) continue;
                 if (++pixels <= 10)
                     std::printf("  slice %zu row %llu column %llu: %06x vs %06x\n", s,
-                                static_cast<unsigned long long>(p / n), static_cast<unsigned long long>(p % n), cx,
+                                static_cast<unsigned long long>(p / slab.width),
+                                static_cast<unsigned long long>(p % slab.width), cx,
                                 cy);
             }
         }

@@ -4,13 +4,14 @@ namespace kubelmar {
 
 namespace {
 
-GLuint makeArray(GL_Ext_Loader& loader, GLint internalFormat, GLenum format, GLenum type, int size, int layers) {
+GLuint makeArray(GL_Ext_Loader& loader, GLint internalFormat, GLenum format, GLenum type, int width, int height,
+                 int layers) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D_ARRAY, texture);
     glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    loader.glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, internalFormat, size, size, layers, 0, format, type, nullptr);
+    loader.glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, internalFormat, width, height, layers, 0, format, type, nullptr);
     glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
     return texture;
 }
@@ -22,16 +23,17 @@ bool LayeredTarget::supported(const GL_Ext_Loader& loader) {
            loader.glClearTexSubImage && loader.glBindFramebufferEXT;
 }
 
-bool LayeredTarget::create(GL_Ext_Loader& loader, int size, int layers) {
+bool LayeredTarget::create(GL_Ext_Loader& loader, int width, int height, int layers) {
     release();
-    if (!supported(loader) || size < 1 || layers < 1) return false;
+    if (!supported(loader) || width < 1 || height < 1 || layers < 1) return false;
     loader_ = &loader;
-    size_ = size;
+    width_ = width;
+    height_ = height;
     layers_ = layers;
-    colour_ = makeArray(loader, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, size, layers);
+    colour_ = makeArray(loader, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, width, height, layers);
     // The same depth format as the slab-by-slab target: polygon offset
     // depends on the depth buffer's resolution.
-    depth_ = makeArray(loader, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, size, layers);
+    depth_ = makeArray(loader, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, width, height, layers);
     loader.glGenFramebuffersEXT(1, &framebuffer_);
     loader.glGenFramebuffersEXT(1, &readFramebuffer_);
     FramebufferBinding during;
@@ -64,7 +66,7 @@ void LayeredTarget::abandon() {
     loader_ = nullptr;
     framebuffer_ = readFramebuffer_ = colour_ = depth_ = 0;
     readLayer_ = -1;
-    size_ = layers_ = 0;
+    width_ = height_ = layers_ = 0;
 }
 
 void LayeredTarget::bind() { binding_.bind(*loader_, framebuffer_); }

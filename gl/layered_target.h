@@ -8,7 +8,7 @@
 
 namespace kubelmar {
 
-// `layers` pictures of size x size pixels drawn in one pass: an RGBA8 and a
+// `layers` pictures of width x height pixels drawn in one pass: an RGBA8 and a
 // 24-bit depth 2D texture array bound as one layered framebuffer, so that a
 // geometry shader picks each primitive's layer (gl_Layer). Layers are
 // cleared and read back one rectangle at a time (a clear through the GL
@@ -28,11 +28,12 @@ public:
     // (Re)creates the target; context current. False when the GL lacks the
     // entry points or can't render to the arrays at that size (the target is
     // then released).
-    bool create(GL_Ext_Loader& loader, int size, int layers);
+    bool create(GL_Ext_Loader& loader, int width, int height, int layers);
     void release();
     // Forgets the GL names without a GL call (their context is gone).
     void abandon();
-    int size() const { return size_; }      // 0 when not created
+    int width() const { return width_; }    // 0 when not created
+    int height() const { return height_; }
     int layers() const { return layers_; }
 
     // Binds the layered framebuffer, remembering the one bound before.
@@ -58,7 +59,7 @@ private:
     GLuint depth_ = 0;
     int readLayer_ = -1;  // the layer attached to readFramebuffer_
     FramebufferBinding binding_;
-    int size_ = 0;
+    int width_ = 0, height_ = 0;
     int layers_ = 0;
 };
 

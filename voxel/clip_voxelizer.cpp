@@ -182,9 +182,10 @@ WriteResult ClipVoxelizer::voxelizeClipping(const VoxelizeContext& context) {
     // Every pass's picture fits: XY is nx x nz, XZ nx x ny, YZ nz x ny.
     const int width = std::max(nx, nz), height = std::max(ny, nz);
     stats_ = BandStats();
-    // Bands are square layered targets under the cube's view; any other
-    // grid sends its slabs one at a time.
-    bandActive_ = frame.cube && bandsEnabled_ && band_.prepare(context.loader, nx, context.drawer, bandsOnAnyGL_, nullptr);
+    // Every grid's passes share the frame cube's projection (a box grid
+    // stretches the mesh, not the view), so bands draw any grid exactly;
+    // their target is as large as the largest pass's picture.
+    bandActive_ = bandsEnabled_ && band_.prepare(context.loader, width, height, context.drawer, bandsOnAnyGL_, nullptr);
     // On llvmpipe a read is a copy out of memory the CPU holds, and reading
     // a slab in many small parts saves most of it; a GPU's reads are
     // transfers with a cost per call, and read each slab's rectangle whole.

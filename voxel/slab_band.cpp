@@ -39,8 +39,8 @@ bool powerOfTwo(float v) {
 
 }  // namespace
 
-int SlabBand::layersFor(int size) {
-    const double perLayer = 8.0 * size * size;
+int SlabBand::layersFor(int width, int height) {
+    const double perLayer = 8.0 * width * height;
     return std::clamp(static_cast<int>(kBandBytes / perLayer), 1, kMaxLayers);
 }
 
@@ -49,7 +49,8 @@ bool SlabBand::provenOnThisGL() {
     return renderer && std::strncmp(renderer, "llvmpipe", 8) == 0;
 }
 
-bool SlabBand::prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, bool anyGL, std::string* why) {
+bool SlabBand::prepare(GL_Ext_Loader& loader, int width, int height, const MeshDrawer& drawer, bool anyGL,
+                       std::string* why) {
     loader_ = &loader;
     if (!anyGL && !provenOnThisGL()) {
         if (why) *why = "bands are compared with slab by slab on llvmpipe only";
@@ -69,8 +70,9 @@ bool SlabBand::prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer
         layerAt_ = program_.uniform("layer");
         toEyeAt_ = program_.uniform("toEye");
     }
-    if (target_.size() != size && !target_.create(loader, size, layersFor(size))) {
-        if (why) *why = "no layered render target of " + std::to_string(size) + " pixels";
+    if ((target_.width() != width || target_.height() != height) &&
+        !target_.create(loader, width, height, layersFor(width, height))) {
+        if (why) *why = "no layered render target of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
         return false;
     }
     return true;
@@ -111,7 +113,7 @@ bool SlabBand::begin(const SlabState& slab, int count, const SlabFaces::Cover* c
     // The layers are cleared above, rectangle by rectangle: an empty scissor
     // box turns the frame view's clear into nothing.
     glScissor(0, 0, 0, 0);
-    startFrameView(slab.size, kFrameSide);
+    startFrameView(slab.width, slab.height, kFrameSide);
     glScissor(all.x, all.y, all.width, all.height);
     // An orthographic projection that only scales by powers of two: its
     // inverse is exact and so is the shader's clip vertex.

@@ -37,7 +37,7 @@ public:
     // a pixel), at most 8. More layers measured slower on llvmpipe at 512
     // and 1024 (the arrays are zeroed when made, and a longer band keeps the
     // reads waiting longer); 2048 takes 4, 4096 one.
-    static int layersFor(int size);
+    static int layersFor(int width, int height);
 
     // The argument above rests on how Mesa's software rasterizer clips;
     // other GLs have not been compared (bench/clip_compare.cpp does that)
@@ -47,7 +47,7 @@ public:
     // Builds the shader and the target for N = `size`; context current.
     // False (with the reason) when the GL can't, or is not one where bands
     // are proven and `anyGL` is not set: the caller draws slab by slab.
-    bool prepare(GL_Ext_Loader& loader, int size, const MeshDrawer& drawer, bool anyGL, std::string* why);
+    bool prepare(GL_Ext_Loader& loader, int width, int height, const MeshDrawer& drawer, bool anyGL, std::string* why);
     int layers() const { return target_.layers(); }
     void release();
     void abandon();

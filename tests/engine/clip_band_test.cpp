@@ -139,6 +139,20 @@ TEST(ClipBands, SameVoxelsAsSlabBySlab) {
     }
 }
 
+TEST(ClipBands, BoxGridsSameAsSlabBySlab) {
+    // Box grids stretch the mesh into the frame and draw pictures that are
+    // not square: the mesh's box, and voxels longer along one axis.
+    KUBELMAR_REQUIRE_GL();
+    EngineFixture f(64, VoxelMode::Clipping);
+    ASSERT_TRUE(f.ready);
+    ASSERT_TRUE(f.load(coloured(gridAlignedBoxes())));
+    f.settings.grid.shape = GridShape::Box;
+    for (int n : {64, 90}) expectSameBothWays(f, n, "box grid");
+    ASSERT_TRUE(f.load(coloured(sphereObj(0.2f, 0.1f, -0.3f, 1.0f, 23, 31, 0, false))));
+    f.settings.grid.edge = {0.03, 0.05, 0.04};
+    expectSameBothWays(f, 64, "anisotropic voxels");
+}
+
 TEST(ClipBands, TexturedFacesSameAsSlabBySlab) {
     KUBELMAR_REQUIRE_GL();
     EngineFixture f(64, VoxelMode::Clipping);
