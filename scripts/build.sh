@@ -5,5 +5,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DKUBELMAR_PYTHON=ON -DPython_EXECUTABLE=/usr/bin/python3 "$@" >/dev/null
+    -DKUBELMAR_PYTHON=ON -DPython_EXECUTABLE=/usr/bin/python3 -DKUBELMAR_BUILD_BENCH=ON "$@" >/dev/null
 cmake --build build

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds with ASan + UBSan into build-sanitize/ (no desktop program) and runs
-# the core and GL tests there; the first report stops the test that made it
+# Builds with ASan + UBSan into build-sanitize/ (no desktop program; the
+# benchmarks too, so that CI compiles them) and runs the core and GL tests there; the first report stops the test that made it
 # and fails the run. Extra arguments go to the CMake configure step.
 #
 # Leaks: checked in the core tests. The GL tests run with leak checking off:
@@ -21,7 +21,7 @@ cc=gcc
 [ "$cxx" = clang++-15 ] && cc=clang-15
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Sanitize \
     -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-    -DKUBELMAR_BUILD_GUI=OFF -DKUBELMAR_BUILD_BENCH=OFF "$@" >/dev/null
+    -DKUBELMAR_BUILD_GUI=OFF "$@" >/dev/null
 cmake --build build-sanitize
 cd build-sanitize
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
