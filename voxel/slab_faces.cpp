@@ -187,31 +187,4 @@ void SlabFaces::coverage(int pass, Cover& cover, int bandRows) const {
     cover.all = Rect{ax0, ay0, ax1 - ax0 + 1, ay1 - ay0 + 1};
 }
 
-SlabFaces::Rect SlabFaces::coverage(int pass) const {
-    Rect rect;
-    if (indices_.empty()) return rect;
-    float x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-    for (std::uint32_t v : indices_) {
-        float ex, ey;
-        eyeXY((*positions_)[v], pass, ex, ey);
-        x0 = std::min(x0, ex);
-        x1 = std::max(x1, ex);
-        y0 = std::min(y0, ey);
-        y1 = std::max(y1, ey);
-    }
-    // Pixels a mesh unit across and up the picture.
-    const double perPixelX = width_ / static_cast<double>(kFrameSide);
-    const double perPixelY = height_ / static_cast<double>(kFrameSide);
-    const double half = kFrameHalfSide;
-    auto pixel = [&](float e, double perPixel) { return static_cast<int>(std::floor((e + half) * perPixel)); };
-    const int px0 = std::max(0, pixel(x0, perPixelX) - 1), px1 = std::min(width_ - 1, pixel(x1, perPixelX) + 1);
-    const int py0 = std::max(0, pixel(y0, perPixelY) - 1), py1 = std::min(height_ - 1, pixel(y1, perPixelY) + 1);
-    if (px0 > px1 || py0 > py1) return rect;
-    rect.x = px0;
-    rect.y = py0;
-    rect.width = px1 - px0 + 1;
-    rect.height = py1 - py0 + 1;
-    return rect;
-}
-
 }  // namespace kubelmar

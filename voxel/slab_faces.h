@@ -25,17 +25,16 @@ public:
     // indices, 3 per face, in face order.
     const std::vector<std::uint32_t>& advanceTo(int k);
 
-    // The window rectangle (pixels of the pass's picture, bottom row first)
-    // that the current slab's faces can cover, one pixel generous on each
-    // side; empty (width 0) when the slab has no face.
+    // A window rectangle: pixels of the pass's picture, bottom row first.
     struct Rect {
         int x = 0, y = 0, width = 0, height = 0;
     };
-    Rect coverage(int pass) const;
 
-    // The same coverage in finer parts: disjoint rectangles, each a run of
-    // rows, that together hold every pixel the slab's faces can cover (each
-    // face's own rectangle, one pixel generous), inside `all`. A slab cuts
+    // Where the current slab's faces can draw: `all`, the rectangle they can
+    // cover, one pixel generous on each side (empty, width 0, when the slab
+    // has no face), and within it disjoint parts, each a run of rows, that
+    // together hold every pixel a face can cover (each face's own rectangle,
+    // one pixel generous). A slab cuts
     // the surface along thin curves, and its faces' common rectangle is
     // mostly pixels no face reaches: clearing and reading only the parts
     // saves most of each slab's memory traffic at large N. Parts run over

@@ -8,15 +8,6 @@ void SurfaceVoxels::reset(int slices, int width) {
     slices_.resize(static_cast<std::size_t>(slices));
 }
 
-void SurfaceVoxels::paint(int slice, std::uint8_t* rgba) const {
-    for (const std::uint64_t entry : slices_[slice]) {
-        std::uint8_t* p = rgba + 4 * (entry >> 24);
-        p[0] = static_cast<std::uint8_t>(entry >> 16);
-        p[1] = static_cast<std::uint8_t>(entry >> 8);
-        p[2] = static_cast<std::uint8_t>(entry);
-    }
-}
-
 void SurfaceVoxels::paint(int slice, std::uint8_t* rgba, SliceRows& rows) const {
     const auto width = static_cast<std::uint64_t>(width_);
     for (const std::uint64_t entry : slices_[slice]) {

@@ -20,9 +20,8 @@ public:
         slices_[slice].push_back(place << 24 | rgb);
     }
     // Paints slice s's entries, in the order they were added, over an
-    // W x H RGBA picture (row 0 at the top); each stays opaque.
-    void paint(int slice, std::uint8_t* rgba) const;
-    // The same, marking each painted voxel's row and column in `rows`.
+    // W x H RGBA picture (row 0 at the top), each staying opaque, and marks
+    // each painted voxel's row and column in `rows`.
     void paint(int slice, std::uint8_t* rgba, SliceRows& rows) const;
     // Frees slice s once it is written.
     void release(int slice);

@@ -56,9 +56,14 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
                     expected.insert(expected.end(), &faces[3 * f], &faces[3 * f] + 3);
             }
             ASSERT_EQ(slabs.advanceTo(k), expected) << "axis " << axis << " slab " << k;
-            const SlabFaces::Rect rect = slabs.coverage(axis);
+            // Bands as tall as the picture: the common rectangle alone.
+            SlabFaces::Cover whole;
+            slabs.coverage(axis, whole, n);
+            const SlabFaces::Rect rect = whole.all;
+            ASSERT_EQ(whole.parts.size(), expected.empty() ? 0u : 1u);
             if (!expected.empty()) {
                 EXPECT_GT(rect.width * rect.height, 0);
+                EXPECT_EQ(whole.pixels(), std::size_t(rect.width) * rect.height);
             }
             // The parts: disjoint, inside the common rectangle, and holding
             // the pixel under every vertex of the slab's faces.
@@ -81,13 +86,6 @@ TEST(SlabFaces, EachSlabDrawsTheFacesThatReachItInFaceOrder) {
                         ASSERT_EQ(owner[std::size_t(y) * n + x], -1) << "parts overlap at " << x << ", " << y;
                         owner[std::size_t(y) * n + x] = static_cast<int>(p);
                     }
-            }
-            // Bands as tall as the picture: the common rectangle alone.
-            SlabFaces::Cover whole;
-            slabs.coverage(axis, whole, n);
-            ASSERT_EQ(whole.parts.size(), expected.empty() ? 0u : 1u);
-            if (!expected.empty()) {
-                EXPECT_EQ(whole.pixels(), std::size_t(rect.width) * rect.height);
             }
             for (std::uint32_t v : expected) {
                 const Float3& q = positions[v];
